@@ -1,0 +1,138 @@
+#include "merge/combine_workbooks.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <variant>
+
+#include "merge/conversions.h"
+#include "merge/start_row.h"
+#include "merge/summary.h"
+
+namespace tavrio::merge {
+namespace {
+
+using automation::CellValue;
+using automation::RowArgument;
+using automation::SheetSelector;
+using automation::SpreadsheetApplication;
+
+// The directory separator of this platform. The folder and the name are joined as they are: a
+// folder that already ends in one (the root) gives a doubled separator, which the file system
+// reads as a single one.
+constexpr char kPathSeparator[] = "/";
+
+// Whether the first file's header cell gets the placeholder: an empty cell or a text of length
+// zero, never a number, a boolean or an error value (an error value is content, not a blank).
+bool IsEmptyText(const CellValue& value) {
+  if (std::holds_alternative<std::monostate>(value)) return true;
+  const auto* text = std::get_if<std::string>(&value);
+  return text != nullptr && text->empty();
+}
+
+class MergeRun {
+ public:
+  MergeRun(MergeControls& controls, automation::ApplicationHost& host)
+      : controls_(controls), host_(host) {}
+
+  void Run() {
+    App().SetScreenUpdating(false);
+    ReadOptions();
+    const std::int32_t bound = std::int32_t{controls_.FileListCount()} - 1;
+    for (std::int32_t index = 0; index <= bound; ++index) {
+      const auto list_index = static_cast<std::int16_t>(index);
+      if (!controls_.FileSelected(list_index)) continue;
+      MergeFile(list_index);
+      counter_ = CheckedIncrement(counter_);
+    }
+    App().SetScreenUpdating(true);
+    controls_.ShowSummary(SummaryText(std::int32_t{counter_} - 1));
+  }
+
+ private:
+  // The application is asked for before every use: the first ask starts it, and a start that
+  // fails ends the run at the step that needed it.
+  SpreadsheetApplication& App() { return host_.GlobalContext(); }
+
+  bool IsFirstFile() const { return counter_ == 1; }
+
+  void ReadOptions() {
+    if (controls_.Option1()) start_row_ = std::int16_t{1};
+    if (controls_.Option2()) start_row_ = controls_.Text1();
+    // The sheet name is read again for every file; here it is only taken, as the window does.
+    if (controls_.Option3()) controls_.Text2();
+    // A check only: a position that cannot be converted fails before any workbook is opened.
+    if (controls_.Option4()) RoundToInt16(controls_.Text3());
+  }
+
+  void MergeFile(std::int16_t index) {
+    std::string path = controls_.FilePath();
+    path += kPathSeparator;
+    path += controls_.FileName(index);
+    App().OpenWorkbook(path);
+    if (!private_instance_) private_instance_ = host_.CreatePrivateInstance();
+    private_instance_->SetVisible(true);
+    const std::string source_name = App().ActiveWorkbookName();
+    const SheetSelector sheet = ChooseSheet();
+    App().SelectSheet(sheet);
+    if (IsFirstFile()) {
+      CopyFirstBlock(source_name);
+    } else {
+      AppendLaterBlock(source_name);
+    }
+  }
+
+  SheetSelector ChooseSheet() {
+    if (controls_.Option3()) return controls_.Text2();
+    const std::string position = controls_.Text3();
+    return IsFirstFile() ? FloorToInt16(position) : RoundToInt16(position);
+  }
+
+  void CopyFirstBlock(const std::string& source_name) {
+    if (IsEmptyText(App().GetCellValue(start_row_, 1))) App().SetCellText(start_row_, 1, "aaa");
+    SelectBlockFrom(RowText(start_row_));
+    App().CopySelection();
+    App().AddWorkbook();
+    App().PasteIntoActiveSheet();
+    merged_name_ = App().ActiveWorkbookName();
+    CloseSource(source_name);
+  }
+
+  void AppendLaterBlock(const std::string& source_name) {
+    SelectBlockFrom(NextRowText(start_row_));
+    App().CopySelection();
+    App().ActivateWindow(merged_name_);
+    const std::int32_t append_row = CheckedIncrement(App().ActiveSheetLastUsedRow());
+    App().SelectCell(append_row, 1);
+    App().PasteIntoActiveSheet();
+    CloseSource(source_name);
+  }
+
+  void SelectBlockFrom(const std::string& first_row) {
+    App().SelectRows(RowsArgument(first_row));
+    App().ExtendSelectionToLastUsedRow();
+  }
+
+  void CloseSource(const std::string& source_name) {
+    App().ActivateWindow(source_name);
+    App().SetCutCopyMode(false);
+    App().CloseActiveWindow();
+  }
+
+  MergeControls& controls_;
+  automation::ApplicationHost& host_;
+  // Neither start option on is a state the window never reaches; the row stays the number 0,
+  // which the application refuses as a row.
+  RowArgument start_row_ = std::int16_t{0};
+  std::int16_t counter_ = 1;
+  std::string merged_name_;
+  std::unique_ptr<automation::PrivateApplication> private_instance_;
+};
+
+}  // namespace
+
+void CombineWorkbooks(MergeControls& controls, automation::ApplicationHost& host) {
+  MergeRun(controls, host).Run();
+}
+
+}  // namespace tavrio::merge
