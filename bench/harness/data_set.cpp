@@ -1,0 +1,94 @@
+#include "bench/harness/data_set.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "automation/error.h"
+#include "bench/harness/measure.h"
+
+namespace tavrio::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fixed seed: every machine benchmarks the same content.
+constexpr const char* kSeed = "20240601";
+
+// Written last, so that an interrupted generation is never taken for a finished one.
+constexpr const char* kStampName = "complete.txt";
+
+std::string Stamp(const DataSet& set) {
+  return std::to_string(set.files) + " " + std::to_string(set.rows) + " " +
+         std::to_string(set.columns) + " " + kSeed + "\n";
+}
+
+std::string ReadWholeFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<fs::path> ListWorkbooks(const fs::path& folder) {
+  std::vector<fs::path> workbooks;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    if (entry.is_regular_file() && entry.path().extension() == ".xlsx") {
+      workbooks.push_back(entry.path());
+    }
+  }
+  std::sort(workbooks.begin(), workbooks.end());
+  return workbooks;
+}
+
+Error SetError(const DataSet& set, const std::string& why) {
+  return Error(error_number::kApplicationDefined, "无法生成测试数据“" + set.name + "”：" + why);
+}
+
+void Generate(const DataSet& set, const fs::path& folder, const std::string& generator) {
+  std::error_code error;
+  fs::remove_all(folder, error);
+  fs::create_directories(folder, error);
+  if (error) throw SetError(set, "无法创建文件夹 " + folder.string() + "（" + error.message() + "）");
+  const Measurement run = RunMeasured(
+      {generator, "--files", std::to_string(set.files), "--rows", std::to_string(set.rows),
+       "--columns", std::to_string(set.columns), "--out", folder.string(), "--seed", kSeed,
+       "--prefix", set.name + "-"},
+      folder.parent_path() / (set.name + "-generate.log"));
+  if (run.exit_code != 0) {
+    throw SetError(set, "生成程序以代码 " + std::to_string(run.exit_code) + " 退出：" + run.output);
+  }
+}
+
+}  // namespace
+
+std::vector<DataSet> StandardSets(bool quick) {
+  if (quick) return {{"many", 12, 300, 12}, {"million", 3, 4000, 12}};
+  return {{"many", 200, 2000, 12}, {"million", 25, 40000, 12}};
+}
+
+fs::path DataSetFolder(const DataSet& set, const fs::path& root) {
+  return root / (set.name + "-" + std::to_string(set.files) + "x" + std::to_string(set.rows) +
+                 "x" + std::to_string(set.columns));
+}
+
+std::vector<fs::path> EnsureDataSet(const DataSet& set, const fs::path& root,
+                                    const std::string& generator) {
+  const fs::path folder = DataSetFolder(set, root);
+  const fs::path stamp = folder / kStampName;
+  std::vector<fs::path> workbooks = ListWorkbooks(folder);
+  const bool complete = ReadWholeFile(stamp) == Stamp(set) &&
+                        workbooks.size() == static_cast<std::size_t>(set.files);
+  if (complete) return workbooks;
+
+  Generate(set, folder, generator);
+  workbooks = ListWorkbooks(folder);
+  if (workbooks.size() != static_cast<std::size_t>(set.files)) {
+    throw SetError(set, "应有 " + std::to_string(set.files) + " 个工作簿，生成程序留下了 " +
+                            std::to_string(workbooks.size()) + " 个");
+  }
+  std::ofstream(stamp) << Stamp(set);
+  return workbooks;
+}
+
+}  // namespace tavrio::bench

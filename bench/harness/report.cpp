@@ -1,0 +1,162 @@
+#include "bench/harness/report.h"
+
+#include <cstdio>
+#include <optional>
+
+namespace tavrio::bench {
+namespace {
+
+constexpr double kKibPerMib = 1024.0;
+constexpr double kGibInMib = 1024.0;
+constexpr double kFloorFactor = 2.0;
+constexpr double kPythonFactor = 15.0;
+constexpr double kTailShare = 0.5;
+constexpr std::size_t kNoteWidth = 70;
+
+const char* StepLabel(Step step) {
+  switch (step) {
+    case Step::kFloor:
+      return "(a) floor: inflate sheet + strings";
+    case Step::kEngineMerge:
+      return "(b) merge run on the engine, no save";
+    case Step::kBatchMerge:
+      return "(c) tavrio-merge, with save";
+    case Step::kOpenpyxl:
+      return "(d) openpyxl read-only/write-only";
+    case Step::kTailMerge:
+      return "(e) tavrio-merge, last rows only";
+  }
+  return "";
+}
+
+std::string Format(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+double PeakMib(const StepResult& step) { return step.figures.peak_rss_kib / kKibPerMib; }
+
+// The step's figures when it ran and succeeded; a failed or skipped step supports no target.
+std::optional<StepResult> Succeeded(const SetResult& result, Step step) {
+  for (const StepResult& candidate : result.steps) {
+    if (candidate.step == step && candidate.ran && candidate.figures.exit_code == 0) {
+      return candidate;
+    }
+  }
+  return std::nullopt;
+}
+
+TargetState StateOf(bool met) { return met ? TargetState::kMet : TargetState::kMissed; }
+
+TargetCheck SpeedRatio(const SetResult& result, Step slow, Step fast, const std::string& name,
+                       const std::string& target, double limit, bool at_most) {
+  const auto slow_step = Succeeded(result, slow);
+  const auto fast_step = Succeeded(result, fast);
+  if (!slow_step || !fast_step || fast_step->figures.seconds <= 0) {
+    return {name + ": not measured (target " + target + ")", TargetState::kUnknown};
+  }
+  const double ratio = slow_step->figures.seconds / fast_step->figures.seconds;
+  return {name + " = " + Format("%.2f", ratio) + " (target " + target + ")",
+          StateOf(at_most ? ratio <= limit : ratio >= limit)};
+}
+
+TargetCheck MemoryFollowsOutput(const SetResult& result) {
+  const std::string name = "peak memory follows the output, not the inputs";
+  const auto full = Succeeded(result, Step::kBatchMerge);
+  const auto tail = Succeeded(result, Step::kTailMerge);
+  if (!full || !tail) return {name + ": not measured", TargetState::kUnknown};
+  return {name + ": (e) " + Format("%.1f", PeakMib(*tail)) + " MiB vs (c) " +
+              Format("%.1f", PeakMib(*full)) + " MiB (target (e) < (c)/2)",
+          StateOf(PeakMib(*tail) < kTailShare * PeakMib(*full))};
+}
+
+TargetCheck UnderOneGib(const SetResult& result, Step step, const std::string& name) {
+  const auto figures = Succeeded(result, step);
+  if (!figures) return {name + " peak under 1 GiB: not measured", TargetState::kUnknown};
+  return {name + " peak " + Format("%.1f", PeakMib(*figures)) + " MiB (target < 1024 MiB)",
+          StateOf(PeakMib(*figures) < kGibInMib)};
+}
+
+const char* StateText(TargetState state) {
+  switch (state) {
+    case TargetState::kMet:
+      return "met   ";
+    case TargetState::kMissed:
+      return "MISSED";
+    case TargetState::kUnknown:
+      return "?     ";
+  }
+  return "";
+}
+
+std::string StepNote(const StepResult& step) {
+  if (!step.ran) return "skipped: " + step.note;
+  std::string note = LastLine(step.figures.output);
+  if (step.figures.exit_code != 0) {
+    note = "FAILED (exit " + std::to_string(step.figures.exit_code) + "): " + note;
+  }
+  if (note.size() > kNoteWidth) {
+    // Cut at a character boundary: the tools print Chinese.
+    std::size_t cut = kNoteWidth;
+    while (cut > 0 && (static_cast<unsigned char>(note[cut]) & 0xC0) == 0x80) --cut;
+    note = note.substr(0, cut) + "...";
+  }
+  return note;
+}
+
+std::string StepLine(const StepResult& step) {
+  char line[160];
+  if (!step.ran) {
+    std::snprintf(line, sizeof line, "  %-38s %9s %10s  ", StepLabel(step.step), "-", "-");
+  } else {
+    std::snprintf(line, sizeof line, "  %-38s %9.3f %10.1f  ", StepLabel(step.step),
+                  step.figures.seconds, PeakMib(step));
+  }
+  return line + StepNote(step) + "\n";
+}
+
+}  // namespace
+
+std::vector<TargetCheck> CheckTargets(const SetResult& result) {
+  std::vector<TargetCheck> checks = {
+      SpeedRatio(result, Step::kEngineMerge, Step::kFloor, "(b)/(a)", "<= 2", kFloorFactor,
+                 true),
+      SpeedRatio(result, Step::kOpenpyxl, Step::kBatchMerge, "(d)/(c)", ">= 15", kPythonFactor,
+                 false),
+      MemoryFollowsOutput(result),
+  };
+  if (result.set.name == "million") {
+    checks.push_back(UnderOneGib(result, Step::kEngineMerge, "(b)"));
+    checks.push_back(UnderOneGib(result, Step::kBatchMerge, "(c)"));
+  }
+  return checks;
+}
+
+std::string FormatSetReport(const SetResult& result) {
+  const DataSet& set = result.set;
+  std::string report = "set " + set.name + ": " + std::to_string(set.files) + " files x " +
+                       std::to_string(set.rows) + " rows x " + std::to_string(set.columns) +
+                       " columns, " + Format("%.1f", result.input_bytes / 1048576.0) +
+                       " MiB on disk\n";
+  char header[160];
+  std::snprintf(header, sizeof header, "  %-38s %9s %10s  %s\n", "step", "wall s", "peak MiB",
+                "what it printed last");
+  report += header;
+  for (const StepResult& step : result.steps) report += StepLine(step);
+  report += "  targets:\n";
+  for (const TargetCheck& check : CheckTargets(result)) {
+    report += std::string("    ") + StateText(check.state) + "  " + check.text + "\n";
+  }
+  return report;
+}
+
+std::string LastLine(const std::string& output) {
+  std::size_t end = output.find_last_not_of(" \t\r\n");
+  if (end == std::string::npos) return "";
+  const std::size_t newline = output.rfind('\n', end);
+  const std::size_t begin = newline == std::string::npos ? 0 : newline + 1;
+  return output.substr(begin, end - begin + 1);
+}
+
+}  // namespace tavrio::bench

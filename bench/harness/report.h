@@ -1,0 +1,49 @@
+#pragma once
+
+// Turns the figures of one data set into the table the benchmark prints, and checks them
+// against the performance targets.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bench/harness/data_set.h"
+#include "bench/harness/measure.h"
+
+namespace tavrio::bench {
+
+enum class Step { kFloor, kEngineMerge, kBatchMerge, kOpenpyxl, kTailMerge };
+
+struct StepResult {
+  Step step = Step::kFloor;
+  bool ran = false;    // false: skipped, and `note` says why
+  Measurement figures;  // combined over the repetitions
+  std::string note;
+};
+
+struct SetResult {
+  DataSet set;
+  std::uintmax_t input_bytes = 0;  // the workbooks' size on disk
+  std::vector<StepResult> steps;
+};
+
+enum class TargetState { kMet, kMissed, kUnknown };
+
+struct TargetCheck {
+  std::string text;
+  TargetState state = TargetState::kUnknown;
+};
+
+// The targets: (b) within 2x of (a); (c) at least 15x faster than (d); peak memory that follows
+// the merged output (the last-row run (e) needs less than half the peak of the full run (c));
+// and for the million-row set, (b) and (c) under 1 GiB. A target whose steps did not both
+// succeed is unknown, never met.
+std::vector<TargetCheck> CheckTargets(const SetResult& result);
+
+// The table of steps and the target lines, ready to print.
+std::string FormatSetReport(const SetResult& result);
+
+// The line a step's program printed last, which is where each of them sums up its work.
+std::string LastLine(const std::string& output);
+
+}  // namespace tavrio::bench
