@@ -1,0 +1,180 @@
+#include "bench/workbook_generator.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "automation/error.h"
+#include "bench/xlsx_workbook.h"
+
+namespace tavrio::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+// splitmix64: tiny, fast and the same on every platform and standard library, unlike the
+// distributions of <random>.
+class Random {
+ public:
+  explicit Random(std::uint64_t seed) : state_(seed) {}
+  std::uint64_t Next() {
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  int Below(int bound) { return static_cast<int>(Next() % static_cast<std::uint64_t>(bound)); }
+  template <typename T, std::size_t N>
+  const T& Pick(const std::array<T, N>& items) {
+    return items[Below(static_cast<int>(N))];
+  }
+
+ private:
+  std::uint64_t state_;
+};
+
+constexpr std::array<const char*, 12> kSurnames = {"王", "李", "张", "刘", "陈", "杨",
+                                                   "黄", "赵", "吴", "周", "徐", "孙"};
+constexpr std::array<const char*, 12> kGivenNames = {"伟", "芳", "娜", "敏", "静", "磊",
+                                                     "洋", "艳", "勇", "军", "杰", "秀英"};
+constexpr std::array<const char*, 10> kCities = {"北京", "上海", "广州", "深圳", "杭州",
+                                                 "成都", "武汉", "西安", "南京", "重庆"};
+constexpr std::array<const char*, 8> kProducts = {"笔记本电脑", "显示器", "键盘", "鼠标",
+                                                  "打印纸",     "U盘",    "耳机", "路由器"};
+constexpr std::array<const char*, 6> kNotes = {"已付款", "pending",        "待发货 ASAP",
+                                               "OK",     "退货 return #2", "加急"};
+constexpr std::array<const char*, 8> kHeaders = {"编号", "姓名", "代码", "日期",
+                                                 "金额", "城市", "数量", "备注"};
+
+// Serial day of 2024-01-01 in the 1900 date system.
+constexpr double kFirstDay = 45292;
+
+void WriteHeader(lxw_worksheet* sheet, int columns) {
+  for (int column = 0; column < columns; ++column) {
+    std::string header = kHeaders[column % kHeaders.size()];
+    if (column >= static_cast<int>(kHeaders.size())) {
+      header += std::to_string(column / kHeaders.size() + 1);
+    }
+    worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(column), header.c_str(), nullptr);
+  }
+}
+
+void WriteDataCell(lxw_worksheet* sheet, lxw_row_t row, int column, double id, Random& random,
+                   lxw_format* date_format) {
+  const auto col = static_cast<lxw_col_t>(column);
+  char code[16];
+  switch (column % kHeaders.size()) {
+    case 0:
+      worksheet_write_number(sheet, row, col, id, nullptr);
+      break;
+    case 1: {
+      std::string name = std::string(random.Pick(kSurnames)) + random.Pick(kGivenNames);
+      worksheet_write_string(sheet, row, col, name.c_str(), nullptr);
+      break;
+    }
+    case 2:  // leading zeros that must survive as text
+      std::snprintf(code, sizeof code, "%05d", random.Below(100000));
+      worksheet_write_string(sheet, row, col, code, nullptr);
+      break;
+    case 3:
+      worksheet_write_number(sheet, row, col, kFirstDay + random.Below(731), date_format);
+      break;
+    case 4:
+      worksheet_write_number(sheet, row, col, random.Below(10000000) / 100.0, nullptr);
+      break;
+    case 5:
+      worksheet_write_string(sheet, row, col, random.Pick(kCities), nullptr);
+      break;
+    case 6:
+      worksheet_write_number(sheet, row, col, random.Below(1000), nullptr);
+      break;
+    default:
+      worksheet_write_string(sheet, row, col, random.Pick(kNotes), nullptr);
+      break;
+  }
+}
+
+void FillBook(XlsxWorkbook& workbook, const GeneratedSet& set, int file) {
+  lxw_worksheet* sheet = workbook.AddSheet("Sheet1");
+  lxw_format* date_format = workbook.AddNumberFormat("yyyy-mm-dd");
+  WriteHeader(sheet, set.columns);
+  Random random(set.seed * 0x100000001B3ull + static_cast<std::uint64_t>(file));
+  for (int r = 1; r <= set.rows; ++r) {
+    const double id = static_cast<double>(file) * set.rows + r;
+    for (int column = 0; column < set.columns; ++column) {
+      WriteDataCell(sheet, static_cast<lxw_row_t>(r), column, id, random, date_format);
+    }
+  }
+}
+
+std::string NumberedName(const std::string& prefix, int number, int width) {
+  std::string digits = std::to_string(number);
+  if (static_cast<int>(digits.size()) < width) digits.insert(0, width - digits.size(), '0');
+  return prefix + "_" + digits + ".xlsx";
+}
+
+void CreateFolder(const fs::path& folder) {
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (error) {
+    throw Error(error_number::kApplicationDefined,
+                "无法创建文件夹“" + folder.string() + "”：" + error.message());
+  }
+}
+
+void FillSample(XlsxWorkbook& workbook, int month) {
+  lxw_worksheet* sheet = workbook.AddSheet("Sheet1");
+  lxw_worksheet* notes = workbook.AddSheet("说明");
+  lxw_format* date_format = workbook.AddNumberFormat("yyyy-mm-dd");
+  lxw_format* money_format = workbook.AddNumberFormat("0.00");
+  const std::array<const char*, 6> headers = {"日期", "门店", "商品", "数量", "单价", "金额"};
+  for (std::size_t c = 0; c < headers.size(); ++c) {
+    worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c), headers[c], nullptr);
+  }
+  Random random(2024u * 100u + static_cast<std::uint64_t>(month));
+  constexpr std::array<double, 4> kMonthStart = {45292, 45323, 45352, 45383};
+  for (lxw_row_t row = 1; row <= 20; ++row) {
+    const int quantity = 1 + random.Below(20);
+    const double price = (500 + random.Below(500000)) / 100.0;
+    worksheet_write_number(sheet, row, 0, kMonthStart[month - 1] + random.Below(28), date_format);
+    worksheet_write_string(sheet, row, 1, (std::string(random.Pick(kCities)) + "店").c_str(),
+                           nullptr);
+    worksheet_write_string(sheet, row, 2, random.Pick(kProducts), nullptr);
+    worksheet_write_number(sheet, row, 3, quantity, nullptr);
+    worksheet_write_number(sheet, row, 4, price, money_format);
+    worksheet_write_number(sheet, row, 5, quantity * price, money_format);
+  }
+  worksheet_set_column(sheet, 0, 0, 12, nullptr);
+  worksheet_write_string(notes, 0, 0, "示例数据：每月一个文件，第一行是标题，数据在 Sheet1。",
+                         nullptr);
+}
+
+}  // namespace
+
+std::vector<fs::path> GenerateWorkbooks(const GeneratedSet& set, const fs::path& folder) {
+  CreateFolder(folder);
+  const int width = std::max<int>(4, static_cast<int>(std::to_string(set.files).size()));
+  std::vector<fs::path> written;
+  for (int file = 1; file <= set.files; ++file) {
+    const fs::path path = folder / NumberedName(set.prefix, file, width);
+    WriteWorkbook(path, /*constant_memory=*/true,
+                  [&](XlsxWorkbook& workbook) { FillBook(workbook, set, file); });
+    written.push_back(path);
+  }
+  return written;
+}
+
+std::vector<fs::path> GenerateSamples(const fs::path& folder) {
+  CreateFolder(folder);
+  std::vector<fs::path> written;
+  for (int month = 1; month <= 4; ++month) {
+    const fs::path path = folder / ("销售_2024年0" + std::to_string(month) + "月.xlsx");
+    WriteWorkbook(path, /*constant_memory=*/false,
+                  [&](XlsxWorkbook& workbook) { FillSample(workbook, month); });
+    written.push_back(path);
+  }
+  return written;
+}
+
+}  // namespace tavrio::bench

@@ -1,0 +1,33 @@
+#pragma once
+
+// Makes workbooks to merge: deterministic mixed content (Chinese and ASCII text, whole and
+// fractional numbers, dates shown with a date format) under a header row, for benchmarks,
+// tests and a newcomer's first merge.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tavrio::bench {
+
+struct GeneratedSet {
+  int files = 1;
+  int rows = 100;    // data rows under the header row
+  int columns = 12;  // at least 1
+  std::uint64_t seed = 1;
+  std::string prefix = "book";
+};
+
+// Writes `set.files` workbooks into `folder` (created if missing), named prefix_0001.xlsx, ...,
+// so that name order is generation order. Each has one sheet "Sheet1": a header row, then
+// `set.rows` data rows. The same set and seed always give the same cell values. Each file is
+// written under a hidden temporary name and renamed when complete. Throws tavrio::Error.
+std::vector<std::filesystem::path> GenerateWorkbooks(const GeneratedSet& set,
+                                                     const std::filesystem::path& folder);
+
+// Writes four small sales workbooks (销售_2024年01月.xlsx ... 04月), about twenty rows each under a
+// header row on "Sheet1", plus a notes sheet, for trying a merge at once. Throws tavrio::Error.
+std::vector<std::filesystem::path> GenerateSamples(const std::filesystem::path& folder);
+
+}  // namespace tavrio::bench
