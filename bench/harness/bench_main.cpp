@@ -64,7 +64,8 @@ class SetRunner {
         tavrio::bench::EnsureDataSet(set, options_.data_root, tools_.generator);
     SetResult result{set, WarmUp(workbooks), {}};
     const std::string output = (work_ / (set.name + "-merged.xlsx")).string();
-    const std::string last_row = std::to_string(set.rows);
+    // The generator writes a header row above the data rows, so the last row is rows + 1.
+    const std::string last_row = std::to_string(set.rows + 1);
 
     result.steps.push_back(Measure(set, Step::kFloor, "a", WithFiles({tools_.inflate}, workbooks)));
     result.steps.push_back(tools_.engine_merge.empty()
