@@ -1,0 +1,83 @@
+#include "automation/engine/cell_copy.h"
+
+#include <algorithm>
+#include <limits>
+#include <span>
+#include <vector>
+
+namespace tavrio::automation::engine {
+namespace {
+
+constexpr std::uint32_t kUnmapped = std::numeric_limits<std::uint32_t>::max();
+
+// Translates ids of the source workbook to ids of the target, each distinct id once.
+class IdTranslation {
+ public:
+  IdTranslation(const Workbook& source, Workbook& target)
+      : source_(source),
+        target_(target),
+        same_(&source == &target),
+        strings_(same_ ? 0 : source.strings().size(), kUnmapped),
+        styles_(same_ ? 0 : source.styles().size(), kUnmapped) {}
+
+  Cell Translate(Cell cell) {
+    if (same_) return cell;
+    std::uint32_t& style = styles_[cell.style];
+    if (style == kUnmapped) style = target_.styles().Intern(source_.styles().Get(cell.style));
+    cell.style = style;
+    if (cell.HasString()) {
+      std::uint32_t& id = strings_[cell.string_id];
+      if (id == kUnmapped) id = target_.strings().Intern(source_.strings().Get(cell.string_id));
+      cell.string_id = id;
+    }
+    return cell;
+  }
+
+ private:
+  const Workbook& source_;
+  Workbook& target_;
+  bool same_;
+  std::vector<std::uint32_t> strings_;
+  std::vector<std::uint32_t> styles_;
+};
+
+std::span<const Cell> ColumnsOf(const Row& row, const CellRange& range) {
+  const std::span<const Cell> cells = row.Cells();
+  if (range.WholeRows()) return cells;
+  const auto by_column = [](const Cell& cell, std::uint32_t column) {
+    return cell.column < column;
+  };
+  const auto begin = std::lower_bound(cells.begin(), cells.end(), range.first_column, by_column);
+  const auto end = std::lower_bound(begin, cells.end(), range.last_column + 1, by_column);
+  return {begin, end};
+}
+
+}  // namespace
+
+void CopyCells(const Workbook& source, const Sheet& from, const CellRange& range, Workbook& target,
+               Sheet& to, std::uint32_t row, std::uint32_t column) {
+  if (range.Empty()) return;
+  IdTranslation translation(source, target);
+  const std::uint32_t row_shift = row - range.first_row;
+  const std::uint32_t column_shift = column - range.first_column;
+  const std::span<const Row> rows = from.rows();
+  std::vector<Row> copied;
+  for (std::size_t i = from.LowerRow(range.first_row);
+       i < rows.size() && rows[i].number <= range.last_row; ++i) {
+    const std::span<const Cell> cells = ColumnsOf(rows[i], range);
+    if (cells.empty()) continue;
+    Cell* out = to.AllocateCells(cells.size());
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+      Cell cell = translation.Translate(cells[k]);
+      cell.column = static_cast<std::uint16_t>(cell.column + column_shift);
+      out[k] = cell;
+    }
+    copied.push_back(
+        Row{rows[i].number + row_shift, static_cast<std::uint32_t>(cells.size()), out});
+  }
+  const CellRange destination{row, row + range.RowCount() - 1, column,
+                              column + (range.last_column - range.first_column)};
+  to.ReplaceCells(destination, std::move(copied));
+}
+
+}  // namespace tavrio::automation::engine

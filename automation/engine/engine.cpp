@@ -1,0 +1,274 @@
+#include "automation/engine/engine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <utility>
+
+#include "automation/engine/cell_copy.h"
+#include "automation/engine/engine_errors.h"
+#include "automation/engine/engine_text.h"
+#include "automation/engine/sheet_limits.h"
+#include "automation/writers/save_workbook.h"
+
+namespace tavrio::automation {
+
+using engine::CellRange;
+using engine::EqualsIgnoringCase;
+using engine::Sheet;
+using engine::Workbook;
+namespace errors = engine::errors;
+
+namespace {
+
+std::uint32_t ColumnOf(long long column) {
+  if (column < 1 || column > engine::kMaxColumns) throw errors::ColumnOutOfRange(column);
+  return static_cast<std::uint32_t>(column);
+}
+
+CellValue ValueOf(const Workbook& workbook, const engine::Cell* cell) {
+  if (cell == nullptr) return std::monostate{};
+  switch (cell->type) {
+    case engine::CellType::kNumber:
+      return cell->number;
+    case engine::CellType::kText:
+      return std::string(workbook.strings().Get(cell->string_id));
+    case engine::CellType::kBoolean:
+      return cell->boolean;
+    case engine::CellType::kError:
+      return CellErrorValue{std::string(workbook.strings().Get(cell->string_id))};
+    case engine::CellType::kBlank:
+      break;
+  }
+  return std::monostate{};
+}
+
+}  // namespace
+
+Engine::Engine(ReaderFactory open_reader) : open_reader_(std::move(open_reader)) {}
+
+Engine::~Engine() = default;
+
+void Engine::SetScreenUpdating(bool on) { screen_updating_ = on; }
+
+void Engine::OpenWorkbook(const std::string& path) {
+  const std::string canonical = engine::CanonicalPath(path);
+  for (const auto& workbook : workbooks_) {
+    if (!workbook->path().empty() && engine::CanonicalPath(workbook->path()) == canonical) {
+      return Activate(*workbook);
+    }
+  }
+  const std::string name = std::filesystem::path(path).filename().string();
+  if (const Workbook* open = Find(name)) throw errors::SameNameOpen(*open, path);
+  std::unique_ptr<readers::WorkbookReader> reader = open_reader_(path);
+  if (reader->Sheets().empty()) throw errors::NoSheets(path);
+  workbooks_.push_back(std::make_unique<Workbook>(name, path, std::move(reader)));
+  opened_files_.insert(canonical);
+  Activate(*workbooks_.back());
+}
+
+std::string Engine::ActiveWorkbookName() { return Active().name(); }
+
+void Engine::SelectSheet(const SheetSelector& sheet) {
+  Workbook& workbook = Active();
+  if (const auto* position = std::get_if<std::int16_t>(&sheet)) {
+    if (*position < 1 || static_cast<std::size_t>(*position) > workbook.SheetCount()) {
+      throw errors::NoSuchSheetPosition(workbook, *position);
+    }
+    return workbook.set_active_sheet(static_cast<std::size_t>(*position - 1));
+  }
+  const std::string& name = std::get<std::string>(sheet);
+  for (std::size_t i = 0; i < workbook.SheetCount(); ++i) {
+    if (EqualsIgnoringCase(workbook.SheetAt(i).name(), name)) return workbook.set_active_sheet(i);
+  }
+  throw errors::NoSuchSheet(workbook, name);
+}
+
+CellValue Engine::GetCellValue(const RowArgument& row, int column) {
+  const std::uint32_t row_number = RowOf(row);
+  const std::uint32_t column_number = ColumnOf(column);
+  const Sheet& sheet = ActiveLoadedSheet();
+  return ValueOf(Active(), sheet.FindCell(row_number, column_number));
+}
+
+void Engine::SetCellText(const RowArgument& row, int column, const std::string& text) {
+  const std::uint32_t row_number = RowOf(row);
+  const std::uint32_t column_number = ColumnOf(column);
+  const std::size_t length = engine::Utf16Length(text);
+  if (length > engine::kMaxTextLength) throw errors::TextTooLong(length);
+  Workbook& workbook = Active();
+  Sheet& sheet = ActiveLoadedSheet();
+  const engine::Cell* old = sheet.FindCell(row_number, column_number);
+  const std::uint32_t id = workbook.strings().Intern(text);
+  sheet.SetCell(row_number,
+                engine::Cell::String(static_cast<std::uint16_t>(column_number),
+                                     engine::CellType::kText, id, old ? old->style : 0));
+  workbook.set_unsaved_changes(true);
+  // As in desktop applications, editing a cell ends copy mode.
+  copied_.reset();
+}
+
+void Engine::SelectRows(const std::string& rows) {
+  const auto span = engine::ParseRowSpan(rows);
+  if (!span) throw errors::InvalidRows(rows);
+  engine::SheetView& view = ActiveSheet().view();
+  view.selection = CellRange{span->first, span->last, 1, engine::kMaxColumns};
+  view.active_row = span->first;
+  view.active_column = 1;
+}
+
+void Engine::ExtendSelectionToLastUsedRow() {
+  Sheet& sheet = ActiveLoadedSheet();
+  CellRange& selection = sheet.view().selection;
+  const std::uint32_t last_used = sheet.LastUsedRow();
+  selection.last_row = last_used >= selection.first_row ? last_used : selection.first_row - 1;
+}
+
+void Engine::CopySelection() {
+  Workbook& workbook = Active();
+  const Sheet& sheet = ActiveLoadedSheet();
+  copied_ = CopiedBlock{&workbook, workbook.active_sheet(), sheet.view().selection};
+}
+
+void Engine::AddWorkbook() {
+  std::string name;
+  do {
+    name = "工作簿" + std::to_string(++workbooks_added_);
+  } while (Find(name) != nullptr);
+  workbooks_.push_back(std::make_unique<Workbook>(name));
+  Activate(*workbooks_.back());
+}
+
+void Engine::PasteIntoActiveSheet() {
+  if (!copied_) throw errors::NothingCopied();
+  Workbook& target = Active();
+  Sheet& to = ActiveLoadedSheet();
+  const CopiedBlock block = *copied_;
+  if (block.range.Empty()) return;
+  const std::uint32_t row = to.view().active_row;
+  const std::uint32_t column = to.view().active_column;
+  if (block.range.WholeRows() && column != 1) throw errors::WholeRowsOutsideColumnA(target, to);
+  const std::uint64_t last_row = std::uint64_t{row} + block.range.RowCount() - 1;
+  if (last_row > engine::kMaxRows) {
+    throw errors::PastePastLastRow(target, to, block.range.RowCount(), row);
+  }
+  const std::uint32_t width = block.range.last_column - block.range.first_column + 1;
+  if (std::uint64_t{column} + width - 1 > engine::kMaxColumns) {
+    throw errors::PastePastLastColumn(target, to);
+  }
+  const Sheet& from = block.workbook->LoadedSheet(block.sheet);
+  engine::CopyCells(*block.workbook, from, block.range, target, to, row, column);
+  target.set_unsaved_changes(true);
+  to.view().selection =
+      CellRange{row, static_cast<std::uint32_t>(last_row), column, column + width - 1};
+  // The block is held by reference; once its own cells were pasted over, it is gone.
+  if (&from == &to) copied_.reset();
+}
+
+void Engine::ActivateWindow(const std::string& name) {
+  Workbook* workbook = Find(name);
+  if (workbook == nullptr) throw errors::NoSuchWindow(name);
+  Activate(*workbook);
+}
+
+void Engine::SetCutCopyMode(bool on) {
+  if (!on) copied_.reset();
+}
+
+void Engine::CloseActiveWindow() {
+  Workbook* closing = &Active();
+  if (copied_ && copied_->workbook == closing) copied_.reset();
+  std::erase(recently_active_, closing);
+  std::erase_if(workbooks_, [closing](const auto& open) { return open.get() == closing; });
+}
+
+std::int32_t Engine::ActiveSheetLastUsedRow() {
+  return static_cast<std::int32_t>(ActiveLoadedSheet().LastUsedRow());
+}
+
+void Engine::SelectCell(std::int32_t row, int column) {
+  if (row < 1 || static_cast<std::uint32_t>(row) > engine::kMaxRows) {
+    throw errors::RowOutOfRange(std::to_string(row));
+  }
+  const std::uint32_t column_number = ColumnOf(column);
+  engine::SheetView& view = ActiveSheet().view();
+  const auto row_number = static_cast<std::uint32_t>(row);
+  view.selection = CellRange{row_number, row_number, column_number, column_number};
+  view.active_row = row_number;
+  view.active_column = column_number;
+}
+
+std::vector<std::string> Engine::WorkbookNames() const {
+  std::vector<std::string> names;
+  for (const auto& workbook : workbooks_) names.push_back(workbook->name());
+  return names;
+}
+
+void Engine::SaveWorkbookAs(const std::string& workbook_name, const std::string& path) {
+  Workbook* workbook = Find(workbook_name);
+  if (workbook == nullptr) throw errors::NoSuchWorkbook(workbook_name);
+  if (opened_files_.contains(engine::CanonicalPath(path))) {
+    throw errors::WouldOverwriteSource(path);
+  }
+  const std::string name = std::filesystem::path(path).filename().string();
+  if (const Workbook* other = Find(name); other != nullptr && other != workbook) {
+    throw errors::SaveNameTaken(path, other->name());
+  }
+  workbook->LoadAllSheets();
+  writers::SaveWorkbook(*workbook, path);
+  workbook->Rename(name, path);
+  workbook->set_unsaved_changes(false);
+}
+
+bool Engine::HasUnsavedChanges(const std::string& workbook_name) const {
+  const Workbook* workbook = Find(workbook_name);
+  if (workbook == nullptr) throw errors::NoSuchWorkbook(workbook_name);
+  return workbook->unsaved_changes();
+}
+
+const Workbook* Engine::FindWorkbook(const std::string& name) const { return Find(name); }
+
+const Workbook* Engine::ActiveWorkbook() const {
+  return recently_active_.empty() ? nullptr : recently_active_.back();
+}
+
+Workbook& Engine::Active() {
+  if (recently_active_.empty()) throw errors::NoActiveWorkbook();
+  return *recently_active_.back();
+}
+
+Sheet& Engine::ActiveSheet() {
+  Workbook& workbook = Active();
+  return workbook.SheetAt(workbook.active_sheet());
+}
+
+Sheet& Engine::ActiveLoadedSheet() {
+  Workbook& workbook = Active();
+  return workbook.LoadedSheet(workbook.active_sheet());
+}
+
+Workbook* Engine::Find(const std::string& name) const {
+  for (const auto& workbook : workbooks_) {
+    if (EqualsIgnoringCase(workbook->name(), name)) return workbook.get();
+  }
+  return nullptr;
+}
+
+void Engine::Activate(Workbook& workbook) {
+  std::erase(recently_active_, &workbook);
+  recently_active_.push_back(&workbook);
+}
+
+std::uint32_t Engine::RowOf(const RowArgument& row) const {
+  if (const auto* number = std::get_if<std::int16_t>(&row)) {
+    if (*number < 1) throw errors::RowOutOfRange(std::to_string(*number));
+    return static_cast<std::uint32_t>(*number);
+  }
+  const std::string& text = std::get<std::string>(row);
+  const std::optional<double> value = engine::WholeNumber(text);
+  if (!value) throw errors::RowNotANumber(text);
+  if (*value < 1 || *value > engine::kMaxRows) throw errors::RowOutOfRange(text);
+  return static_cast<std::uint32_t>(*value);
+}
+
+}  // namespace tavrio::automation

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "automation/engine/sheet.h"
+#include "automation/engine/workbook.h"
+#include "automation/readers/workbook_reader.h"
+#include "automation/spreadsheet_application.h"
+
+namespace tavrio::automation {
+
+// The embedded spreadsheet application: workbooks held in memory, one window each, driven
+// through SpreadsheetApplication the way a desktop spreadsheet application is driven by a macro.
+//
+// What a user of such an application expects, and the interface leaves open:
+// - Rows given as text must read as a whole number (" 3 ", "3.0"); any other text fails with 13
+//   类型不匹配, and a row outside 1..1,048,576 with 1004.
+// - Copying keeps a reference to the block; the cells move at the paste, so copying a million rows
+//   costs nothing. Writing a cell or closing the block's workbook ends copy mode, as in desktop
+//   applications. A block of whole rows pastes only at column A.
+// - Opening a file whose name equals an open workbook's name fails with 1004, as the window
+//   names would clash.
+// - A file this engine has opened is never written, not even by SaveWorkbookAs.
+class Engine : public SpreadsheetApplication {
+ public:
+  using ReaderFactory =
+      std::function<std::unique_ptr<readers::WorkbookReader>(const std::string& path)>;
+
+  // Reads files with readers::OpenWorkbookFile.
+  Engine();
+  explicit Engine(ReaderFactory open_reader);
+  ~Engine() override;
+
+  void SetScreenUpdating(bool on) override;
+  void OpenWorkbook(const std::string& path) override;
+  std::string ActiveWorkbookName() override;
+  void SelectSheet(const SheetSelector& sheet) override;
+  CellValue GetCellValue(const RowArgument& row, int column) override;
+  void SetCellText(const RowArgument& row, int column, const std::string& text) override;
+  void SelectRows(const std::string& rows) override;
+  void ExtendSelectionToLastUsedRow() override;
+  void CopySelection() override;
+  void AddWorkbook() override;
+  void PasteIntoActiveSheet() override;
+  void ActivateWindow(const std::string& name) override;
+  void SetCutCopyMode(bool on) override;
+  void CloseActiveWindow() override;
+  std::int32_t ActiveSheetLastUsedRow() override;
+  void SelectCell(std::int32_t row, int column) override;
+
+  // Open workbooks in opening order.
+  std::vector<std::string> WorkbookNames() const;
+
+  // Saves the workbook named `workbook_name` (case-insensitive) to `path`: a path ending in .csv
+  // (any case) gets the active sheet as CSV, UTF-8 with BOM; any other path gets .xlsx. The file
+  // is written under a temporary name in the target folder and renamed on success; on failure
+  // tavrio::Error is thrown and no file is left behind. Afterwards the workbook has no unsaved
+  // changes and, as after 另存为 in a desktop application, takes the file's name. A path of a
+  // file this engine opened, or a file name that another open workbook has, is refused.
+  void SaveWorkbookAs(const std::string& workbook_name, const std::string& path);
+
+  bool Visible() const { return visible_; }
+  void SetVisible(bool visible) { visible_ = visible; }
+  bool ScreenUpdating() const { return screen_updating_; }
+  // Whether the named workbook changed since it was opened, created or saved.
+  bool HasUnsavedChanges(const std::string& workbook_name) const;
+  // The open workbook of that name (case-insensitive), or nullptr; for showing it.
+  const engine::Workbook* FindWorkbook(const std::string& name) const;
+  // The active workbook, or nullptr when none is open.
+  const engine::Workbook* ActiveWorkbook() const;
+
+ private:
+  struct CopiedBlock {
+    engine::Workbook* workbook;
+    std::size_t sheet;
+    engine::CellRange range;
+  };
+
+  engine::Workbook& Active();
+  engine::Sheet& ActiveSheet();
+  engine::Sheet& ActiveLoadedSheet();
+  engine::Workbook* Find(const std::string& name) const;
+  void Activate(engine::Workbook& workbook);
+  std::uint32_t RowOf(const RowArgument& row) const;
+
+  ReaderFactory open_reader_;
+  std::vector<std::unique_ptr<engine::Workbook>> workbooks_;
+  std::vector<engine::Workbook*> recently_active_;  // most recent last
+  std::set<std::string> opened_files_;              // canonical paths, never written
+  std::optional<CopiedBlock> copied_;
+  int workbooks_added_ = 0;
+  bool screen_updating_ = true;
+  bool visible_ = false;
+};
+
+}  // namespace tavrio::automation

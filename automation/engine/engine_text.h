@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavrio::automation::engine {
+
+// Names of sheets, windows and workbooks compare without regard to case, as desktop spreadsheet
+// applications compare them: ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic and full-width
+// Latin letters fold; other characters compare as they are.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
+// Length of UTF-8 text in UTF-16 code units, the unit of a cell's text limit.
+std::size_t Utf16Length(std::string_view text);
+
+// The number a row given as text stands for: blanks around it allowed, any decimal notation
+// whose value is a whole number ("3", " 3 ", "3.0", "3e0"). Empty when the text is no number or
+// not a whole one; the caller checks the range.
+std::optional<double> WholeNumber(std::string_view text);
+
+// Rows given as "R" or "R1:R2" (either order), each 1..1,048,576; empty for anything else.
+struct RowSpan {
+  std::uint32_t first;
+  std::uint32_t last;
+};
+std::optional<RowSpan> ParseRowSpan(std::string_view text);
+
+// The folder-independent identity of a path: symbolic links, "." and ".." and doubled
+// separators resolved as far as the path exists.
+std::string CanonicalPath(const std::string& path);
+
+}  // namespace tavrio::automation::engine

@@ -1,0 +1,222 @@
+#include "automation/engine/sheet.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "automation/engine/sheet_limits.h"
+
+namespace tavrio::automation::engine {
+namespace {
+
+bool HasValue(const Row& row) {
+  for (const Cell& cell : row.Cells()) {
+    if (cell.type != CellType::kBlank) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool CellRange::WholeRows() const { return first_column == 1 && last_column == kMaxColumns; }
+
+Sheet::Sheet(std::string name, bool hidden, bool loaded)
+    : name_(std::move(name)), hidden_(hidden), loaded_(loaded) {}
+
+std::size_t Sheet::LowerRow(std::uint32_t number) const {
+  return std::lower_bound(rows_.begin(), rows_.end(), number,
+                          [](const Row& row, std::uint32_t n) { return row.number < n; }) -
+         rows_.begin();
+}
+
+const Cell* Sheet::FindCell(std::uint32_t row, std::uint32_t column) const {
+  const std::size_t index = LowerRow(row);
+  if (index == rows_.size() || rows_[index].number != row) return nullptr;
+  const std::span<const Cell> cells = rows_[index].Cells();
+  auto it = std::lower_bound(cells.begin(), cells.end(), column,
+                             [](const Cell& cell, std::uint32_t c) { return cell.column < c; });
+  return it != cells.end() && it->column == column ? &*it : nullptr;
+}
+
+std::uint32_t Sheet::LastUsedRow() const {
+  for (auto it = rows_.rbegin(); it != rows_.rend(); ++it) {
+    if (HasValue(*it)) return it->number;
+  }
+  return 0;
+}
+
+std::uint32_t Sheet::LastColumn() const {
+  std::uint32_t last = 0;
+  for (const Row& row : rows_) {
+    if (row.count > 0) last = std::max<std::uint32_t>(last, row.cells[row.count - 1].column);
+  }
+  return last;
+}
+
+void Sheet::SetCell(std::uint32_t row, const Cell& cell) {
+  const std::size_t index = LowerRow(row);
+  if (index < rows_.size() && rows_[index].number == row) {
+    Row& stored = rows_[index];
+    Cell* end = stored.cells + stored.count;
+    Cell* at =
+        std::lower_bound(stored.cells, end, cell.column,
+                         [](const Cell& c, std::uint32_t column) { return c.column < column; });
+    if (at != end && at->column == cell.column) {
+      *at = cell;
+      return;
+    }
+    Cell* grown = arena_.Allocate(stored.count + 1);
+    const std::size_t before = static_cast<std::size_t>(at - stored.cells);
+    std::copy(stored.cells, at, grown);
+    grown[before] = cell;
+    std::copy(at, end, grown + before + 1);
+    arena_.Release(stored.count);
+    stored.cells = grown;
+    ++stored.count;
+    CompactIfWasteful();
+    return;
+  }
+  Cell* cells = arena_.Allocate(1);
+  cells[0] = cell;
+  rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), Row{row, 1, cells});
+}
+
+void Sheet::ReplaceRows(std::uint32_t first, std::uint32_t last, std::vector<Row> replacement) {
+  const std::size_t begin = LowerRow(first);
+  std::size_t end = begin;
+  while (end < rows_.size() && rows_[end].number <= last) arena_.Release(rows_[end++].count);
+  if (begin == rows_.size()) {
+    rows_.insert(rows_.end(), replacement.begin(), replacement.end());
+  } else {
+    const auto at = rows_.begin() + static_cast<std::ptrdiff_t>(begin);
+    const auto erased_end = rows_.erase(at, rows_.begin() + static_cast<std::ptrdiff_t>(end));
+    rows_.insert(erased_end, replacement.begin(), replacement.end());
+  }
+  CompactIfWasteful();
+}
+
+void Sheet::ReplaceCells(const CellRange& range, std::vector<Row> replacement) {
+  if (range.WholeRows())
+    return ReplaceRows(range.first_row, range.last_row, std::move(replacement));
+  std::vector<Row> merged;
+  std::vector<Cell> cells;
+  std::size_t old_index = LowerRow(range.first_row);
+  auto next_new = replacement.begin();
+  const auto outside = [&](const Cell& cell) {
+    return cell.column < range.first_column || cell.column > range.last_column;
+  };
+  while (true) {
+    const bool have_old = old_index < rows_.size() && rows_[old_index].number <= range.last_row;
+    const bool have_new = next_new != replacement.end();
+    if (!have_old && !have_new) break;
+    std::uint32_t number = 0;
+    if (have_old && (!have_new || rows_[old_index].number <= next_new->number)) {
+      number = rows_[old_index].number;
+    } else {
+      number = next_new->number;
+    }
+    cells.clear();
+    if (have_old && rows_[old_index].number == number) {
+      for (const Cell& cell : rows_[old_index++].Cells()) {
+        if (outside(cell)) cells.push_back(cell);
+      }
+    }
+    if (have_new && next_new->number == number) {
+      const std::span<const Cell> added = (next_new++)->Cells();
+      cells.insert(cells.end(), added.begin(), added.end());
+      std::sort(cells.begin(), cells.end(),
+                [](const Cell& a, const Cell& b) { return a.column < b.column; });
+    }
+    if (cells.empty()) continue;
+    Cell* stored = arena_.Allocate(cells.size());
+    std::copy(cells.begin(), cells.end(), stored);
+    merged.push_back(Row{number, static_cast<std::uint32_t>(cells.size()), stored});
+  }
+  ReplaceRows(range.first_row, range.last_row, std::move(merged));
+}
+
+void Sheet::LoadCell(std::uint32_t row, const Cell& cell) {
+  if (ordered_) {
+    if (row == pending_row_ && !pending_cells_.empty() &&
+        cell.column > pending_cells_.back().column) {
+      pending_cells_.push_back(cell);
+      return;
+    }
+    if (row > pending_row_) {
+      FlushPendingRow();
+      pending_row_ = row;
+      pending_cells_.push_back(cell);
+      return;
+    }
+    SpillToUnordered();
+  }
+  unordered_.push_back(PlacedCell{row, cell});
+}
+
+void Sheet::FlushPendingRow() {
+  if (pending_cells_.empty()) return;
+  Cell* cells = arena_.Allocate(pending_cells_.size());
+  std::memcpy(cells, pending_cells_.data(), pending_cells_.size() * sizeof(Cell));
+  rows_.push_back(Row{pending_row_, static_cast<std::uint32_t>(pending_cells_.size()), cells});
+  pending_cells_.clear();
+}
+
+void Sheet::SpillToUnordered() {
+  FlushPendingRow();
+  for (const Row& row : rows_) {
+    for (const Cell& cell : row.Cells()) unordered_.push_back(PlacedCell{row.number, cell});
+  }
+  rows_.clear();
+  arena_ = CellArena();
+  ordered_ = false;
+}
+
+void Sheet::FinishLoading() {
+  if (ordered_) {
+    FlushPendingRow();
+  } else {
+    // Stable, so that of two cells at one place the later one is kept below.
+    std::stable_sort(unordered_.begin(), unordered_.end(),
+                     [](const PlacedCell& a, const PlacedCell& b) {
+                       return a.row != b.row ? a.row < b.row : a.cell.column < b.cell.column;
+                     });
+    for (std::size_t i = 0; i < unordered_.size(); ++i) {
+      const PlacedCell& placed = unordered_[i];
+      const bool superseded = i + 1 < unordered_.size() && unordered_[i + 1].row == placed.row &&
+                              unordered_[i + 1].cell.column == placed.cell.column;
+      if (superseded) continue;
+      if (placed.row != pending_row_) FlushPendingRow();
+      pending_row_ = placed.row;
+      pending_cells_.push_back(placed.cell);
+    }
+    FlushPendingRow();
+    std::vector<PlacedCell>().swap(unordered_);
+  }
+  std::vector<Cell>().swap(pending_cells_);
+  pending_row_ = 0;
+  ordered_ = true;
+  loaded_ = true;
+}
+
+void Sheet::AbortLoading() {
+  rows_.clear();
+  arena_ = CellArena();
+  pending_cells_.clear();
+  unordered_.clear();
+  pending_row_ = 0;
+  ordered_ = true;
+}
+
+void Sheet::CompactIfWasteful() {
+  const std::size_t released = arena_.released();
+  if (released < (1u << 20) || released < arena_.allocated() - released) return;
+  CellArena compacted;
+  for (Row& row : rows_) {
+    Cell* cells = compacted.Allocate(row.count);
+    std::copy(row.cells, row.cells + row.count, cells);
+    row.cells = cells;
+  }
+  arena_ = std::move(compacted);
+}
+
+}  // namespace tavrio::automation::engine

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "automation/engine/cell.h"
+#include "automation/engine/cell_arena.h"
+
+namespace tavrio::automation::engine {
+
+// A row that holds at least one cell, its cells sorted by column. Rows without cells are not
+// stored at all, so a sheet costs what its cells cost whatever its declared size.
+struct Row {
+  std::uint32_t number;  // 1-based
+  std::uint32_t count;
+  Cell* cells;
+
+  std::span<const Cell> Cells() const { return {cells, count}; }
+};
+
+// A rectangle of cells, 1-based and inclusive. A block of rows that turned out empty has
+// last_row < first_row.
+struct CellRange {
+  std::uint32_t first_row = 1;
+  std::uint32_t last_row = 1;
+  std::uint32_t first_column = 1;
+  std::uint32_t last_column = 1;
+
+  bool Empty() const { return last_row < first_row; }
+  std::uint32_t RowCount() const { return Empty() ? 0 : last_row - first_row + 1; }
+  bool WholeRows() const;
+};
+
+// Where the user is on a sheet: what is selected and which cell is active.
+struct SheetView {
+  CellRange selection;
+  std::uint32_t active_row = 1;
+  std::uint32_t active_column = 1;
+};
+
+class Sheet {
+ public:
+  Sheet(std::string name, bool hidden, bool loaded);
+  Sheet(Sheet&&) noexcept = default;
+  Sheet& operator=(Sheet&&) noexcept = default;
+
+  const std::string& name() const { return name_; }
+  bool hidden() const { return hidden_; }
+  // False until the cells of a sheet read from a file have been filled in.
+  bool loaded() const { return loaded_; }
+  SheetView& view() { return view_; }
+  const SheetView& view() const { return view_; }
+
+  std::span<const Row> rows() const { return rows_; }
+  // Index of the first stored row numbered `number` or more.
+  std::size_t LowerRow(std::uint32_t number) const;
+  const Cell* FindCell(std::uint32_t row, std::uint32_t column) const;
+  // Last row holding a value (a styled blank is no value); 0 when there is none.
+  std::uint32_t LastUsedRow() const;
+  // Highest column of any stored cell; 0 for an empty sheet.
+  std::uint32_t LastColumn() const;
+
+  // Sets one cell, replacing what stood at its column.
+  void SetCell(std::uint32_t row, const Cell& cell);
+
+  // Cells for rows handed back through ReplaceRows; they belong to this sheet.
+  Cell* AllocateCells(std::size_t count) { return arena_.Allocate(count); }
+  // Makes `replacement` (ascending, all numbered first..last, cells from AllocateCells) the only
+  // rows between first and last.
+  void ReplaceRows(std::uint32_t first, std::uint32_t last, std::vector<Row> replacement);
+  // As ReplaceRows, but only the columns of `range` change; the row's other cells stay.
+  void ReplaceCells(const CellRange& range, std::vector<Row> replacement);
+
+  // Filling a sheet from a reader: cells may come in any order; a later cell at the same place
+  // wins. FinishLoading marks the sheet loaded; AbortLoading drops what came so far.
+  void LoadCell(std::uint32_t row, const Cell& cell);
+  void FinishLoading();
+  void AbortLoading();
+
+ private:
+  struct PlacedCell {
+    std::uint32_t row;
+    Cell cell;
+  };
+  void FlushPendingRow();
+  void SpillToUnordered();
+  void CompactIfWasteful();
+
+  std::string name_;
+  bool hidden_;
+  bool loaded_;
+  SheetView view_;
+  std::vector<Row> rows_;
+  CellArena arena_;
+  // Loading state: the row being gathered while cells arrive in order, and everything once
+  // they do not.
+  std::uint32_t pending_row_ = 0;
+  std::vector<Cell> pending_cells_;
+  std::vector<PlacedCell> unordered_;
+  bool ordered_ = true;
+};
+
+}  // namespace tavrio::automation::engine

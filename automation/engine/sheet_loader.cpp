@@ -1,0 +1,71 @@
+#include "automation/engine/sheet_loader.h"
+
+#include <utility>
+
+#include "automation/engine/sheet_limits.h"
+#include "automation/error.h"
+
+namespace tavrio::automation::engine {
+namespace {
+
+// Days from 1899-12-30 (day 0 of the 1900 system as stored) to 1904-01-01 (day 0 of the 1904 one).
+constexpr double k1904Offset = 1462;
+
+}  // namespace
+
+SheetLoader::SheetLoader(Sheet& sheet, StringPool& strings, const StyleTable& styles,
+                         const std::vector<std::uint32_t>& style_ids, bool from_1904,
+                         std::string file)
+    : sheet_(sheet),
+      strings_(strings),
+      styles_(styles),
+      style_ids_(style_ids),
+      from_1904_(from_1904),
+      file_(std::move(file)) {}
+
+std::uint32_t SheetLoader::Check(std::uint32_t row, std::uint16_t column,
+                                 std::uint32_t style) const {
+  if (row == 0 || row > kMaxRows || column == 0 || column > kMaxColumns) {
+    throw Error(error_number::kApplicationDefined,
+                "无法读取文件“" + file_ + "”的工作表“" + sheet_.name() + "”：单元格（第 " +
+                    std::to_string(row) + " 行，第 " + std::to_string(column) +
+                    " 列）超出工作表的范围（1048576 行，16384 列）。");
+  }
+  if (style >= style_ids_.size()) {
+    throw Error(error_number::kApplicationDefined,
+                "无法读取文件“" + file_ + "”的工作表“" + sheet_.name() + "”：单元格（第 " +
+                    std::to_string(row) + " 行，第 " + std::to_string(column) +
+                    " 列）引用了不存在的样式 " + std::to_string(style) + "。");
+  }
+  return style_ids_[style];
+}
+
+void SheetLoader::Number(std::uint32_t row, std::uint16_t column, double value,
+                         std::uint32_t style) {
+  const std::uint32_t id = Check(row, column, style);
+  if (from_1904_ && styles_.ShowsDate(id)) value += k1904Offset;
+  sheet_.LoadCell(row, Cell::Number(column, value, id));
+}
+
+void SheetLoader::Text(std::uint32_t row, std::uint16_t column, std::string_view text,
+                       std::uint32_t style) {
+  const std::uint32_t id = Check(row, column, style);
+  sheet_.LoadCell(row, Cell::String(column, CellType::kText, strings_.Intern(text), id));
+}
+
+void SheetLoader::Boolean(std::uint32_t row, std::uint16_t column, bool value,
+                          std::uint32_t style) {
+  sheet_.LoadCell(row, Cell::Boolean(column, value, Check(row, column, style)));
+}
+
+void SheetLoader::ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
+                             std::uint32_t style) {
+  const std::uint32_t id = Check(row, column, style);
+  sheet_.LoadCell(row, Cell::String(column, CellType::kError, strings_.Intern(text), id));
+}
+
+void SheetLoader::Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) {
+  sheet_.LoadCell(row, Cell::Blank(column, Check(row, column, style)));
+}
+
+}  // namespace tavrio::automation::engine

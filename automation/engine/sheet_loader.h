@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "automation/engine/sheet.h"
+#include "automation/engine/string_pool.h"
+#include "automation/engine/style_table.h"
+#include "automation/readers/workbook_reader.h"
+
+namespace tavrio::automation::engine {
+
+// Takes the cells a reader hands over into a sheet: texts interned in the workbook's pool,
+// the reader's style indexes translated to the workbook's style ids, and dates of a file in the
+// 1904 date system moved to the 1900 system. A cell outside the sheet's grid or with an unknown
+// style is refused with an error naming `file` and the sheet, whatever the reader let through.
+class SheetLoader final : public readers::CellSink {
+ public:
+  SheetLoader(Sheet& sheet, StringPool& strings, const StyleTable& styles,
+              const std::vector<std::uint32_t>& style_ids, bool from_1904, std::string file);
+
+  void Number(std::uint32_t row, std::uint16_t column, double value, std::uint32_t style) override;
+  void Text(std::uint32_t row, std::uint16_t column, std::string_view text,
+            std::uint32_t style) override;
+  void Boolean(std::uint32_t row, std::uint16_t column, bool value, std::uint32_t style) override;
+  void ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
+                  std::uint32_t style) override;
+  void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) override;
+
+ private:
+  std::uint32_t Check(std::uint32_t row, std::uint16_t column, std::uint32_t style) const;
+
+  Sheet& sheet_;
+  StringPool& strings_;
+  const StyleTable& styles_;
+  const std::vector<std::uint32_t>& style_ids_;
+  bool from_1904_;
+  std::string file_;
+};
+
+}  // namespace tavrio::automation::engine

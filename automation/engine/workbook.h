@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "automation/engine/sheet.h"
+#include "automation/engine/string_pool.h"
+#include "automation/engine/style_table.h"
+#include "automation/readers/workbook_reader.h"
+
+namespace tavrio::automation::engine {
+
+// One open workbook: its sheets, the texts and styles its cells refer to, and its window (which
+// shares the workbook's name). A workbook read from a file keeps its reader and fills each sheet
+// from it only when that sheet is first used, so opening a large file to use one sheet parses
+// only that sheet. Numbers are held in the 1900 date system whatever the file used.
+class Workbook {
+ public:
+  // A new, empty workbook with one sheet named Sheet1.
+  explicit Workbook(std::string name);
+  // A workbook read from `path`; `reader` is what OpenWorkbookFile returned for it.
+  Workbook(std::string name, std::string path, std::unique_ptr<readers::WorkbookReader> reader);
+  Workbook(const Workbook&) = delete;
+  Workbook& operator=(const Workbook&) = delete;
+  ~Workbook();
+
+  const std::string& name() const { return name_; }
+  // The file the workbook was read from or last saved to; empty for a new one.
+  const std::string& path() const { return path_; }
+  void Rename(std::string name, std::string path);
+
+  std::size_t SheetCount() const { return sheets_.size(); }
+  // The sheet's name, hidden state and view, loaded or not.
+  Sheet& SheetAt(std::size_t index) { return sheets_[index]; }
+  const Sheet& SheetAt(std::size_t index) const { return sheets_[index]; }
+  // The sheet with its cells, read from the file first if need be. Throws tavrio::Error naming
+  // the file and the sheet when that fails; the sheet then stays unread.
+  Sheet& LoadedSheet(std::size_t index);
+  void LoadAllSheets();
+
+  std::size_t active_sheet() const { return active_sheet_; }
+  void set_active_sheet(std::size_t index) { active_sheet_ = index; }
+
+  StringPool& strings() { return strings_; }
+  const StringPool& strings() const { return strings_; }
+  StyleTable& styles() { return styles_; }
+  const StyleTable& styles() const { return styles_; }
+
+  bool unsaved_changes() const { return unsaved_changes_; }
+  void set_unsaved_changes(bool changed) { unsaved_changes_ = changed; }
+
+ private:
+  void ReadSheet(std::size_t index);
+
+  std::string name_;
+  std::string path_;
+  std::vector<Sheet> sheets_;
+  std::size_t active_sheet_ = 0;
+  StringPool strings_;
+  StyleTable styles_;
+  bool unsaved_changes_ = false;
+  std::unique_ptr<readers::WorkbookReader> reader_;
+  std::vector<std::uint32_t> reader_styles_;  // the reader's style index -> our style id
+  std::size_t unread_sheets_ = 0;
+};
+
+}  // namespace tavrio::automation::engine

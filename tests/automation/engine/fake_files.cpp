@@ -1,0 +1,90 @@
+#include "fake_files.h"
+
+#include <utility>
+
+namespace tavrio::automation::testing {
+namespace {
+
+class FakeReader final : public readers::WorkbookReader {
+ public:
+  FakeReader(const FakeWorkbook& workbook, std::vector<int>& reads)
+      : workbook_(workbook), reads_(reads) {
+    for (const FakeSheet& sheet : workbook.sheets) sheets_.push_back({sheet.name, sheet.hidden});
+    for (const std::string& format : workbook.number_formats) styles_.push_back({format});
+  }
+  const std::vector<readers::SheetInfo>& Sheets() const override { return sheets_; }
+  const std::vector<readers::StyleInfo>& Styles() const override { return styles_; }
+  bool Uses1904DateSystem() const override { return workbook_.uses_1904; }
+
+  void ReadSheet(std::size_t index, readers::CellSink& sink) override {
+    ++reads_[index];
+    const FakeSheet& sheet = workbook_.sheets[index];
+    for (const FakeCell& cell : sheet.cells) Send(cell, sink);
+    if (sheet.failure) throw *sheet.failure;
+  }
+
+ private:
+  static void Send(const FakeCell& cell, readers::CellSink& sink) {
+    const auto row = cell.row;
+    const auto column = cell.column;
+    if (const auto* number = std::get_if<double>(&cell.value)) {
+      sink.Number(row, column, *number, cell.style);
+    } else if (const auto* text = std::get_if<std::string>(&cell.value)) {
+      sink.Text(row, column, *text, cell.style);
+    } else if (const auto* boolean = std::get_if<bool>(&cell.value)) {
+      sink.Boolean(row, column, *boolean, cell.style);
+    } else if (const auto* error = std::get_if<CellErrorValue>(&cell.value)) {
+      sink.ErrorValue(row, column, error->text, cell.style);
+    } else {
+      sink.Blank(row, column, cell.style);
+    }
+  }
+
+  FakeWorkbook workbook_;
+  std::vector<int>& reads_;
+  std::vector<readers::SheetInfo> sheets_;
+  std::vector<readers::StyleInfo> styles_;
+};
+
+}  // namespace
+
+void FakeFiles::Add(const std::string& path, FakeWorkbook workbook) {
+  Entry entry;
+  entry.reads.assign(workbook.sheets.size(), 0);
+  entry.workbook = std::move(workbook);
+  (*files_)[path] = std::move(entry);
+}
+
+Engine::ReaderFactory FakeFiles::Factory() {
+  return [files = files_](const std::string& path) -> std::unique_ptr<readers::WorkbookReader> {
+    const auto it = files->find(path);
+    if (it == files->end()) {
+      throw Error(error_number::kApplicationDefined, "无法打开文件“" + path + "”：文件不存在。");
+    }
+    ++it->second.opens;
+    return std::make_unique<FakeReader>(it->second.workbook, it->second.reads);
+  };
+}
+
+int FakeFiles::Reads(const std::string& path, std::size_t index) const {
+  return files_->at(path).reads.at(index);
+}
+
+int FakeFiles::Opens(const std::string& path) const { return files_->at(path).opens; }
+
+FakeSheet GridSheet(const std::string& name, std::uint32_t rows, std::uint16_t columns) {
+  FakeSheet sheet(name);
+  for (std::uint32_t row = 1; row <= rows; ++row) {
+    for (std::uint16_t column = 1; column <= columns; ++column) {
+      if (column % 2 == 1) {
+        sheet.cells.push_back(
+            {row, column, "r" + std::to_string(row) + "c" + std::to_string(column)});
+      } else {
+        sheet.cells.push_back({row, column, static_cast<double>(row * column)});
+      }
+    }
+  }
+  return sheet;
+}
+
+}  // namespace tavrio::automation::testing
