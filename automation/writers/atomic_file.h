@@ -1,0 +1,15 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace tavrio::automation::writers {
+
+// Calls `write` with the name of a fresh temporary file beside `target` and, when it returns,
+// gives the file the usual permissions and renames it to `target`. When `write` throws or the
+// rename fails the temporary file is removed. Failures of its own are thrown as WriteFailure;
+// what `write` throws passes through.
+void WriteAtomically(const std::string& target,
+                     const std::function<void(const std::string& temporary)>& write);
+
+}  // namespace tavrio::automation::writers

@@ -1,0 +1,141 @@
+// CSV as spreadsheet applications read it: UTF-8 with a byte-order mark (so they do not guess a
+// local code page), fields separated by commas, lines ended by CRLF, and a field quoted when it
+// holds a comma, a quote, a line break or leading/trailing blanks (quotes doubled), as RFC 4180
+// says. Only the active sheet is written, from cell A1 to its last row and column holding a
+// value, every line with the same number of fields.
+//
+// Numbers are written in their shortest form that reads back to the same double. Numbers whose
+// format shows a date or time are written as ISO text (see date_text.h) instead, since a CSV has
+// no formats; booleans as TRUE and FALSE, errors as their spelling.
+
+#include <charconv>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "automation/engine/number_format.h"
+#include "automation/writers/date_text.h"
+#include "automation/writers/workbook_writer.h"
+
+namespace tavrio::automation::writers {
+namespace {
+
+using engine::Cell;
+using engine::CellType;
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+constexpr std::size_t kFlushSize = 1 << 20;
+
+void AppendQuoted(std::string& out, std::string_view text) {
+  const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
+                     (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+  if (!quote) {
+    out.append(text);
+    return;
+  }
+  out.push_back('"');
+  for (const char c : text) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+}
+
+class CsvSheetWriter {
+ public:
+  CsvSheetWriter(const engine::Workbook& workbook, std::FILE* file)
+      : workbook_(workbook), file_(file), kinds_(workbook.styles().size()) {
+    for (std::size_t i = 0; i < kinds_.size(); ++i) {
+      kinds_[i] = engine::ClassifyNumberFormat(workbook.styles().Get(i).number_format);
+    }
+  }
+
+  void Write(const engine::Sheet& sheet) {
+    out_ = "\xEF\xBB\xBF";
+    std::uint32_t width = 0;
+    for (const engine::Row& row : sheet.rows()) {
+      for (const Cell& cell : row.Cells()) {
+        if (cell.type != CellType::kBlank && cell.column > width) width = cell.column;
+      }
+    }
+    const std::uint32_t last_row = sheet.LastUsedRow();
+    auto next = sheet.rows().begin();
+    for (std::uint32_t number = 1; number <= last_row; ++number) {
+      std::uint32_t column = 1;
+      if (next != sheet.rows().end() && next->number == number) {
+        for (const Cell& cell : (next++)->Cells()) {
+          if (cell.column > width) break;
+          for (; column < cell.column; ++column) out_.push_back(',');
+          AppendValue(cell);
+        }
+      }
+      for (; column < width; ++column) out_.push_back(',');
+      out_.append("\r\n");
+      if (out_.size() >= kFlushSize) Flush();
+    }
+    Flush();
+  }
+
+ private:
+  void AppendValue(const Cell& cell) {
+    switch (cell.type) {
+      case CellType::kNumber:
+        return AppendNumber(cell);
+      case CellType::kText:
+      case CellType::kError:
+        return AppendQuoted(out_, workbook_.strings().Get(cell.string_id));
+      case CellType::kBoolean:
+        out_.append(cell.boolean ? "TRUE" : "FALSE");
+        return;
+      case CellType::kBlank:
+        return;
+    }
+  }
+
+  void AppendNumber(const Cell& cell) {
+    const engine::NumberFormatKind kind = kinds_[cell.style];
+    if (kind.date || kind.time) {
+      if (const auto text = SerialDateText(cell.number, kind)) {
+        out_.append(*text);
+        return;
+      }
+    }
+    char digits[32];
+    const auto result = std::to_chars(digits, digits + sizeof digits, cell.number);
+    out_.append(digits, result.ptr);
+  }
+
+  void Flush() {
+    if (std::fwrite(out_.data(), 1, out_.size(), file_) != out_.size()) {
+      throw WriteFailure("写入 CSV 文件时出错");
+    }
+    out_.clear();
+  }
+
+  const engine::Workbook& workbook_;
+  std::FILE* file_;
+  std::vector<engine::NumberFormatKind> kinds_;
+  std::string out_;
+};
+
+class CsvWriter final : public WorkbookWriter {
+ public:
+  void Write(const engine::Workbook& workbook, const std::string& path) override {
+    File file(std::fopen(path.c_str(), "wb"));
+    if (!file) throw WriteFailure("无法创建 CSV 文件");
+    CsvSheetWriter(workbook, file.get()).Write(workbook.SheetAt(workbook.active_sheet()));
+    if (std::fclose(file.release()) != 0) throw WriteFailure("写入 CSV 文件时出错");
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<WorkbookWriter> MakeCsvWriter() { return std::make_unique<CsvWriter>(); }
+
+}  // namespace tavrio::automation::writers

@@ -1,0 +1,27 @@
+#include "automation/writers/save_workbook.h"
+
+#include <filesystem>
+
+#include "automation/engine/engine_text.h"
+#include "automation/error.h"
+#include "automation/writers/atomic_file.h"
+#include "automation/writers/workbook_writer.h"
+
+namespace tavrio::automation::writers {
+
+void SaveWorkbook(const engine::Workbook& workbook, const std::string& path) {
+  const bool csv =
+      engine::EqualsIgnoringCase(std::filesystem::path(path).extension().string(), ".csv");
+  const std::unique_ptr<WorkbookWriter> writer = csv ? MakeCsvWriter() : MakeXlsxWriter();
+  try {
+    WriteAtomically(path,
+                    [&](const std::string& temporary) { writer->Write(workbook, temporary); });
+  } catch (const WriteFailure& failure) {
+    throw Error(error_number::kApplicationDefined,
+                "无法保存文件“" + path + "”：" + failure.what() + "。");
+  } catch (const std::bad_alloc&) {
+    throw Error(7, "内存不足：无法保存文件“" + path + "”。");
+  }
+}
+
+}  // namespace tavrio::automation::writers

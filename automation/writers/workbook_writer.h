@@ -1,0 +1,34 @@
+#pragma once
+
+// The engine's save interface: one writer per file format. A writer only puts a workbook's
+// content into a file it is given; choosing the writer, the temporary name and the rename are
+// done once for all of them (save_workbook.h), so a faster writer replaces one class.
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "automation/engine/workbook.h"
+
+namespace tavrio::automation::writers {
+
+// Why a writer could not finish, in Chinese; the caller adds which file was being saved.
+class WriteFailure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class WorkbookWriter {
+ public:
+  virtual ~WorkbookWriter() = default;
+  // Writes `workbook`, whose sheets are all loaded, to the file at `path`, replacing its
+  // content. Throws WriteFailure.
+  virtual void Write(const engine::Workbook& workbook, const std::string& path) = 0;
+};
+
+// Every sheet, in the workbook's order, as .xlsx; hidden sheets stay hidden.
+std::unique_ptr<WorkbookWriter> MakeXlsxWriter();
+// The active sheet as CSV (see csv_writer.h).
+std::unique_ptr<WorkbookWriter> MakeCsvWriter();
+
+}  // namespace tavrio::automation::writers
