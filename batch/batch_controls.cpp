@@ -1,0 +1,35 @@
+#include "batch/batch_controls.h"
+
+#include <utility>
+
+namespace tavrio::batch {
+
+BatchControls::BatchControls(const BatchOptions& options, std::vector<InputFile> files,
+                             ProgressCallback progress)
+    : start_row_(options.start_row),
+      sheet_name_(options.sheet_name),
+      sheet_index_(options.sheet_index.value_or("1")),
+      files_(std::move(files)),
+      progress_(std::move(progress)) {}
+
+std::string BatchControls::FilePath() { return files_.at(current_).folder; }
+
+std::int16_t BatchControls::FileListCount() {
+  // ResolveInputs keeps the list within 16 bits.
+  return static_cast<std::int16_t>(files_.size());
+}
+
+std::string BatchControls::FileName(std::int16_t index) {
+  current_ = static_cast<std::size_t>(index);
+  return files_.at(current_).name;
+}
+
+bool BatchControls::FileSelected(std::int16_t index) {
+  current_ = static_cast<std::size_t>(index);
+  if (progress_) {
+    progress_(index, static_cast<int>(files_.size()), files_.at(current_).name);
+  }
+  return true;
+}
+
+}  // namespace tavrio::batch

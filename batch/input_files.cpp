@@ -1,0 +1,77 @@
+#include "batch/input_files.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "automation/error.h"
+#include "merge/file_order.h"
+
+namespace tavrio::batch {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The merge run counts merged files in 16 bits and fails when the count passes 32,767, after
+// the last file; refusing more files up front spares a long run that is bound to fail.
+constexpr std::size_t kMaxFiles = 32766;
+
+constexpr int kPathNotFound = 76;  // 路径未找到
+constexpr int kInvalidArgument = 5;
+
+std::vector<InputFile> FolderEntries(const std::string& given) {
+  std::string folder = given;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  std::vector<std::string> names;
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    std::error_code type_error;
+    if (name.starts_with(".") || !it->is_regular_file(type_error)) continue;
+    names.push_back(name);
+  }
+  if (error) {
+    throw Error(kPathNotFound, "无法读取文件夹“" + given + "”：" + error.message());
+  }
+  merge::SortFileNames(names);
+  std::vector<InputFile> files;
+  // At the root the folder already ends in "/", and the join doubles it, as the window does.
+  for (std::string& name : names) files.push_back({folder, std::move(name)});
+  return files;
+}
+
+InputFile FileEntry(const std::string& given) {
+  const fs::path path(given);
+  std::string folder = path.parent_path().string();
+  if (folder.empty()) folder = path.is_absolute() ? "/" : ".";
+  return {folder, path.filename().string()};
+}
+
+}  // namespace
+
+std::vector<InputFile> ResolveInputs(const std::vector<std::string>& inputs) {
+  std::vector<InputFile> files;
+  std::error_code error;
+  if (inputs.size() == 1 && fs::is_directory(inputs.front(), error)) {
+    files = FolderEntries(inputs.front());
+    if (files.empty()) {
+      throw Error(kInvalidArgument, "文件夹“" + inputs.front() + "”中没有可合并的文件");
+    }
+  } else {
+    for (const std::string& input : inputs) {
+      if (fs::is_directory(input, error)) {
+        throw Error(kInvalidArgument, "“" + input + "”是文件夹：只给出一个文件夹，或者只给出文件");
+      }
+      if (input.empty() || input.back() == '/') {
+        throw Error(kPathNotFound, "“" + input + "”不是文件");
+      }
+      files.push_back(FileEntry(input));
+    }
+  }
+  if (files.size() > kMaxFiles) {
+    throw Error(error_number::kOverflow,
+                "一次最多合并 32766 个文件，这里有 " + std::to_string(files.size()) + " 个");
+  }
+  return files;
+}
+
+}  // namespace tavrio::batch

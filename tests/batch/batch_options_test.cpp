@@ -1,0 +1,122 @@
+#include "batch/batch_options.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "automation/error.h"
+
+namespace tavrio::batch {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(ParseArgumentsTest, ReadsEveryFlag) {
+  const struct {
+    std::string name;
+    Args args;
+    std::optional<std::string> start_row, sheet_name, sheet_index;
+    std::string output;
+    Args inputs;
+  } cases[] = {
+      {"defaults", {"-o", "out.xlsx", "a.xlsx"}, {}, {}, {}, "out.xlsx", {"a.xlsx"}},
+      {"start row as typed",
+       {"--start-row", " 3 ", "-o", "o.xlsx", "a.xlsx", "b.xlsx"},
+       " 3 ",
+       {},
+       {},
+       "o.xlsx",
+       {"a.xlsx", "b.xlsx"}},
+      {"sheet by name",
+       {"--sheet-name", "数据", "-o", "o.csv", "d"},
+       {},
+       "数据",
+       {},
+       "o.csv",
+       {"d"}},
+      {"sheet by position text",
+       {"a.xlsx", "--sheet-index", "2.7", "--output", "o.xlsx"},
+       {},
+       {},
+       "2.7",
+       "o.xlsx",
+       {"a.xlsx"}},
+      {"inputs keep their order",
+       {"-o", "o.xlsx", "c.xlsx", "a.xlsx", "b.xlsx"},
+       {},
+       {},
+       {},
+       "o.xlsx",
+       {"c.xlsx", "a.xlsx", "b.xlsx"}},
+      {"after -- everything is an input",
+       {"-o", "o.xlsx", "--", "-a.xlsx", "--help"},
+       {},
+       {},
+       {},
+       "o.xlsx",
+       {"-a.xlsx", "--help"}},
+      {"empty start row text is kept",
+       {"--start-row", "", "-o", "o.xlsx", "a.xlsx"},
+       "",
+       {},
+       {},
+       "o.xlsx",
+       {"a.xlsx"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const BatchOptions options = ParseArguments(c.args);
+    EXPECT_FALSE(options.help);
+    EXPECT_EQ(options.start_row, c.start_row);
+    EXPECT_EQ(options.sheet_name, c.sheet_name);
+    EXPECT_EQ(options.sheet_index, c.sheet_index);
+    EXPECT_EQ(options.output, c.output);
+    EXPECT_EQ(options.inputs, c.inputs);
+  }
+}
+
+TEST(ParseArgumentsTest, HelpNeedsNothingElse) {
+  EXPECT_TRUE(ParseArguments({"--help"}).help);
+  EXPECT_TRUE(ParseArguments({"-h"}).help);
+}
+
+TEST(ParseArgumentsTest, RefusesWrongCommandLinesWithTheReason) {
+  const struct {
+    Args args;
+    std::string description;
+  } cases[] = {
+      {{"a.xlsx"}, "缺少输出文件：请用 -o 给出"},
+      {{"-o", "", "a.xlsx"}, "缺少输出文件：请用 -o 给出"},
+      {{"-o", "o.xlsx"}, "缺少输入：请给出要合并的文件或一个文件夹"},
+      {{"-o"}, "参数 -o 缺少值"},
+      {{"-o", "o.xlsx", "a.xlsx", "--start-row"}, "参数 --start-row 缺少值"},
+      {{"--sheet-name", "a", "--sheet-index", "1", "-o", "o.xlsx", "a.xlsx"},
+       "--sheet-name 和 --sheet-index 只能选一个"},
+      {{"-o", "o.xlsx", "-o", "p.xlsx", "a.xlsx"}, "参数 -o 只能给出一次"},
+      {{"--start-row", "2", "--start-row", "3", "-o", "o.xlsx", "a.xlsx"},
+       "参数 --start-row 只能给出一次"},
+      {{"--rows", "3", "-o", "o.xlsx", "a.xlsx"}, "未知参数：--rows（用 --help 查看用法）"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.description);
+    try {
+      ParseArguments(c.args);
+      ADD_FAILURE() << "accepted";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.number(), 5);
+      EXPECT_EQ(error.description(), c.description);
+    }
+  }
+}
+
+TEST(UsageTextTest, ExplainsEveryFlag) {
+  const std::string usage = UsageText();
+  for (const char* flag : {"--start-row", "--sheet-name", "--sheet-index", "-o", "--help", "--"}) {
+    EXPECT_NE(usage.find(flag), std::string::npos) << flag;
+  }
+}
+
+}  // namespace
+}  // namespace tavrio::batch
