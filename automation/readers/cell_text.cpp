@@ -1,0 +1,187 @@
+#include "automation/readers/cell_text.h"
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+
+namespace tavrio::automation::readers {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The UTF-16 code unit of an escape at text[at] ("_x000D_"), or -1.
+int EscapeAt(std::string_view text, std::size_t at) {
+  if (at + 7 > text.size() || text[at] != '_' || text[at + 1] != 'x' || text[at + 6] != '_') {
+    return -1;
+  }
+  int unit = 0;
+  for (std::size_t i = at + 2; i < at + 6; ++i) {
+    int digit = HexValue(text[i]);
+    if (digit < 0) return -1;
+    unit = unit * 16 + digit;
+  }
+  return unit;
+}
+
+void AppendUtf8(std::uint32_t code, std::string& out) {
+  if (code < 0x80) {
+    out.push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else if (code < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+// Reads exactly `width` digits at text[at].
+bool Digits(std::string_view text, std::size_t at, std::size_t width, int& value) {
+  if (at + width > text.size()) return false;
+  value = 0;
+  for (std::size_t i = at; i < at + width; ++i) {
+    if (!IsDigit(text[i])) return false;
+    value = value * 10 + (text[i] - '0');
+  }
+  return true;
+}
+
+// Seconds of "hh:mm[:ss[.fff]]" as a fraction of a day.
+bool ParseTime(std::string_view text, double& fraction) {
+  int hours = 0, minutes = 0;
+  if (!Digits(text, 0, 2, hours) || text.size() < 5 || text[2] != ':' ||
+      !Digits(text, 3, 2, minutes)) {
+    return false;
+  }
+  double seconds = 0;
+  if (text.size() > 5) {
+    if (text[5] != ':') return false;
+    std::string_view rest = text.substr(6);
+    if (rest.empty() || rest.back() == 'Z') rest.remove_suffix(rest.empty() ? 0 : 1);
+    auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), seconds);
+    if (ec != std::errc() || end != rest.data() + rest.size()) return false;
+  }
+  if (hours > 24 || minutes > 59 || seconds < 0 || seconds >= 61) return false;
+  fraction = (hours * 3600.0 + minutes * 60.0 + seconds) / 86400.0;
+  return true;
+}
+
+bool ParseDay(std::string_view text, bool date1904, double& serial) {
+  int year = 0, month = 0, day = 0;
+  if (text.size() != 10 || !Digits(text, 0, 4, year) || text[4] != '-' ||
+      !Digits(text, 5, 2, month) || text[7] != '-' || !Digits(text, 8, 2, day)) {
+    return false;
+  }
+  using namespace std::chrono;
+  year_month_day date{std::chrono::year(year), std::chrono::month(month), std::chrono::day(day)};
+  if (!date.ok()) return false;
+  auto days = sys_days(date).time_since_epoch().count();
+  if (date1904) {
+    serial = static_cast<double>(days - sys_days(1904y / 1 / 1).time_since_epoch().count());
+    return serial >= 0;
+  }
+  serial = static_cast<double>(days - sys_days(1899y / 12 / 30).time_since_epoch().count());
+  // The 1900 system counts a 1900-02-29 that never was: days before it sit one lower.
+  if (serial < 61) serial -= 1;
+  return serial >= 1;
+}
+
+}  // namespace
+
+ReferenceStatus ParseCellReference(std::string_view text, std::uint32_t& row,
+                                   std::uint16_t& column) {
+  std::size_t i = 0;
+  std::uint32_t col = 0;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c < 'A' || c > 'Z') break;
+    if (i == 3) return ReferenceStatus::kOutOfRange;
+    col = col * 26 + (c - 'A' + 1);
+  }
+  if (i == 0 || i == text.size()) return ReferenceStatus::kMalformed;
+  std::uint64_t number = 0;
+  for (std::size_t j = i; j < text.size(); ++j) {
+    if (!IsDigit(text[j])) return ReferenceStatus::kMalformed;
+    if (j - i >= 8) return ReferenceStatus::kOutOfRange;
+    number = number * 10 + (text[j] - '0');
+  }
+  if (number == 0) return ReferenceStatus::kMalformed;
+  if (number > kMaxRows || col > kMaxColumns) return ReferenceStatus::kOutOfRange;
+  row = static_cast<std::uint32_t>(number);
+  column = static_cast<std::uint16_t>(col);
+  return ReferenceStatus::kValid;
+}
+
+std::string ColumnName(std::uint16_t column) {
+  std::string name;
+  for (unsigned n = column; n > 0; n = (n - 1) / 26) {
+    name.insert(name.begin(), static_cast<char>('A' + (n - 1) % 26));
+  }
+  return name;
+}
+
+bool ParseNumber(std::string_view text, double& value) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty() || !(IsDigit(text.front()) || text.front() == '-' || text.front() == '.')) {
+    return false;
+  }
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size() && std::isfinite(value);
+}
+
+bool ParseIsoDate(std::string_view text, bool date1904, double& serial) {
+  std::size_t t = text.find('T');
+  if (t == std::string_view::npos && text.find(':') != std::string_view::npos) {
+    serial = 0;
+    return ParseTime(text, serial);
+  }
+  if (!ParseDay(text.substr(0, t), date1904, serial)) return false;
+  if (t == std::string_view::npos) return true;
+  double fraction = 0;
+  if (!ParseTime(text.substr(t + 1), fraction)) return false;
+  serial += fraction;
+  return true;
+}
+
+std::string_view DecodeEscapes(std::string_view text, std::string& scratch) {
+  std::size_t first = text.find("_x");
+  if (first == std::string_view::npos) return text;
+  scratch.assign(text.substr(0, first));
+  for (std::size_t i = first; i < text.size();) {
+    int unit = EscapeAt(text, i);
+    if (unit < 0) {
+      scratch.push_back(text[i++]);
+      continue;
+    }
+    i += 7;
+    std::uint32_t code = static_cast<std::uint32_t>(unit);
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      int low = EscapeAt(text, i);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<std::uint32_t>(low) - 0xDC00);
+        i += 7;
+      }
+    }
+    if (code >= 0xD800 && code <= 0xDFFF) code = 0xFFFD;
+    AppendUtf8(code, scratch);
+  }
+  return scratch;
+}
+
+}  // namespace tavrio::automation::readers

@@ -1,0 +1,103 @@
+// Chooses the reader for a file by what the file holds, after the checks that let every
+// "cannot open" case say plainly why.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "automation/readers/compound_file.h"
+#include "automation/readers/read_fault.h"
+#include "automation/readers/workbook_reader.h"
+#include "automation/readers/xlsx_reader.h"
+
+namespace tavrio::automation::readers {
+namespace {
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
+  }
+  ~FileDescriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+std::string SystemReason(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR: return "文件不存在";
+    case EACCES:
+    case EPERM: return "没有读取权限";
+    case ENAMETOOLONG: return "文件路径太长";
+    case ELOOP: return "符号链接循环";
+    default: return "读取失败（系统错误 " + std::to_string(error) + "）";
+  }
+}
+
+// Opens the file for reading, or says why not in the user's terms.
+FileDescriptor OpenForReading(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) throw ReadFault(SystemReason(errno));
+  if (S_ISDIR(info.st_mode)) throw ReadFault("这是一个文件夹，不是文件");
+  // A pipe or device would block or never end; no workbook lives there.
+  if (!S_ISREG(info.st_mode)) throw ReadFault("不是普通文件");
+  FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) throw ReadFault(SystemReason(errno));
+  if (info.st_size == 0) throw ReadFault("文件是空的");
+  return file;
+}
+
+std::string ReadHeader(const FileDescriptor& file) {
+  char header[8];
+  ssize_t read = pread(file.get(), header, sizeof header, 0);
+  if (read < 0) throw ReadFault(SystemReason(errno));
+  return std::string(header, static_cast<std::size_t>(read));
+}
+
+// A compound file: a password-protected .xlsx or a legacy .xls, told apart by their streams.
+[[noreturn]] void RefuseCompoundFile(const FileDescriptor& file) {
+  std::vector<std::string> names = CompoundFileEntryNames(file.get());
+  auto has = [&names](std::string_view name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+  };
+  if (has("EncryptedPackage")) throw ReadFault("文件受密码保护，请先取消密码再合并");
+  if (has("Workbook") || has("Book")) {
+    throw ReadFault("这是 Excel 97-2003 工作簿（.xls），暂不支持此格式");
+  }
+  throw ReadFault("不是工作簿文件");
+}
+
+std::unique_ptr<WorkbookReader> Open(const std::string& path) {
+  FileDescriptor file = OpenForReading(path);
+  std::string header = ReadHeader(file);
+  if (header.starts_with("PK\x03\x04") || header.starts_with("PK\x05\x06")) {
+    return std::make_unique<XlsxReader>(path);
+  }
+  if (IsCompoundFileSignature(header)) RefuseCompoundFile(file);
+  throw ReadFault("不是工作簿文件");
+}
+
+}  // namespace
+
+std::unique_ptr<WorkbookReader> OpenWorkbookFile(const std::string& path) {
+  try {
+    return Open(path);
+  } catch (const ReadFault& fault) {
+    throw OpenFileError(path, fault.what());
+  }
+}
+
+}  // namespace tavrio::automation::readers

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "automation/readers/workbook_reader.h"
+
+namespace tavrio::automation::readers {
+
+// The number format code of a built-in format id, as a Chinese (PRC) spreadsheet application
+// shows it; empty for an id with no built-in format.
+std::string_view BuiltInNumberFormat(unsigned id);
+
+// Parses a styles part held in memory into the cell styles (cellXfs), in order; never empty.
+// Throws ReadFault.
+std::vector<StyleInfo> ParseStylesPart(std::string xml, std::string_view part);
+
+}  // namespace tavrio::automation::readers

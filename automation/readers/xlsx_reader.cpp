@@ -1,0 +1,101 @@
+#include "automation/readers/xlsx_reader.h"
+
+#include <unordered_map>
+
+#include "automation/readers/read_fault.h"
+#include "automation/readers/relationships.h"
+#include "automation/readers/sheet_parser.h"
+#include "automation/readers/styles_part.h"
+#include "automation/readers/workbook_part.h"
+
+namespace tavrio::automation::readers {
+namespace {
+
+constexpr std::string_view kNotWorkbook = "不是工作簿文件";
+
+// The package's main part, named by the package relationships.
+std::string MainPart(ZipArchive& archive) {
+  const std::string rels = RelationshipsPartOf("");
+  if (!archive.Contains(rels)) throw ReadFault(std::string(kNotWorkbook));
+  for (const Relationship& r : ParseRelationships(archive.ReadWhole(rels), rels, "")) {
+    if (!r.external && HasType(r, "officeDocument")) {
+      if (r.target.ends_with(".bin")) {
+        throw ReadFault("这是二进制工作簿（.xlsb），暂不支持此格式");
+      }
+      if (!archive.Contains(r.target)) break;
+      return r.target;
+    }
+  }
+  throw ReadFault(std::string(kNotWorkbook));
+}
+
+}  // namespace
+
+XlsxReader::XlsxReader(const std::string& path) : path_(path), archive_(path) {
+  LoadWorkbook(MainPart(archive_));
+}
+
+void XlsxReader::LoadWorkbook(const std::string& workbook_part) {
+  WorkbookPart workbook = ParseWorkbookPart(archive_.ReadWhole(workbook_part), workbook_part);
+  date1904_ = workbook.date1904;
+  const std::string rels_part = RelationshipsPartOf(workbook_part);
+  std::vector<Relationship> relationships;
+  if (archive_.Contains(rels_part)) {
+    relationships = ParseRelationships(archive_.ReadWhole(rels_part), rels_part, workbook_part);
+  }
+  std::unordered_map<std::string, const Relationship*> by_id;
+  std::string styles_part;
+  for (const Relationship& r : relationships) {
+    by_id.emplace(r.id, &r);
+    if (r.external) continue;
+    if (HasType(r, "styles")) styles_part = r.target;
+    if (HasType(r, "sharedStrings")) shared_strings_part_ = r.target;
+  }
+  for (const WorkbookSheet& sheet : workbook.sheets) {
+    auto found = by_id.find(sheet.relationship_id);
+    if (found == by_id.end() || found->second->external) {
+      throw ReadFault("文件已损坏：找不到工作表“" + sheet.name + "”的部件");
+    }
+    const Relationship& r = *found->second;
+    bool has_cells = !HasType(r, "chartsheet");
+    if (has_cells && !archive_.Contains(r.target)) {
+      throw ReadFault("文件已损坏：缺少工作表“" + sheet.name + "”的" + PartName(r.target));
+    }
+    sheets_.push_back({sheet.name, sheet.hidden});
+    sheet_parts_.push_back(has_cells ? r.target : std::string());
+  }
+  if (!styles_part.empty() && archive_.Contains(styles_part)) {
+    styles_ = ParseStylesPart(archive_.ReadWhole(styles_part), styles_part);
+  } else {
+    styles_.emplace_back();
+  }
+}
+
+void XlsxReader::LoadSharedStrings() {
+  if (shared_strings_) return;
+  if (shared_strings_part_.empty() || !archive_.Contains(shared_strings_part_)) {
+    shared_strings_.emplace();
+    return;
+  }
+  shared_strings_ =
+      ParseSharedStrings(archive_.ReadWhole(shared_strings_part_), shared_strings_part_);
+}
+
+void XlsxReader::ReadSheet(std::size_t index, CellSink& sink) {
+  if (index >= sheets_.size()) {
+    throw ReadSheetError(path_, "#" + std::to_string(index + 1), "没有这个工作表");
+  }
+  const std::string& part = sheet_parts_[index];
+  if (part.empty()) return;
+  try {
+    LoadSharedStrings();
+    SheetContext context{part, &*shared_strings_, styles_.size(), date1904_};
+    SheetParser parser(context, sink);
+    archive_.Inflate(part, [&parser](std::string_view chunk) { parser.Feed(chunk); });
+    parser.Finish();
+  } catch (const ReadFault& fault) {
+    throw ReadSheetError(path_, sheets_[index].name, fault.what());
+  }
+}
+
+}  // namespace tavrio::automation::readers

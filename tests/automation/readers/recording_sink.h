@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "automation/readers/workbook_reader.h"
+
+namespace tavrio::automation::readers::testing {
+
+enum class Kind { kNumber, kText, kBoolean, kError, kBlank };
+
+struct RecordedCell {
+  Kind kind = Kind::kBlank;
+  double number = 0;
+  std::string text;  // text, or the error value
+  bool boolean = false;
+  std::uint32_t style = 0;
+};
+
+// Keeps every cell a reader hands over, by (row, column), and fails on a cell handed twice.
+class RecordingSink : public CellSink {
+ public:
+  void Number(std::uint32_t row, std::uint16_t column, double value, std::uint32_t style) override;
+  void Text(std::uint32_t row, std::uint16_t column, std::string_view text,
+            std::uint32_t style) override;
+  void Boolean(std::uint32_t row, std::uint16_t column, bool value, std::uint32_t style) override;
+  void ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
+                  std::uint32_t style) override;
+  void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) override;
+
+  const std::map<std::pair<std::uint32_t, std::uint16_t>, RecordedCell>& cells() const {
+    return cells_;
+  }
+  // The cell at an "A1" reference; fails the test when absent.
+  const RecordedCell& At(const std::string& reference) const;
+  bool Has(const std::string& reference) const;
+
+ private:
+  void Put(std::uint32_t row, std::uint16_t column, RecordedCell cell);
+
+  std::map<std::pair<std::uint32_t, std::uint16_t>, RecordedCell> cells_;
+};
+
+}  // namespace tavrio::automation::readers::testing
