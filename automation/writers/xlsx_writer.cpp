@@ -1,22 +1,29 @@
-// .xlsx through libxlsxwriter. What the format or the library cannot hold directly:
-// - An error value has no cell call of its own; it is written as a formula of the error literal
-//   with the error as its cached result ("=#N/A" showing #N/A), which applications show and
-//   recalculate to the same error. Errors without a literal (#SPILL!, #CALC!, ...) are written
-//   as their text.
+// .xlsx written directly: the package's fixed parts and each sheet's XML streamed row by row
+// into a zip file, so memory stays flat however large the sheet. (libxlsxwriter, the obvious
+// choice, prints numbers with 16 significant digits, so 0.1 + 0.2 would come back as 0.3; a
+// merge must give back every double exactly.)
+//
+// - Numbers in their shortest form that reads back to the same double.
+// - Texts as inline strings, escaped so that they read back exactly (xml_text.h). A text over
+//   32,767 characters cannot be held by a cell: saving fails naming the cell rather than
+//   cutting it short.
+// - Error values as error cells (t="e"), booleans as t="b".
 // - NaN and infinities cannot be stored; they are written as the error #NUM!, the error a
 //   spreadsheet application gives for such results.
-// - A text over 32,767 characters cannot be stored; saving fails naming the cell rather than
-//   cutting it short.
 
+#include <charconv>
 #include <cmath>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "automation/engine/engine_text.h"
 #include "automation/engine/sheet_limits.h"
 #include "automation/writers/cell_reference.h"
-#include "automation/writers/lxw_workbook.h"
 #include "automation/writers/workbook_writer.h"
+#include "automation/writers/xlsx_parts.h"
+#include "automation/writers/xml_text.h"
+#include "automation/writers/zip_writer.h"
 
 namespace tavrio::automation::writers {
 namespace {
@@ -24,137 +31,151 @@ namespace {
 using engine::Cell;
 using engine::CellType;
 
-bool IsErrorLiteral(std::string_view error) {
-  for (std::string_view literal :
-       {"#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?", "#NUM!", "#N/A"}) {
-    if (error == literal) return true;
-  }
-  return false;
-}
+constexpr std::size_t kFlushSize = 1 << 20;
+// Past this many cells a sheet's XML might pass 4 GiB and needs zip64 records; below it the
+// plain records keep the file readable by older programs.
+constexpr std::size_t kPlainZipCells = 10'000'000;
 
-std::size_t CodePoints(std::string_view text) {
-  std::size_t count = 0;
-  for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return count;
-}
-
-// One lxw_format per style the workbook's cells use, created the first time a cell needs it.
-class Formats {
+class SheetXmlWriter {
  public:
-  Formats(lxw_workbook* workbook, const engine::StyleTable& styles)
-      : workbook_(workbook),
-        styles_(styles),
-        formats_(styles.size(), nullptr),
-        created_(styles.size(), false) {}
+  SheetXmlWriter(const engine::Workbook& workbook, const engine::Sheet& sheet, bool active,
+                 ZipWriter& zip)
+      : workbook_(workbook), sheet_(sheet), active_(active), zip_(zip) {}
 
-  lxw_format* For(std::uint32_t style) {
-    if (style == 0 || created_[style]) return formats_[style];
-    created_[style] = true;
-    const std::string& code = styles_.Get(style).number_format;
-    if (code == "General") return nullptr;
-    lxw_format* format = workbook_add_format(workbook_);
-    if (format == nullptr) throw WriteFailure("内存不足，无法创建单元格格式");
-    format_set_num_format(format, code.c_str());
-    return formats_[style] = format;
-  }
-
- private:
-  lxw_workbook* workbook_;
-  const engine::StyleTable& styles_;
-  std::vector<lxw_format*> formats_;
-  std::vector<bool> created_;
-};
-
-class SheetWriter {
- public:
-  SheetWriter(const engine::Workbook& workbook, const engine::Sheet& sheet,
-              lxw_worksheet* worksheet, Formats& formats)
-      : workbook_(workbook), sheet_(sheet), worksheet_(worksheet), formats_(formats) {}
-
-  void WriteRows() {
+  void Write() {
+    out_ =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">";
+    out_ += "<dimension ref=\"" + Dimension() + "\"/>";
+    out_ += active_ ? "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>"
+                    : "<sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>";
+    out_ += "<sheetFormatPr defaultRowHeight=\"15\"/><sheetData>";
     for (const engine::Row& row : sheet_.rows()) {
-      for (const Cell& cell : row.Cells()) Write(row.number, cell);
+      out_ += "<row r=\"";
+      AppendNumber(row.number);
+      out_ += "\">";
+      for (const Cell& cell : row.Cells()) AppendCell(row.number, cell);
+      out_ += "</row>";
+      if (out_.size() >= kFlushSize) Flush();
     }
+    out_ += "</sheetData></worksheet>";
+    Flush();
   }
 
  private:
-  void Write(std::uint32_t row_number, const Cell& cell) {
-    const lxw_row_t row = row_number - 1;
-    const lxw_col_t column = cell.column - 1;
-    lxw_format* format = formats_.For(cell.style);
-    lxw_error result = LXW_NO_ERROR;
+  std::string Dimension() const {
+    const auto rows = sheet_.rows();
+    if (rows.empty()) return "A1";
+    return "A1:" + CellReference(rows.back().number, std::max(1u, sheet_.LastColumn()));
+  }
+
+  void AppendNumber(std::uint32_t value) {
+    char digits[16];
+    out_.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+  }
+
+  void AppendCell(std::uint32_t row, const Cell& cell) {
+    out_ += "<c r=\"";
+    out_ += ColumnName(cell.column);
+    AppendNumber(row);
+    out_ += '"';
+    if (cell.style != 0) {
+      out_ += " s=\"";
+      AppendNumber(cell.style);
+      out_ += '"';
+    }
     switch (cell.type) {
       case CellType::kNumber:
-        result = std::isfinite(cell.number)
-                     ? worksheet_write_number(worksheet_, row, column, cell.number, format)
-                     : WriteError(row, column, "#NUM!", format);
-        break;
-      case CellType::kText: {
-        const std::string_view text = workbook_.strings().Get(cell.string_id);
-        if (CodePoints(text) > engine::kMaxTextLength) {
-          throw WriteFailure("工作表“" + sheet_.name() + "”的单元格 " +
-                             CellReference(row_number, cell.column) + " 的文本超过 32767 个字符");
-        }
-        text_.assign(text);  // NUL-terminated for the C call, without an allocation per cell
-        result = worksheet_write_string(worksheet_, row, column, text_.c_str(), format);
-        break;
-      }
+        if (!std::isfinite(cell.number)) return AppendError("#NUM!");
+        out_ += "><v>";
+        AppendDouble(cell.number);
+        out_ += "</v></c>";
+        return;
+      case CellType::kText:
+        return AppendText(row, cell);
       case CellType::kBoolean:
-        result = worksheet_write_boolean(worksheet_, row, column, cell.boolean, format);
-        break;
+        out_ += cell.boolean ? " t=\"b\"><v>1</v></c>" : " t=\"b\"><v>0</v></c>";
+        return;
       case CellType::kError:
-        result = WriteError(row, column, workbook_.strings().Get(cell.string_id), format);
-        break;
+        return AppendError(workbook_.strings().Get(cell.string_id));
       case CellType::kBlank:
-        result = worksheet_write_blank(worksheet_, row, column, format);
-        break;
-    }
-    if (result != LXW_NO_ERROR) {
-      throw WriteFailure("写入工作表“" + sheet_.name() + "”的单元格 " +
-                         CellReference(row_number, cell.column) + " 时出错（" +
-                         lxw_strerror(result) + "）");
+        out_ += "/>";
+        return;
     }
   }
 
-  lxw_error WriteError(lxw_row_t row, lxw_col_t column, std::string_view error,
-                       lxw_format* format) {
-    const std::string text(error);
-    if (!IsErrorLiteral(error)) {
-      return worksheet_write_string(worksheet_, row, column, text.c_str(), format);
+  void AppendDouble(double value) {
+    char digits[32];
+    out_.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+  }
+
+  void AppendText(std::uint32_t row, const Cell& cell) {
+    const std::string_view text = workbook_.strings().Get(cell.string_id);
+    if (text.size() > engine::kMaxTextLength &&
+        engine::Utf16Length(text) > engine::kMaxTextLength) {
+      throw WriteFailure("工作表“" + sheet_.name() + "”的单元格 " +
+                         CellReference(row, cell.column) +
+                         " 的文本超过 32767 个字符，单元格容纳不下");
     }
-    return worksheet_write_formula_str(worksheet_, row, column, ("=" + text).c_str(), format,
-                                       text.c_str());
+    out_ += NeedsSpacePreserved(text) ? " t=\"inlineStr\"><is><t xml:space=\"preserve\">"
+                                      : " t=\"inlineStr\"><is><t>";
+    AppendXmlText(out_, text);
+    out_ += "</t></is></c>";
+  }
+
+  void AppendError(std::string_view error) {
+    out_ += " t=\"e\"><v>";
+    AppendXmlText(out_, error);
+    out_ += "</v></c>";
+  }
+
+  const std::string& ColumnName(std::uint16_t column) {
+    if (column_names_.size() <= column) column_names_.resize(column + 1);
+    std::string& name = column_names_[column];
+    if (name.empty()) {
+      name = CellReference(1, column);
+      name.pop_back();
+    }
+    return name;
+  }
+
+  void Flush() {
+    zip_.Write(out_);
+    out_.clear();
   }
 
   const engine::Workbook& workbook_;
   const engine::Sheet& sheet_;
-  lxw_worksheet* worksheet_;
-  Formats& formats_;
-  std::string text_;
+  bool active_;
+  ZipWriter& zip_;
+  std::string out_;
+  std::vector<std::string> column_names_;
 };
+
+std::size_t CellCount(const engine::Sheet& sheet) {
+  std::size_t count = 0;
+  for (const engine::Row& row : sheet.rows()) count += row.count;
+  return count;
+}
 
 class XlsxWriter final : public WorkbookWriter {
  public:
   void Write(const engine::Workbook& workbook, const std::string& path) override {
-    LxwWorkbook file(path);
-    Formats formats(file.get(), workbook.styles());
-    for (std::size_t i = 0; i < workbook.SheetCount(); ++i) {
+    ZipWriter zip(path);
+    const std::size_t sheets = workbook.SheetCount();
+    zip.WriteEntry("[Content_Types].xml", ContentTypesXml(sheets));
+    zip.WriteEntry("_rels/.rels", PackageRelationshipsXml());
+    zip.WriteEntry("xl/workbook.xml", WorkbookXml(workbook));
+    zip.WriteEntry("xl/_rels/workbook.xml.rels", WorkbookRelationshipsXml(sheets));
+    zip.WriteEntry("xl/styles.xml", StylesXml(workbook.styles()));
+    for (std::size_t i = 0; i < sheets; ++i) {
       const engine::Sheet& sheet = workbook.SheetAt(i);
-      lxw_worksheet* worksheet = workbook_add_worksheet(file.get(), sheet.name().c_str());
-      if (worksheet == nullptr) {
-        throw WriteFailure("工作表名称“" + sheet.name() + "”不能用于 .xlsx 文件");
-      }
-      if (i == workbook.active_sheet()) {
-        worksheet_activate(worksheet);
-      } else if (sheet.hidden()) {
-        worksheet_hide(worksheet);
-      }
-      SheetWriter(workbook, sheet, worksheet, formats).WriteRows();
+      zip.BeginEntry(SheetPartName(i), CellCount(sheet) > kPlainZipCells);
+      SheetXmlWriter(workbook, sheet, i == workbook.active_sheet(), zip).Write();
+      zip.EndEntry();
     }
-    const lxw_error result = file.Close();
-    if (result != LXW_NO_ERROR) {
-      throw WriteFailure(std::string("无法写出 .xlsx 文件（") + lxw_strerror(result) + "）");
-    }
+    zip.Close();
   }
 };
 

@@ -1,0 +1,96 @@
+// The active sheet saved as CSV: exact bytes.
+
+#include <gtest/gtest.h>
+
+#include "../engine/fake_files.h"
+#include "automation/engine/engine.h"
+#include "automation/writers/date_text.h"
+#include "writer_test_support.h"
+
+namespace tavrio::automation {
+namespace {
+
+using testing::FakeFiles;
+using testing::FakeSheet;
+using testing::FakeWorkbook;
+
+TEST(CsvWriterTest, WritesTheActiveSheetQuotedAsRfc4180SaysWithABom) {
+  testing::ScratchFolder folder;
+  FakeFiles files;
+  files.Add("/in/data.xlsx", {{FakeSheet("Other", {{1, 1, std::string("not written")}}),
+                               FakeSheet("Sheet1", {{1, 1, std::string("编号")},
+                                                    {1, 2, std::string("a,b")},
+                                                    {1, 3, std::string("say \"hi\"")},
+                                                    {1, 4, std::string("two\nlines")},
+                                                    {2, 1, std::string("007")},
+                                                    {2, 2, 0.1 + 0.2},
+                                                    {2, 3, 1e21},
+                                                    {2, 4, -2.5},
+                                                    {3, 2, true},
+                                                    {3, 3, CellErrorValue{"#N/A"}},
+                                                    {3, 4, std::string(" padded ")},
+                                                    {5, 1, 45292.0, 1},
+                                                    {5, 2, 0.75, 2},
+                                                    {5, 3, 45292.5, 3},
+                                                    {5, 4, 0.25, 4},
+                                                    {6, 6, std::monostate{}, 1}})},
+                              {"General", "yyyy-mm-dd", "h:mm", "m/d/yy h:mm", "0.00%"}});
+  Engine engine(files.Factory());
+  engine.OpenWorkbook("/in/data.xlsx");
+  engine.SelectSheet(std::int16_t{2});
+  const std::string saved = folder.File("out.CSV");
+  engine.SaveWorkbookAs("data.xlsx", saved);
+  EXPECT_EQ(testing::ReadFile(saved),
+            "\xEF\xBB\xBF"
+            "编号,\"a,b\",\"say \"\"hi\"\"\",\"two\nlines\"\r\n"
+            "007,0.30000000000000004,1e+21,-2.5\r\n"
+            ",TRUE,#N/A,\" padded \"\r\n"
+            ",,,\r\n"
+            "2024-01-01,18:00:00,2024-01-01 12:00:00,0.25\r\n");
+  EXPECT_EQ(engine.WorkbookNames(), std::vector<std::string>{"out.CSV"});
+}
+
+TEST(CsvWriterTest, AnEmptySheetIsJustTheBom) {
+  testing::ScratchFolder folder;
+  Engine engine(FakeFiles().Factory());
+  engine.AddWorkbook();
+  engine.SaveWorkbookAs("工作簿1", folder.File("empty.csv"));
+  EXPECT_EQ(testing::ReadFile(folder.File("empty.csv")), "\xEF\xBB\xBF");
+}
+
+TEST(SerialDateTextTest, ShowsDatesOfThe1900DateSystem) {
+  const engine::NumberFormatKind date{true, false}, time{false, true}, both{true, true};
+  struct Case {
+    double serial;
+    engine::NumberFormatKind kind;
+    const char* text;  // nullptr: no date can show it
+  };
+  const Case cases[] = {
+      {1, date, "1900-01-01"},
+      {59, date, "1900-02-28"},
+      {60, date, "1900-02-29"},
+      {61, date, "1900-03-01"},
+      {0, date, "1900-01-00"},
+      {45292, date, "2024-01-01"},
+      {45351.999, date, "2024-02-29"},
+      {2958465, date, "9999-12-31"},
+      {0.5, time, "12:00:00"},
+      {1.75, time, "18:00:00"},
+      {45292.99999999, both, "2024-01-02 00:00:00"},
+      {45292.0000057, both, "2024-01-01 00:00:00"},
+      {-1, date, nullptr},
+      {2958466, date, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.serial);
+    const auto text = writers::SerialDateText(c.serial, c.kind);
+    if (c.text == nullptr) {
+      EXPECT_FALSE(text.has_value());
+    } else {
+      EXPECT_EQ(text.value_or("(none)"), c.text);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tavrio::automation

@@ -1,0 +1,141 @@
+// Saved .xlsx files read back by an independent reader (openpyxl), cell by cell.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "../engine/fake_files.h"
+#include "automation/engine/engine.h"
+#include "writer_test_support.h"
+
+namespace tavrio::automation {
+namespace {
+
+using testing::FakeCell;
+using testing::FakeFiles;
+using testing::FakeSheet;
+using testing::FakeWorkbook;
+using testing::Hex;
+using testing::PythonFloatHex;
+
+std::string Line(const std::string& ref, const CellValue& value, const std::string& format) {
+  const std::string fmt = " " + Hex(format);
+  if (const auto* number = std::get_if<double>(&value)) {
+    return ref + " n " + PythonFloatHex(*number) + fmt;
+  }
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    return ref + " s " + (text->empty() ? "-" : Hex(*text)) + fmt;
+  }
+  if (const auto* boolean = std::get_if<bool>(&value)) {
+    return ref + " b " + (*boolean ? "1" : "0") + fmt;
+  }
+  return ref + " e " + std::get<CellErrorValue>(value).text + fmt;
+}
+
+class XlsxWriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testing::PythonWithOpenpyxl()) GTEST_SKIP() << "no Python with openpyxl to read back";
+  }
+
+  testing::ScratchFolder folder_;
+  FakeFiles files_;
+  Engine engine_{files_.Factory()};
+};
+
+TEST_F(XlsxWriterTest, EveryValueReadsBackExactlyWithItsFormat) {
+  const std::string long_text = "长" + std::string(32765, 'x') + "尾";
+  const std::vector<std::string> formats = {"General", "yyyy-mm-dd", "hh:mm:ss", "0.00%",
+                                            "yyyy\"年\"m\"月\"d\"日\" h:mm"};
+  const std::vector<std::pair<FakeCell, std::string>> cells = {
+      {{1, 1, std::string("编号")}, "A1"},
+      {{1, 2, std::string("007")}, "B1"},
+      {{2, 1, 0.1 + 0.2}, "A2"},
+      {{2, 2, 1.0 / 3.0}, "B2"},
+      {{2, 3, std::numeric_limits<double>::denorm_min()}, "C2"},
+      {{2, 4, 1.7976931348623157e308}, "D2"},
+      {{2, 5, 123456789012345678.0}, "E2"},
+      {{3, 1, 45292.0, 1}, "A3"},
+      {{3, 2, 0.75, 2}, "B3"},
+      {{3, 3, 0.125, 3}, "C3"},
+      {{3, 4, 45292.5, 4}, "D3"},
+      {{4, 1, true}, "A4"},
+      {{4, 2, false}, "B4"},
+      {{4, 3, CellErrorValue{"#N/A"}}, "C4"},
+      {{4, 4, CellErrorValue{"#DIV/0!"}}, "D4"},
+      {{4, 5, CellErrorValue{"#REF!"}}, "E4"},
+      {{5, 1, long_text}, "A5"},
+      {{6, 1, std::string("  blanks kept  ")}, "A6"},
+      {{6, 2, std::string("two\nlines\r\nand CR")}, "B6"},
+      {{6, 3, std::string("<&>\"'")}, "C6"},
+      {{6, 4, std::string("_x0041_ stays")}, "D6"},
+      {{6, 5, std::string("bell\x07")}, "E6"},
+      {{7, 16384, std::string("far corner")}, "XFD7"},
+  };
+  FakeSheet sheet("数据");
+  for (const auto& [cell, ref] : cells) sheet.cells.push_back(cell);
+  FakeWorkbook workbook{{sheet, FakeSheet("隐藏", {{1, 1, 1.0}}, true)}, formats};
+  files_.Add("/in/source.xlsx", workbook);
+  engine_.OpenWorkbook("/in/source.xlsx");
+  const std::string saved = folder_.File("合并.xlsx");
+  engine_.SaveWorkbookAs("source.xlsx", saved);
+
+  std::vector<std::string> expected = {"sheet " + Hex("数据") + " visible active"};
+  for (const auto& [cell, ref] : cells)
+    expected.push_back(Line(ref, cell.value, formats[cell.style]));
+  // openpyxl shows the _xHHHH_ escapes that spreadsheet applications decode (XML 1.0 cannot
+  // carry a control character, and a literal "_x0041_" must not turn into "A" there).
+  expected[21] = Line("D6", std::string("_x005F_x0041_ stays"), "General");
+  expected[22] = Line("E6", std::string("bell_x0007_"), "General");
+  expected.push_back("sheet " + Hex("隐藏") + " hidden -");
+  expected.push_back(Line("A1", 1.0, "General"));
+  testing::ExpectSameLines(testing::DumpXlsx(saved), expected);
+}
+
+TEST_F(XlsxWriterTest, NonFiniteNumbersBecomeTheNumError) {
+  FakeWorkbook workbook{{FakeSheet(
+      "Sheet1", {{1, 1, std::nan("")}, {1, 2, std::numeric_limits<double>::infinity()}})}};
+  files_.Add("/in/odd.xlsx", workbook);
+  engine_.OpenWorkbook("/in/odd.xlsx");
+  const std::string saved = folder_.File("odd.xlsx");
+  engine_.SaveWorkbookAs("odd.xlsx", saved);
+  EXPECT_EQ(
+      testing::DumpXlsx(saved),
+      (std::vector<std::string>{"sheet " + Hex("Sheet1") + " visible active",
+                                "A1 e #NUM! " + Hex("General"), "B1 e #NUM! " + Hex("General")}));
+}
+
+TEST_F(XlsxWriterTest, ANewEmptyWorkbookSavesAsAnEmptySheet) {
+  engine_.AddWorkbook();
+  const std::string saved = folder_.File("empty.xlsx");
+  engine_.SaveWorkbookAs("工作簿1", saved);
+  EXPECT_EQ(testing::DumpXlsx(saved),
+            std::vector<std::string>{"sheet " + Hex("Sheet1") + " visible active"});
+}
+
+TEST_F(XlsxWriterTest, OfficeSuiteConvertsTheSavedFileWithoutComplaint) {
+  const auto soffice = std::string(TAVRIO_SOFFICE);
+  if (soffice.empty() || soffice.ends_with("NOTFOUND")) GTEST_SKIP() << "no soffice";
+  files_.Add("/in/s.xlsx", {{FakeSheet("Sheet1", {{1, 1, std::string("编号")},
+                                                  {1, 2, std::string("007")},
+                                                  {2, 1, 0.1 + 0.2},
+                                                  {2, 2, true},
+                                                  {2, 3, CellErrorValue{"#N/A"}},
+                                                  {3, 1, 45292.0, 1}})},
+                            {"General", "yyyy-mm-dd"}});
+  engine_.OpenWorkbook("/in/s.xlsx");
+  const std::string saved = folder_.File("s_out.xlsx");
+  engine_.SaveWorkbookAs("s.xlsx", saved);
+  const std::string profile = "file://" + (folder_.path() / "profile").string();
+  const auto output = testing::RunCommand(
+      "cd '" + folder_.path().string() + "' && '" + soffice + "' -env:UserInstallation=" + profile +
+      " --headless --convert-to csv:\"Text - txt - csv (StarCalc)\":44,34,76 s_out.xlsx "
+      ">/dev/null 2>&1");
+  ASSERT_TRUE(output.has_value()) << "soffice failed to convert the saved file";
+  EXPECT_EQ(testing::ReadFile(folder_.File("s_out.csv")),
+            "编号,007,\n0.3,TRUE,#N/A\n2024-01-01,,\n");
+}
+
+}  // namespace
+}  // namespace tavrio::automation
