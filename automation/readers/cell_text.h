@@ -32,6 +32,9 @@ bool ParseNumber(std::string_view text, double& value);
 // the system's first day.
 bool ParseIsoDate(std::string_view text, bool date1904, double& serial);
 
+// Appends a Unicode code point as UTF-8.
+void AppendUtf8(std::uint32_t code, std::string& out);
+
 // Decodes _xHHHH_ escapes (UTF-16 code units, surrogate pairs joined) into UTF-8. Returns `text`
 // itself when it holds none, else a view of `scratch`.
 std::string_view DecodeEscapes(std::string_view text, std::string& scratch);

@@ -9,8 +9,8 @@ namespace tavrio::automation::readers {
 namespace {
 
 struct IgnoreTags {
-  void Opened(std::string_view, std::size_t, bool) {}
-  void Closed(std::string_view, std::size_t, std::size_t) {}
+  bool Opened(std::string_view, std::size_t, bool) { return true; }
+  bool Closed(std::string_view, std::size_t, std::size_t) { return true; }
 };
 
 const char* StatusText(pugi::xml_parse_status status) {

@@ -29,11 +29,14 @@ class XmlScanner {
   // Scans `data` from `pos`, telling `visitor` of each start tag (Opened(local_name, end,
   // self_closing), `end` just past its '>') and end tag (Closed(local_name, begin, end)).
   // Stops at the first construct that `data` does not yet hold completely and returns its
-  // position, or data.size(). `base` is the offset of data[0] within the part, for messages.
+  // position, or data.size(); or, when the visitor returns false, just past that tag.
+  // `base` is the offset of data[0] within the part, for messages.
   template <class Visitor>
   std::size_t Scan(std::string_view data, std::size_t pos, std::uint64_t base, Visitor& visitor);
 
   int depth() const { return depth_; }
+  // For a caller that parsed an element's end itself.
+  void LeaveElement() { --depth_; }
 
  private:
   enum class Match { kYes, kNo, kIncomplete };
@@ -112,12 +115,15 @@ std::size_t XmlScanner::Scan(std::string_view data, std::size_t pos, std::uint64
       --depth_;
       std::string_view name = data.substr(at + 2, end - at - 2);
       name = name.substr(0, name.find_first_of(" \t\r\n"));
-      visitor.Closed(LocalName(name), at, end + 1);
+      if (!visitor.Closed(LocalName(name), at, end + 1)) return end + 1;
     } else {
       bool self_closing = data[end - 1] == '/';
       if (!self_closing && ++depth_ > kMaxXmlDepth) ThrowNestingFault(part_, base + at);
       std::size_t name_end = data.find_first_of(" \t\r\n/>", at + 1);
-      visitor.Opened(LocalName(data.substr(at + 1, name_end - at - 1)), end + 1, self_closing);
+      if (!visitor.Opened(LocalName(data.substr(at + 1, name_end - at - 1)), end + 1,
+                          self_closing)) {
+        return end + 1;
+      }
     }
     pos = end + 1;
   }

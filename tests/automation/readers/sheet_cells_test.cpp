@@ -264,7 +264,7 @@ const std::vector<SheetFaultCase>& SheetFaultCases() {
            std::to_string(Truncated().size() + 1) + " 字节）"},
       {"MismatchedTags",
        "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</c></v></row></sheetData></worksheet>",
-       "文件已损坏：" + kPart + "不是有效的 XML：开始标签与结束标签不匹配（位于第 50 字节）"},
+       "文件已损坏：" + kPart + "不是有效的 XML：开始标签与结束标签不匹配（位于第 48 字节）"},
   };
   return cases;
 }
