@@ -49,7 +49,15 @@ Engine::Engine(ReaderFactory open_reader) : open_reader_(std::move(open_reader))
 
 Engine::~Engine() = default;
 
-void Engine::SetScreenUpdating(bool on) { screen_updating_ = on; }
+void Engine::SetScreenUpdating(bool on) {
+  screen_updating_ = on;
+  if (observer_) observer_->ScreenUpdatingChanged(on);
+}
+
+void Engine::SetVisible(bool visible) {
+  visible_ = visible;
+  if (observer_) observer_->VisibleChanged(visible);
+}
 
 void Engine::OpenWorkbook(const std::string& path) {
   const std::string canonical = engine::CanonicalPath(path);
@@ -65,6 +73,7 @@ void Engine::OpenWorkbook(const std::string& path) {
   workbooks_.push_back(std::make_unique<Workbook>(name, path, std::move(reader)));
   opened_files_.insert(canonical);
   Activate(*workbooks_.back());
+  if (observer_) observer_->WorkbookOpened(*workbooks_.back());
 }
 
 std::string Engine::ActiveWorkbookName() { return Active().name(); }
@@ -75,11 +84,17 @@ void Engine::SelectSheet(const SheetSelector& sheet) {
     if (*position < 1 || static_cast<std::size_t>(*position) > workbook.SheetCount()) {
       throw errors::NoSuchSheetPosition(workbook, *position);
     }
-    return workbook.set_active_sheet(static_cast<std::size_t>(*position - 1));
+    workbook.set_active_sheet(static_cast<std::size_t>(*position - 1));
+    if (observer_) observer_->ActiveChanged();
+    return;
   }
   const std::string& name = std::get<std::string>(sheet);
   for (std::size_t i = 0; i < workbook.SheetCount(); ++i) {
-    if (EqualsIgnoringCase(workbook.SheetAt(i).name(), name)) return workbook.set_active_sheet(i);
+    if (EqualsIgnoringCase(workbook.SheetAt(i).name(), name)) {
+      workbook.set_active_sheet(i);
+      if (observer_) observer_->ActiveChanged();
+      return;
+    }
   }
   throw errors::NoSuchSheet(workbook, name);
 }
@@ -106,6 +121,7 @@ void Engine::SetCellText(const RowArgument& row, int column, const std::string& 
   workbook.set_unsaved_changes(true);
   // As in desktop applications, editing a cell ends copy mode.
   copied_.reset();
+  if (observer_) observer_->CellsChanged(workbook);
 }
 
 void Engine::SelectRows(const std::string& rows) {
@@ -137,6 +153,7 @@ void Engine::AddWorkbook() {
   } while (Find(name) != nullptr);
   workbooks_.push_back(std::make_unique<Workbook>(name));
   Activate(*workbooks_.back());
+  if (observer_) observer_->WorkbookOpened(*workbooks_.back());
 }
 
 void Engine::PasteIntoActiveSheet() {
@@ -163,6 +180,7 @@ void Engine::PasteIntoActiveSheet() {
       CellRange{row, static_cast<std::uint32_t>(last_row), column, column + width - 1};
   // The block is held by reference; once its own cells were pasted over, it is gone.
   if (&from == &to) copied_.reset();
+  if (observer_) observer_->CellsChanged(target);
 }
 
 void Engine::ActivateWindow(const std::string& name) {
@@ -178,8 +196,10 @@ void Engine::SetCutCopyMode(bool on) {
 void Engine::CloseActiveWindow() {
   Workbook* closing = &Active();
   if (copied_ && copied_->workbook == closing) copied_.reset();
+  if (observer_) observer_->WorkbookClosing(*closing);
   std::erase(recently_active_, closing);
   std::erase_if(workbooks_, [closing](const auto& open) { return open.get() == closing; });
+  if (observer_ && !recently_active_.empty()) observer_->ActiveChanged();
 }
 
 std::int32_t Engine::ActiveSheetLastUsedRow() {
@@ -218,6 +238,7 @@ void Engine::SaveWorkbookAs(const std::string& workbook_name, const std::string&
   writers::SaveWorkbook(*workbook, path);
   workbook->Rename(name, path);
   workbook->set_unsaved_changes(false);
+  if (observer_) observer_->WorkbookSaved(*workbook);
 }
 
 bool Engine::HasUnsavedChanges(const std::string& workbook_name) const {
@@ -255,8 +276,10 @@ Workbook* Engine::Find(const std::string& name) const {
 }
 
 void Engine::Activate(Workbook& workbook) {
+  const bool changed = recently_active_.empty() || recently_active_.back() != &workbook;
   std::erase(recently_active_, &workbook);
   recently_active_.push_back(&workbook);
+  if (changed && observer_) observer_->ActiveChanged();
 }
 
 std::uint32_t Engine::RowOf(const RowArgument& row) const {

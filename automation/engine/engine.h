@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/engine/engine_observer.h"
 #include "automation/engine/sheet.h"
 #include "automation/engine/workbook.h"
 #include "automation/readers/workbook_reader.h"
@@ -66,7 +67,7 @@ class Engine : public SpreadsheetApplication {
   void SaveWorkbookAs(const std::string& workbook_name, const std::string& path);
 
   bool Visible() const { return visible_; }
-  void SetVisible(bool visible) { visible_ = visible; }
+  void SetVisible(bool visible);
   bool ScreenUpdating() const { return screen_updating_; }
   // Whether the named workbook changed since it was opened, created or saved.
   bool HasUnsavedChanges(const std::string& workbook_name) const;
@@ -74,6 +75,9 @@ class Engine : public SpreadsheetApplication {
   const engine::Workbook* FindWorkbook(const std::string& name) const;
   // The active workbook, or nullptr when none is open.
   const engine::Workbook* ActiveWorkbook() const;
+
+  // Who is told of changes (see EngineObserver); nullptr for nobody. Not owned.
+  void SetObserver(EngineObserver* observer) { observer_ = observer; }
 
  private:
   struct CopiedBlock {
@@ -97,6 +101,7 @@ class Engine : public SpreadsheetApplication {
   int workbooks_added_ = 0;
   bool screen_updating_ = true;
   bool visible_ = false;
+  EngineObserver* observer_ = nullptr;
 };
 
 }  // namespace tavrio::automation
