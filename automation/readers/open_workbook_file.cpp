@@ -38,12 +38,17 @@ class FileDescriptor {
 std::string SystemReason(int error) {
   switch (error) {
     case ENOENT:
-    case ENOTDIR: return "文件不存在";
+    case ENOTDIR:
+      return "文件不存在";
     case EACCES:
-    case EPERM: return "没有读取权限";
-    case ENAMETOOLONG: return "文件路径太长";
-    case ELOOP: return "符号链接循环";
-    default: return "读取失败（系统错误 " + std::to_string(error) + "）";
+    case EPERM:
+      return "没有读取权限";
+    case ENAMETOOLONG:
+      return "文件路径太长";
+    case ELOOP:
+      return "符号链接循环";
+    default:
+      return "读取失败（系统错误 " + std::to_string(error) + "）";
   }
 }
 

@@ -24,6 +24,27 @@ std::string_view Local(std::string_view name) {
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
+CellType TypeOf(bool has_type, std::string_view type) {
+  if (!has_type) return CellType::kNumber;
+  if (type.size() == 1) {
+    switch (type[0]) {
+      case 'n':
+        return CellType::kNumber;
+      case 's':
+        return CellType::kShared;
+      case 'b':
+        return CellType::kBoolean;
+      case 'e':
+        return CellType::kError;
+      case 'd':
+        return CellType::kDate;
+    }
+  }
+  if (type == "str") return CellType::kFormulaText;
+  if (type == "inlineStr") return CellType::kInline;
+  return CellType::kUnknown;
+}
+
 bool ParseUnsigned(std::string_view text, std::uint64_t& value) {
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   return ec == std::errc() && end == text.data() + text.size() && !text.empty();
@@ -39,8 +60,8 @@ std::uint32_t CharacterReference(std::string_view body) {
     body.remove_prefix(1);
   }
   auto [end, ec] = std::from_chars(body.data(), body.data() + body.size(), code, base);
-  bool valid = ec == std::errc() && end == body.data() + body.size() && !body.empty() &&
-               code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+  bool valid = ec == std::errc() && end == body.data() + body.size() && !body.empty() && code > 0 &&
+               code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
   return valid ? code : 0;
 }
 
@@ -58,14 +79,22 @@ struct RowParser::Tag {
 RowParser::RowParser(const SheetContext& context, CellSink& sink, int depth)
     : context_(context), sink_(sink), base_depth_(depth) {}
 
+std::size_t RowParser::NextTag(std::size_t pos) const {
+  // Markup mostly follows markup directly; memchr only pays off across text.
+  if (pos < data_.size() && data_[pos] == '<') return pos;
+  const void* found = std::memchr(data_.data() + pos, '<', data_.size() - pos);
+  if (found == nullptr) throw NeedMore{};
+  return static_cast<const char*>(found) - data_.data();
+}
+
 char RowParser::At(std::size_t pos) const {
   if (pos >= data_.size()) throw NeedMore{};
   return data_[pos];
 }
 
 void RowParser::Malformed(std::size_t pos, std::string_view why) const {
-  throw ReadFault("文件已损坏：" + PartName(context_.part) + "不是有效的 XML：" +
-                  std::string(why) + AtOffset(base_ + pos));
+  throw ReadFault("文件已损坏：" + PartName(context_.part) + "不是有效的 XML：" + std::string(why) +
+                  AtOffset(base_ + pos));
 }
 
 void RowParser::CellFault(std::uint32_t row, std::uint16_t column, std::string_view why) const {
@@ -127,9 +156,7 @@ std::size_t RowParser::Row(const Tag& tag) {
     Enter(tag.begin);
     std::uint16_t column = 0;
     while (true) {
-      const void* found = std::memchr(data_.data() + pos, '<', data_.size() - pos);
-      if (found == nullptr) throw NeedMore{};
-      std::size_t at = static_cast<const char*>(found) - data_.data();
+      std::size_t at = NextTag(pos);
       char next = At(at + 1);
       if (next == '/') {
         pos = EndTag(at, "row");
@@ -172,19 +199,22 @@ std::size_t RowParser::CellElement(const Tag& tag, std::uint32_t row, std::uint1
     CellFault(row, column, "的样式编号“" + std::string(tag.s) + "”无效");
   }
   if (style >= context_.style_count) {
-    CellFault(row, column, "的样式编号 " + std::to_string(style) + " 超出范围（共 " +
-                               std::to_string(context_.style_count) + " 个样式）");
+    CellFault(row, column,
+              "的样式编号 " + std::to_string(style) + " 超出范围（共 " +
+                  std::to_string(context_.style_count) + " 个样式）");
   }
-  std::string_view type = tag.has_t ? tag.t : "n";
+  const CellType type = TypeOf(tag.has_t, tag.t);
+  if (type == CellType::kUnknown) {
+    CellFault(row, column, "的类型“" + std::string(tag.t) + "”无法识别");
+  }
+  const std::string_view value_element = type == CellType::kInline ? "is" : "v";
   bool has_value = false;
   value_.clear();
   std::size_t pos = tag.end;
   if (!tag.self_closing) {
     Enter(tag.begin);
     while (true) {
-      const void* found = std::memchr(data_.data() + pos, '<', data_.size() - pos);
-      if (found == nullptr) throw NeedMore{};
-      std::size_t at = static_cast<const char*>(found) - data_.data();
+      std::size_t at = NextTag(pos);
       char next = At(at + 1);
       if (next == '/') {
         pos = EndTag(at, "c");
@@ -196,7 +226,7 @@ std::size_t RowParser::CellElement(const Tag& tag, std::uint32_t row, std::uint1
       }
       Tag child;
       StartTag(at, child);
-      bool wanted = child.name == (type == "inlineStr" ? "is" : "v");
+      bool wanted = child.name == value_element;
       if (wanted) has_value = true;
       if (!wanted) {
         pos = SkipElement(child);
@@ -210,7 +240,8 @@ std::size_t RowParser::CellElement(const Tag& tag, std::uint32_t row, std::uint1
   }
   Cell cell{row, column, static_cast<std::uint32_t>(style), Kind::kBlank, 0, 0, 0};
   // An empty <v/> is no value: formulas saved without their result look like this.
-  if (!has_value || (value_.empty() && type != "str" && type != "inlineStr")) {
+  if (!has_value ||
+      (value_.empty() && type != CellType::kFormulaText && type != CellType::kInline)) {
     if (style != 0) cells_.push_back(cell);
     return pos;
   }
@@ -218,14 +249,14 @@ std::size_t RowParser::CellElement(const Tag& tag, std::uint32_t row, std::uint1
   return pos;
 }
 
-void RowParser::Store(Cell cell, std::string_view text, std::string_view type) {
+void RowParser::Store(Cell cell, std::string_view text, CellType type) {
   std::string scratch;
-  if (type == "n") {
+  if (type == CellType::kNumber) {
     cell.kind = Kind::kNumber;
     if (!ParseNumber(text, cell.number)) {
       CellFault(cell.row, cell.column, "的数值“" + std::string(text) + "”无效");
     }
-  } else if (type == "s") {
+  } else if (type == CellType::kShared) {
     cell.kind = Kind::kShared;
     std::uint64_t index = 0;
     if (!ParseUnsigned(text, index)) {
@@ -238,25 +269,24 @@ void RowParser::Store(Cell cell, std::string_view text, std::string_view type) {
                     std::to_string(count) + " 个）");
     }
     cell.text_begin = index;
-  } else if (type == "str" || type == "inlineStr" || type == "e") {
-    cell.kind = type == "e" ? Kind::kError : Kind::kText;
-    std::string_view decoded = type == "e" ? text : DecodeEscapes(text, scratch);
+  } else if (type == CellType::kFormulaText || type == CellType::kInline ||
+             type == CellType::kError) {
+    cell.kind = type == CellType::kError ? Kind::kError : Kind::kText;
+    std::string_view decoded = type == CellType::kError ? text : DecodeEscapes(text, scratch);
     cell.text_begin = texts_.size();
     cell.text_size = decoded.size();
     texts_.append(decoded);
-  } else if (type == "b") {
+  } else if (type == CellType::kBoolean) {
     cell.kind = Kind::kBoolean;
     if (text != "0" && text != "1" && text != "true" && text != "false") {
       CellFault(cell.row, cell.column, "的逻辑值“" + std::string(text) + "”无效");
     }
     cell.number = text == "1" || text == "true";
-  } else if (type == "d") {
+  } else {
     cell.kind = Kind::kNumber;
     if (!ParseIsoDate(text, context_.date1904, cell.number)) {
       CellFault(cell.row, cell.column, "的日期“" + std::string(text) + "”无效");
     }
-  } else {
-    CellFault(cell.row, cell.column, "的类型“" + std::string(type) + "”无法识别");
   }
   cells_.push_back(cell);
 }
@@ -264,18 +294,26 @@ void RowParser::Store(Cell cell, std::string_view text, std::string_view type) {
 void RowParser::Emit() {
   for (const Cell& c : cells_) {
     switch (c.kind) {
-      case Kind::kNumber: sink_.Number(c.row, c.column, c.number, c.style); break;
-      case Kind::kShared: sink_.Text(c.row, c.column, (*context_.strings)[c.text_begin], c.style); break;
+      case Kind::kNumber:
+        sink_.Number(c.row, c.column, c.number, c.style);
+        break;
+      case Kind::kShared:
+        sink_.Text(c.row, c.column, (*context_.strings)[c.text_begin], c.style);
+        break;
       case Kind::kText:
         sink_.Text(c.row, c.column, std::string_view(texts_).substr(c.text_begin, c.text_size),
                    c.style);
         break;
-      case Kind::kBoolean: sink_.Boolean(c.row, c.column, c.number != 0, c.style); break;
+      case Kind::kBoolean:
+        sink_.Boolean(c.row, c.column, c.number != 0, c.style);
+        break;
       case Kind::kError:
         sink_.ErrorValue(c.row, c.column,
                          std::string_view(texts_).substr(c.text_begin, c.text_size), c.style);
         break;
-      case Kind::kBlank: sink_.Blank(c.row, c.column, c.style); break;
+      case Kind::kBlank:
+        sink_.Blank(c.row, c.column, c.style);
+        break;
     }
   }
 }
@@ -286,9 +324,7 @@ std::size_t RowParser::InlineString(const Tag& tag, std::string& out) {
   std::size_t pos = tag.end;
   std::string_view container = "is";
   while (true) {
-    const void* found = std::memchr(data_.data() + pos, '<', data_.size() - pos);
-    if (found == nullptr) throw NeedMore{};
-    std::size_t at = static_cast<const char*>(found) - data_.data();
+    std::size_t at = NextTag(pos);
     char next = At(at + 1);
     if (next == '/') {
       pos = EndTag(at, container);
@@ -321,9 +357,7 @@ std::size_t RowParser::InlineString(const Tag& tag, std::string& out) {
 std::size_t RowParser::Text(std::size_t pos, std::string_view name, std::string& out) {
   if (name.empty()) return pos;
   while (true) {
-    const void* found = std::memchr(data_.data() + pos, '<', data_.size() - pos);
-    if (found == nullptr) throw NeedMore{};
-    std::size_t at = static_cast<const char*>(found) - data_.data();
+    std::size_t at = NextTag(pos);
     AppendDecoded(pos, at, out);
     char next = At(at + 1);
     if (next == '/') return EndTag(at, name);
@@ -347,8 +381,9 @@ std::size_t RowParser::Text(std::size_t pos, std::string_view name, std::string&
 
 void RowParser::AppendDecoded(std::size_t begin, std::size_t end, std::string& out) {
   std::string_view text = data_.substr(begin, end - begin);
-  std::size_t special = text.find_first_of("&\r");
-  if (special == std::string_view::npos) {
+  std::size_t special = 0;
+  while (special < text.size() && text[special] != '&' && text[special] != '\r') ++special;
+  if (special == text.size()) {
     out.append(text);
     return;
   }
@@ -368,11 +403,16 @@ void RowParser::AppendDecoded(std::size_t begin, std::size_t end, std::string& o
       Malformed(begin + i, "实体引用有误");
     }
     std::string_view entity = text.substr(i + 1, semicolon - i - 1);
-    if (entity == "amp") out.push_back('&');
-    else if (entity == "lt") out.push_back('<');
-    else if (entity == "gt") out.push_back('>');
-    else if (entity == "quot") out.push_back('"');
-    else if (entity == "apos") out.push_back('\'');
+    if (entity == "amp")
+      out.push_back('&');
+    else if (entity == "lt")
+      out.push_back('<');
+    else if (entity == "gt")
+      out.push_back('>');
+    else if (entity == "quot")
+      out.push_back('"');
+    else if (entity == "apos")
+      out.push_back('\'');
     else if (std::uint32_t code = entity.starts_with('#') ? CharacterReference(entity) : 0) {
       AppendUtf8(code, out);
     } else {
@@ -388,9 +428,7 @@ std::size_t RowParser::SkipElement(const Tag& tag) {
   int open = 1;
   std::size_t pos = tag.end;
   while (open > 0) {
-    const void* found = std::memchr(data_.data() + pos, '<', data_.size() - pos);
-    if (found == nullptr) throw NeedMore{};
-    std::size_t at = static_cast<const char*>(found) - data_.data();
+    std::size_t at = NextTag(pos);
     char next = At(at + 1);
     if (next == '/') {
       pos = EndTag(at, {});
@@ -465,9 +503,12 @@ std::size_t RowParser::StartTag(std::size_t at, Tag& tag) {
       std::size_t close = data_.find(quote, i + 1);
       if (close == std::string_view::npos) throw NeedMore{};
       std::string_view value = data_.substr(i + 1, close - i - 1);
-      if (name == "r") tag.r = value, tag.has_r = true;
-      else if (name == "s") tag.s = value, tag.has_s = true;
-      else if (name == "t") tag.t = value, tag.has_t = true;
+      if (name == "r")
+        tag.r = value, tag.has_r = true;
+      else if (name == "s")
+        tag.s = value, tag.has_s = true;
+      else if (name == "t")
+        tag.t = value, tag.has_t = true;
       i = close + 1;
     }
   }
@@ -476,6 +517,10 @@ std::size_t RowParser::StartTag(std::size_t at, Tag& tag) {
 // Parses the end tag at `at` and checks that it closes `expected` (any element when empty).
 std::size_t RowParser::EndTag(std::size_t at, std::string_view expected) {
   std::size_t i = at + 2;
+  if (!expected.empty() && i + expected.size() < data_.size() &&
+      data_.compare(i, expected.size(), expected) == 0 && data_[i + expected.size()] == '>') {
+    return i + expected.size() + 1;
+  }
   for (char c = At(i); !IsSpace(c) && c != '>'; c = At(++i)) {
   }
   std::string_view name = Local(data_.substr(at + 2, i - at - 2));

@@ -24,6 +24,9 @@ struct SheetContext {
   bool date1904 = false;
 };
 
+// What a cell's t attribute says its value is.
+enum class CellType { kNumber, kShared, kFormulaText, kInline, kBoolean, kError, kDate, kUnknown };
+
 class RowParser {
  public:
   // `depth` is the nesting depth of <sheetData> itself, for the nesting limit.
@@ -57,11 +60,12 @@ class RowParser {
   std::size_t SkipMarkup(std::size_t at);
   std::size_t StartTag(std::size_t at, Tag& tag);
   std::size_t EndTag(std::size_t at, std::string_view expected);
-  void Store(Cell cell, std::string_view text, std::string_view type);
+  void Store(Cell cell, std::string_view text, CellType type);
   void Emit();
   void Enter(std::size_t at);
 
   char At(std::size_t pos) const;
+  std::size_t NextTag(std::size_t pos) const;
   [[noreturn]] void Malformed(std::size_t pos, std::string_view why) const;
   [[noreturn]] void CellFault(std::uint32_t row, std::uint16_t column, std::string_view why) const;
 

@@ -30,8 +30,7 @@ WorkbookPart ParseWorkbookPart(std::string xml, std::string_view part) {
     throw ReadFault("不是工作簿文件：" + PartName(part) + "不是工作簿");
   }
   WorkbookPart workbook;
-  workbook.date1904 = IsTrue(AttributeValue(FirstChild(document.root(), "workbookPr"),
-                                            "date1904"));
+  workbook.date1904 = IsTrue(AttributeValue(FirstChild(document.root(), "workbookPr"), "date1904"));
   for (pugi::xml_node sheet = FirstChild(document.root(), "sheets").first_child(); sheet;
        sheet = sheet.next_sibling()) {
     if (!IsNamed(sheet, "sheet")) continue;

@@ -15,27 +15,40 @@ struct IgnoreTags {
 
 const char* StatusText(pugi::xml_parse_status status) {
   switch (status) {
-    case pugi::status_out_of_memory: return "内存不足";
-    case pugi::status_unrecognized_tag: return "无法识别的标签";
-    case pugi::status_bad_pi: return "处理指令有误";
-    case pugi::status_bad_comment: return "注释有误";
-    case pugi::status_bad_cdata: return "CDATA 段有误";
-    case pugi::status_bad_doctype: return "文档类型声明有误";
-    case pugi::status_bad_pcdata: return "文本有误";
-    case pugi::status_bad_start_element: return "开始标签有误";
-    case pugi::status_bad_attribute: return "属性有误";
-    case pugi::status_bad_end_element: return "结束标签有误";
-    case pugi::status_end_element_mismatch: return "开始标签与结束标签不匹配";
-    case pugi::status_no_document_element: return "没有根元素";
-    default: return "格式有误";
+    case pugi::status_out_of_memory:
+      return "内存不足";
+    case pugi::status_unrecognized_tag:
+      return "无法识别的标签";
+    case pugi::status_bad_pi:
+      return "处理指令有误";
+    case pugi::status_bad_comment:
+      return "注释有误";
+    case pugi::status_bad_cdata:
+      return "CDATA 段有误";
+    case pugi::status_bad_doctype:
+      return "文档类型声明有误";
+    case pugi::status_bad_pcdata:
+      return "文本有误";
+    case pugi::status_bad_start_element:
+      return "开始标签有误";
+    case pugi::status_bad_attribute:
+      return "属性有误";
+    case pugi::status_bad_end_element:
+      return "结束标签有误";
+    case pugi::status_end_element_mismatch:
+      return "开始标签与结束标签不匹配";
+    case pugi::status_no_document_element:
+      return "没有根元素";
+    default:
+      return "格式有误";
   }
 }
 
 }  // namespace
 
 void ThrowDeclarationFault(std::string_view part, std::uint64_t offset) {
-  throw ReadFault("超出限制：" + PartName(part) + "含有 DOCTYPE 或 ENTITY 声明" +
-                  AtOffset(offset) + "，为安全起见拒绝读取");
+  throw ReadFault("超出限制：" + PartName(part) + "含有 DOCTYPE 或 ENTITY 声明" + AtOffset(offset) +
+                  "，为安全起见拒绝读取");
 }
 
 void ThrowNestingFault(std::string_view part, std::uint64_t offset) {
@@ -51,8 +64,8 @@ void ThrowMalformedFault(std::string_view part, std::uint64_t offset) {
 void CheckParseResult(const pugi::xml_parse_result& result, std::string_view part,
                       std::uint64_t base) {
   if (result) return;
-  throw ReadFault("文件已损坏：" + PartName(part) + "不是有效的 XML：" +
-                  StatusText(result.status) + AtOffset(base + result.offset));
+  throw ReadFault("文件已损坏：" + PartName(part) + "不是有效的 XML：" + StatusText(result.status) +
+                  AtOffset(base + result.offset));
 }
 
 XmlPart::XmlPart(std::string text, std::string_view part) : text_(std::move(text)) {

@@ -4,9 +4,8 @@
 // the scanner has vetted them, and the few helpers the part readers share. Element names are
 // matched by their local name, since some writers put every element under a prefix.
 
-#include <pugixml.hpp>
-
 #include <cstdint>
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
 
@@ -14,8 +13,8 @@ namespace tavrio::automation::readers {
 
 // Flags for parts: escapes decoded, CDATA kept, line ends normalised, and a text that is only
 // whitespace kept when it is an element's only content (a cell holding " " must stay " ").
-inline constexpr unsigned kXmlParseFlags = pugi::parse_escapes | pugi::parse_cdata |
-                                           pugi::parse_eol | pugi::parse_ws_pcdata_single;
+inline constexpr unsigned kXmlParseFlags =
+    pugi::parse_escapes | pugi::parse_cdata | pugi::parse_eol | pugi::parse_ws_pcdata_single;
 
 class XmlPart {
  public:

@@ -115,11 +115,14 @@ void ZipArchive::ReadDirectory() {
     }
     char name[1024];
     unz_file_info64 info{};
-    if (unzGetCurrentFileInfo64(handle_.get(), &info, name, sizeof name, nullptr, 0, nullptr,
-                                0) != UNZ_OK) {
+    if (unzGetCurrentFileInfo64(handle_.get(), &info, name, sizeof name, nullptr, 0, nullptr, 0) !=
+        UNZ_OK) {
       throw ReadFault("文件已损坏：压缩包目录不完整");
     }
-    Entry entry{name, {}, info.uncompressed_size, static_cast<std::uint32_t>(info.crc),
+    Entry entry{name,
+                {},
+                info.uncompressed_size,
+                static_cast<std::uint32_t>(info.crc),
                 (info.flag & 1) != 0};
     unzGetFilePos64(handle_.get(), &entry.position);
     if (!index_.emplace(Lowered(entry.name), entries_.size()).second) {
@@ -129,9 +132,7 @@ void ZipArchive::ReadDirectory() {
   }
 }
 
-bool ZipArchive::Contains(std::string_view name) const {
-  return index_.count(Lowered(name)) != 0;
-}
+bool ZipArchive::Contains(std::string_view name) const { return index_.count(Lowered(name)) != 0; }
 
 const ZipArchive::Entry& ZipArchive::Find(std::string_view name) const {
   auto found = index_.find(Lowered(name));

@@ -17,13 +17,14 @@ void Check(int status, const std::string& what) {
 
 std::string Relationship(const std::string& id, const std::string& kind,
                          const std::string& target) {
-  return "<Relationship Id=\"" + id + "\" Type=\"" + kRelationships + "/" + kind +
-         "\" Target=\"" + target + "\"/>";
+  return "<Relationship Id=\"" + id + "\" Type=\"" + kRelationships + "/" + kind + "\" Target=\"" +
+         target + "\"/>";
 }
 
 }  // namespace
 
-ZipWriter::ZipWriter(const std::string& path) : zip_(zipOpen64(path.c_str(), APPEND_STATUS_CREATE)) {
+ZipWriter::ZipWriter(const std::string& path)
+    : zip_(zipOpen64(path.c_str(), APPEND_STATUS_CREATE)) {
   if (zip_ == nullptr) throw std::runtime_error("cannot create " + path);
 }
 
@@ -60,14 +61,14 @@ void ZipWriter::Close() {
 }
 
 std::string SheetXml(const std::string& rows) {
-  return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"") +
-         kMain + "\" xmlns:r=\"" + kRelationships +
-         "\"><dimension ref=\"A1\"/><sheetData>" + rows + "</sheetData></worksheet>";
+  return std::string(
+             "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"") +
+         kMain + "\" xmlns:r=\"" + kRelationships + "\"><dimension ref=\"A1\"/><sheetData>" + rows +
+         "</sheetData></worksheet>";
 }
 
 std::map<std::string, std::string> WorkbookParts(const std::vector<SheetSpec>& sheets,
-                                                 const std::string& shared_items,
-                                                 bool date1904) {
+                                                 const std::string& shared_items, bool date1904) {
   std::map<std::string, std::string> parts;
   parts["[Content_Types].xml"] =
       "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
@@ -78,8 +79,7 @@ std::map<std::string, std::string> WorkbookParts(const std::vector<SheetSpec>& s
       Relationship("rId1", "officeDocument", "xl/workbook.xml") + "</Relationships>";
   std::string workbook = std::string("<?xml version=\"1.0\"?><workbook xmlns=\"") + kMain +
                          "\" xmlns:r=\"" + kRelationships + "\">" +
-                         (date1904 ? "<workbookPr date1904=\"1\"/>" : "<workbookPr/>") +
-                         "<sheets>";
+                         (date1904 ? "<workbookPr date1904=\"1\"/>" : "<workbookPr/>") + "<sheets>";
   std::string rels =
       "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/"
       "2006/relationships\">" +

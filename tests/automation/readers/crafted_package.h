@@ -30,7 +30,7 @@ class ZipWriter {
 
 struct SheetSpec {
   std::string name;
-  std::string xml;            // the whole worksheet part
+  std::string xml;         // the whole worksheet part
   std::string state = {};  // "", "hidden" or "veryHidden"
 };
 

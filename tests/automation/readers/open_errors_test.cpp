@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <zlib.h>
 
 #include "automation/error.h"
 #include "automation/readers/workbook_reader.h"
@@ -38,8 +37,8 @@ std::string CompoundFile(const std::vector<std::string>& stream_names) {
   PutU16(bytes, 0x1C, 0xFFFE);
   PutU16(bytes, 0x1E, 9);
   PutU16(bytes, 0x20, 6);
-  PutU32(bytes, 0x2C, 1);           // one FAT sector
-  PutU32(bytes, 0x30, 1);           // directory starts at sector 1
+  PutU32(bytes, 0x2C, 1);  // one FAT sector
+  PutU32(bytes, 0x30, 1);  // directory starts at sector 1
   PutU32(bytes, 0x38, 4096);
   PutU32(bytes, 0x3C, 0xFFFFFFFE);  // no mini FAT
   PutU32(bytes, 0x44, 0xFFFFFFFE);  // no DIFAT sectors
@@ -61,7 +60,8 @@ std::string CompoundFile(const std::vector<std::string>& stream_names) {
 
 std::string ValidPackageBytes(const TempDir& dir) {
   std::string path = dir.File("valid-source.xlsx");
-  WritePackage(path, WorkbookParts({{"Sheet1", SheetXml("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")}}));
+  WritePackage(
+      path, WorkbookParts({{"Sheet1", SheetXml("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")}}));
   return ReadFile(path);
 }
 
@@ -87,8 +87,8 @@ std::string Deflated(const std::string& data) {
 }
 
 // A valid package except that the workbook part is written raw as given.
-void WriteWithRawWorkbook(const std::string& path, const std::string& deflated,
-                          std::uint32_t crc, std::uint64_t size) {
+void WriteWithRawWorkbook(const std::string& path, const std::string& deflated, std::uint32_t crc,
+                          std::uint64_t size) {
   auto parts = WorkbookParts({{"Sheet1", SheetXml("")}});
   ZipWriter zip(path);
   for (const auto& [name, data] : parts) {
@@ -193,7 +193,9 @@ const std::vector<OpenCase>& OpenCases() {
        },
        "文件已损坏：部件“xl/workbook.xml”的压缩数据被截断"},
       {"PasswordProtected", "secret.xlsx",
-       [](Dir, Path p) { WriteFile(p, CompoundFile({"EncryptionInfo", "EncryptedPackage"})); },
+       [](Dir, Path p) {
+         WriteFile(p, CompoundFile({"EncryptionInfo", "EncryptedPackage"}));
+       },
        "文件受密码保护，请先取消密码再合并"},
       {"LegacyXls", "old.xlsx", [](Dir, Path p) { WriteFile(p, CompoundFile({"Workbook"})); },
        "这是 Excel 97-2003 工作簿（.xls），暂不支持此格式"},

@@ -27,7 +27,7 @@ Parts Valid() {
 struct LimitCase {
   std::string name;
   std::function<void(const std::string& path)> make;
-  bool at_open;        // refused by OpenWorkbookFile, else by ReadSheet(0)
+  bool at_open;  // refused by OpenWorkbookFile, else by ReadSheet(0)
   std::string reason;
 };
 
@@ -98,8 +98,7 @@ const std::vector<LimitCase>& LimitCases() {
       {"CompressionBombInStyles",
        [](const std::string& p) {
          Parts parts = Valid();
-         parts["xl/styles.xml"].insert(parts["xl/styles.xml"].find("<cellXfs"),
-                                       Spaces(20 << 20));
+         parts["xl/styles.xml"].insert(parts["xl/styles.xml"].find("<cellXfs"), Spaces(20 << 20));
          WritePackage(p, parts);
        },
        true, "超出限制：部件“xl/styles.xml”的压缩比异常（压缩数据不足解压后大小的 1%），" + kBomb},
@@ -115,13 +114,12 @@ const std::vector<LimitCase>& LimitCases() {
       {"CompressionBombInSharedStrings",
        [](const std::string& p) {
          Parts parts = Valid();
-         parts["xl/sharedStrings.xml"] = "<sst><si><t>" + std::string(30 << 20, 'a') +
-                                         "</t></si></sst>";
+         parts["xl/sharedStrings.xml"] =
+             "<sst><si><t>" + std::string(30 << 20, 'a') + "</t></si></sst>";
          WritePackage(p, parts);
        },
        false,
-       "超出限制：部件“xl/sharedStrings.xml”的压缩比异常（压缩数据不足解压后大小的 1%），" +
-           kBomb},
+       "超出限制：部件“xl/sharedStrings.xml”的压缩比异常（压缩数据不足解压后大小的 1%），" + kBomb},
   };
   return cases;
 }
@@ -136,8 +134,8 @@ void ExpectRefused(const std::string& path, bool at_open, const std::string& rea
   } catch (const Error& error) {
     EXPECT_EQ(error.number(), 1004);
     std::string expected = at_open
-        ? "无法打开文件“" + path + "”：" + reason + "。"
-        : "无法读取文件“" + path + "”中的工作表“Sheet1”：" + reason + "。";
+                               ? "无法打开文件“" + path + "”：" + reason + "。"
+                               : "无法读取文件“" + path + "”中的工作表“Sheet1”：" + reason + "。";
     EXPECT_EQ(error.description(), expected);
   }
 }

@@ -26,14 +26,19 @@ void Generate(const std::string& path, int rows) {
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < 12; ++c) {
       switch (c % 4) {
-        case 0: worksheet_write_number(sheet, r, c, r * 12.5 + c, nullptr); break;
-        case 1:
-          worksheet_write_string(sheet, r, c,
-                                 (std::string(words[(r + c) % 6]) + std::to_string(r % 997)).c_str(),
-                                 nullptr);
+        case 0:
+          worksheet_write_number(sheet, r, c, r * 12.5 + c, nullptr);
           break;
-        case 2: worksheet_write_number(sheet, r, c, 40000 + r % 3650, date); break;
-        default: worksheet_write_number(sheet, r, c, (r * 7919 + c) % 100003 / 7.0, nullptr);
+        case 1:
+          worksheet_write_string(
+              sheet, r, c, (std::string(words[(r + c) % 6]) + std::to_string(r % 997)).c_str(),
+              nullptr);
+          break;
+        case 2:
+          worksheet_write_number(sheet, r, c, 40000 + r % 3650, date);
+          break;
+        default:
+          worksheet_write_number(sheet, r, c, (r * 7919 + c) % 100003 / 7.0, nullptr);
       }
     }
   }
@@ -62,7 +67,9 @@ struct CountingSink : CellSink {
     ++cells, sum += t.size();
   }
   void Boolean(std::uint32_t, std::uint16_t, bool, std::uint32_t) override { ++cells; }
-  void ErrorValue(std::uint32_t, std::uint16_t, std::string_view, std::uint32_t) override { ++cells; }
+  void ErrorValue(std::uint32_t, std::uint16_t, std::string_view, std::uint32_t) override {
+    ++cells;
+  }
   void Blank(std::uint32_t, std::uint16_t, std::uint32_t) override { ++cells; }
 };
 

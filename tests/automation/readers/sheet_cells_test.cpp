@@ -38,7 +38,9 @@ Expected Num(std::string ref, double value, std::uint32_t style = 0) {
 Expected Txt(std::string ref, std::string text, std::uint32_t style = 0) {
   return {std::move(ref), Kind::kText, 0, std::move(text), false, style};
 }
-Expected Bool(std::string ref, bool value) { return {std::move(ref), Kind::kBoolean, 0, {}, value}; }
+Expected Bool(std::string ref, bool value) {
+  return {std::move(ref), Kind::kBoolean, 0, {}, value};
+}
 Expected Err(std::string ref, std::string text) {
   return {std::move(ref), Kind::kError, 0, std::move(text)};
 }
@@ -257,8 +259,7 @@ const std::vector<SheetFaultCase>& SheetFaultCases() {
        "超出限制：" + kPart + "含有 DOCTYPE 或 ENTITY 声明（位于第 23 字节），为安全起见拒绝读取"},
       {"AbsurdNesting", Nested(300),
        "超出限制：" + kPart + "的 XML 嵌套超过 256 层（位于第 " +
-           std::to_string(Nested(300).find("<x>") + 252 * 3 + 1) +
-           " 字节）"},
+           std::to_string(Nested(300).find("<x>") + 252 * 3 + 1) + " 字节）"},
       {"EndsInsideTheSheet", Truncated(),
        "文件已损坏：" + kPart + "不是有效的 XML：意外结束（位于第 " +
            std::to_string(Truncated().size() + 1) + " 字节）"},

@@ -87,7 +87,9 @@ TEST_P(XlsxWriterFilesTest, ReadsEveryValueKindSheetAndFormat) {
   RecordingSink sink;
   reader->ReadSheet(1, sink);
   const auto& styles = reader->Styles();
-  auto format_of = [&](const std::string& ref) { return styles.at(sink.At(ref).style).number_format; };
+  auto format_of = [&](const std::string& ref) {
+    return styles.at(sink.At(ref).style).number_format;
+  };
   EXPECT_EQ(sink.At("A1").text, "名称");
   EXPECT_EQ(sink.At("B1").number, 1.0 / 3.0);
   EXPECT_TRUE(sink.At("C1").boolean);
