@@ -14,6 +14,7 @@
 #include "bench/harness/data_set.h"
 #include "bench/harness/measure.h"
 #include "bench/harness/report.h"
+#include "bench/harness/step_checks.h"
 
 namespace {
 
@@ -97,10 +98,17 @@ class SetRunner {
       runs.push_back(tavrio::bench::RunMeasured(argv, work_ / (set.name + "-" + tag + ".log")));
       if (runs.back().exit_code != 0) break;
     }
-    return {step, true, tavrio::bench::Combine(runs), ""};
+    StepResult result{step, true, tavrio::bench::Combine(runs), "", ""};
+    if (result.figures.exit_code == 0) {
+      result.wrong_result =
+          tavrio::bench::CheckStepResult(step, set, result.figures.output, output);
+    }
+    return result;
   }
 
-  static StepResult Skipped(Step step, const std::string& why) { return {step, false, {}, why}; }
+  static StepResult Skipped(Step step, const std::string& why) {
+    return {step, false, {}, why, ""};
+  }
 
   StepResult BatchStep(const DataSet& set, Step step, const std::string& tag,
                        std::vector<std::string> flags, const std::vector<fs::path>& workbooks) {
@@ -141,7 +149,7 @@ std::vector<DataSet> ChosenSets(const BenchOptions& options) {
 
 bool AnyStepFailed(const SetResult& result) {
   for (const StepResult& step : result.steps) {
-    if (step.ran && step.figures.exit_code != 0) return true;
+    if (step.ran && !tavrio::bench::Succeeded(step)) return true;
   }
   return false;
 }
@@ -155,15 +163,14 @@ int RunBenchmark(const BenchOptions& options) {
   const fs::path work = options.data_root / "runs";
   fs::create_directories(work);
   SetRunner runner(options, tools, work);
-  std::string report;
   bool failed = false;
   for (const DataSet& set : ChosenSets(options)) {
     const SetResult result = runner.Run(set);
     failed = failed || AnyStepFailed(result);
-    report += "\n" + tavrio::bench::FormatSetReport(result);
+    std::printf("\n%s\n", tavrio::bench::FormatSetReport(result).c_str());
+    std::fflush(stdout);
   }
-  std::printf("%s", report.c_str());
-  if (options.quick) std::printf("\n(quick sets: too small to judge the targets)\n");
+  if (options.quick) std::printf("(quick sets: too small to judge the targets)\n");
   if (failed) std::printf("\nA step failed; its log is in %s\n", work.string().c_str());
   return failed ? 1 : 0;
 }

@@ -63,7 +63,7 @@ void Generate(const DataSet& set, const fs::path& folder, const std::string& gen
 }  // namespace
 
 std::vector<DataSet> StandardSets(bool quick) {
-  if (quick) return {{"many", 12, 300, 12}, {"million", 3, 4000, 12}};
+  if (quick) return {{"many", 8, 100, 12}, {"million", 2, 2000, 12}};
   return {{"many", 200, 2000, 12}, {"million", 25, 40000, 12}};
 }
 

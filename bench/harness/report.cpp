@@ -38,9 +38,9 @@ std::string Format(const char* format, double value) {
 double PeakMib(const StepResult& step) { return step.figures.peak_rss_kib / kKibPerMib; }
 
 // The step's figures when it ran and succeeded; a failed or skipped step supports no target.
-std::optional<StepResult> Succeeded(const SetResult& result, Step step) {
+std::optional<StepResult> SucceededStep(const SetResult& result, Step step) {
   for (const StepResult& candidate : result.steps) {
-    if (candidate.step == step && candidate.ran && candidate.figures.exit_code == 0) {
+    if (candidate.step == step && Succeeded(candidate)) {
       return candidate;
     }
   }
@@ -51,8 +51,8 @@ TargetState StateOf(bool met) { return met ? TargetState::kMet : TargetState::kM
 
 TargetCheck SpeedRatio(const SetResult& result, Step slow, Step fast, const std::string& name,
                        const std::string& target, double limit, bool at_most) {
-  const auto slow_step = Succeeded(result, slow);
-  const auto fast_step = Succeeded(result, fast);
+  const auto slow_step = SucceededStep(result, slow);
+  const auto fast_step = SucceededStep(result, fast);
   if (!slow_step || !fast_step || fast_step->figures.seconds <= 0) {
     return {name + ": not measured (target " + target + ")", TargetState::kUnknown};
   }
@@ -63,8 +63,8 @@ TargetCheck SpeedRatio(const SetResult& result, Step slow, Step fast, const std:
 
 TargetCheck MemoryFollowsOutput(const SetResult& result) {
   const std::string name = "peak memory follows the output, not the inputs";
-  const auto full = Succeeded(result, Step::kBatchMerge);
-  const auto tail = Succeeded(result, Step::kTailMerge);
+  const auto full = SucceededStep(result, Step::kBatchMerge);
+  const auto tail = SucceededStep(result, Step::kTailMerge);
   if (!full || !tail) return {name + ": not measured", TargetState::kUnknown};
   return {name + ": (e) " + Format("%.1f", PeakMib(*tail)) + " MiB vs (c) " +
               Format("%.1f", PeakMib(*full)) + " MiB (target (e) < (c)/2)",
@@ -72,7 +72,7 @@ TargetCheck MemoryFollowsOutput(const SetResult& result) {
 }
 
 TargetCheck UnderOneGib(const SetResult& result, Step step, const std::string& name) {
-  const auto figures = Succeeded(result, step);
+  const auto figures = SucceededStep(result, step);
   if (!figures) return {name + " peak under 1 GiB: not measured", TargetState::kUnknown};
   return {name + " peak " + Format("%.1f", PeakMib(*figures)) + " MiB (target < 1024 MiB)",
           StateOf(PeakMib(*figures) < kGibInMib)};
@@ -95,6 +95,8 @@ std::string StepNote(const StepResult& step) {
   std::string note = LastLine(step.figures.output);
   if (step.figures.exit_code != 0) {
     note = "FAILED (exit " + std::to_string(step.figures.exit_code) + "): " + note;
+  } else if (!step.wrong_result.empty()) {
+    note = "WRONG: " + step.wrong_result;
   }
   if (note.size() > kNoteWidth) {
     // Cut at a character boundary: the tools print Chinese.
@@ -117,6 +119,10 @@ std::string StepLine(const StepResult& step) {
 }
 
 }  // namespace
+
+bool Succeeded(const StepResult& step) {
+  return step.ran && step.figures.exit_code == 0 && step.wrong_result.empty();
+}
 
 std::vector<TargetCheck> CheckTargets(const SetResult& result) {
   std::vector<TargetCheck> checks = {

@@ -19,7 +19,13 @@ struct StepResult {
   bool ran = false;    // false: skipped, and `note` says why
   Measurement figures;  // combined over the repetitions
   std::string note;
+  // Set when the program exited 0 but its result is wrong (too few rows, no output file): the
+  // step then counts as failed, since a merge that skips work would otherwise look fast.
+  std::string wrong_result;
 };
+
+// Ran, exited 0 and produced what it should.
+bool Succeeded(const StepResult& step);
 
 struct SetResult {
   DataSet set;

@@ -80,6 +80,15 @@ TEST(CheckTargetsTest, AFailedOrSkippedStepMeetsNoTarget) {
   EXPECT_EQ(States(skipped), (std::vector<TargetState>{kUnknown, kUnknown, kMet}));
 }
 
+TEST(CheckTargetsTest, AWrongResultCountsAsAFailure) {
+  SetResult result = Figures("many", 1, 0.01, 1, 30, 100, 10);
+  result.steps[1].wrong_result = "merged 1 rows, expected 7";
+  EXPECT_FALSE(Succeeded(result.steps[1]));
+  EXPECT_TRUE(Succeeded(result.steps[0]));
+  EXPECT_EQ(States(result), (std::vector<TargetState>{kUnknown, kMet, kMet}));
+  EXPECT_NE(FormatSetReport(result).find("WRONG: merged 1 rows, expected 7\n"), std::string::npos);
+}
+
 TEST(CheckTargetsTest, SpellsOutTheRatios) {
   const std::vector<TargetCheck> checks = CheckTargets(Figures("many", 0.5, 0.75, 2, 41, 100, 25));
   ASSERT_EQ(checks.size(), 3u);

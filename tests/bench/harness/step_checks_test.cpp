@@ -1,0 +1,72 @@
+#include "bench/harness/step_checks.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace tavrio::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CheckStepResultTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("tavrio-checks-" +
+               std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::create_directories(folder_);
+    std::ofstream(saved_) << "PK";
+    std::ofstream(empty_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  fs::path folder_;
+  fs::path saved_ = fs::temp_directory_path() / "tavrio-checks-saved.xlsx";
+  fs::path empty_ = fs::temp_directory_path() / "tavrio-checks-empty.xlsx";
+  const DataSet set_{"many", 3, 10, 12};  // 31 merged rows
+};
+
+TEST_F(CheckStepResultTest, AcceptsOnlyTheWholeWork) {
+  struct Case {
+    Step step;
+    std::string output;
+    fs::path file;
+    std::string problem;
+  };
+  const fs::path missing = folder_ / "missing.xlsx";
+  const std::vector<Case> cases = {
+      {Step::kFloor, "inflated 3 parts of 3 workbooks: 1.0 MiB of XML\n", "", ""},
+      {Step::kFloor, "inflated 6 parts of 3 workbooks: 1.0 MiB of XML\n", "", ""},
+      {Step::kFloor, "inflated 2 parts of 3 workbooks\n", "", "inflated 2 parts of 3 workbooks"},
+      {Step::kFloor, "", "", "inflated 0 parts of 3 workbooks"},
+      {Step::kEngineMerge, "已完成，共合并文件3个文件！ merged rows: 31\n", "", ""},
+      {Step::kEngineMerge, "已完成，共合并文件3个文件！ merged rows: 21\n", "",
+       "merged 21 rows, expected 31"},
+      {Step::kEngineMerge, "已完成，共合并文件3个文件！\n", "", "printed no row count"},
+      {Step::kBatchMerge, "已完成\n", saved_, ""},
+      {Step::kBatchMerge, "已完成\n", empty_, "saved no workbook"},
+      {Step::kBatchMerge, "已完成\n", missing, "saved no workbook"},
+      {Step::kTailMerge, "", saved_, ""},
+      {Step::kTailMerge, "", missing, "saved no workbook"},
+      {Step::kOpenpyxl, "merged 31 rows of 3 workbooks\n", saved_, ""},
+      {Step::kOpenpyxl, "merged 31 rows of 3 workbooks\n", missing, "saved no workbook"},
+      {Step::kOpenpyxl, "merged 30 rows of 3 workbooks\n", saved_, "merged 30 rows, expected 31"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.output + " " + c.file.string());
+    EXPECT_EQ(CheckStepResult(c.step, set_, c.output, c.file), c.problem);
+  }
+}
+
+TEST(ExpectedMergedRowsTest, KeepsOneHeaderAndEveryDataRow) {
+  EXPECT_EQ(ExpectedMergedRows({"many", 200, 2000, 12}), 400001);
+  EXPECT_EQ(ExpectedMergedRows({"million", 25, 40000, 12}), 1000001);
+  EXPECT_EQ(ExpectedMergedRows({"one", 1, 0, 1}), 1);
+}
+
+}  // namespace
+}  // namespace tavrio::bench
