@@ -38,6 +38,14 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+double Seconds(const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; }
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
 Error CannotStart(const std::string& program, int error) {
   return Error(error_number::kApplicationDefined,
                "无法启动程序“" + program + "”：" + std::strerror(error));
@@ -71,6 +79,7 @@ Measurement RunMeasured(const std::vector<std::string>& argv, const std::filesys
   Measurement result;
   result.seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  result.cpu_seconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
   result.peak_rss_kib = usage.ru_maxrss;
   if (WIFEXITED(status)) {
     result.exit_code = WEXITSTATUS(status);
@@ -85,18 +94,18 @@ Measurement Combine(const std::vector<Measurement>& runs) {
   Measurement combined;
   if (runs.empty()) return combined;
   std::vector<double> seconds;
+  std::vector<double> cpu_seconds;
   for (const Measurement& run : runs) {
     seconds.push_back(run.seconds);
+    cpu_seconds.push_back(run.cpu_seconds);
     combined.peak_rss_kib = std::max(combined.peak_rss_kib, run.peak_rss_kib);
     if (combined.exit_code == 0) {
       combined.exit_code = run.exit_code;
       combined.output = run.output;
     }
   }
-  std::sort(seconds.begin(), seconds.end());
-  const std::size_t middle = seconds.size() / 2;
-  combined.seconds = seconds.size() % 2 == 1 ? seconds[middle]
-                                             : (seconds[middle - 1] + seconds[middle]) / 2;
+  combined.seconds = Median(seconds);
+  combined.cpu_seconds = Median(cpu_seconds);
   return combined;
 }
 

@@ -57,8 +57,12 @@ TargetCheck SpeedRatio(const SetResult& result, Step slow, Step fast, const std:
     return {name + ": not measured (target " + target + ")", TargetState::kUnknown};
   }
   const double ratio = slow_step->figures.seconds / fast_step->figures.seconds;
-  return {name + " = " + Format("%.2f", ratio) + " (target " + target + ")",
-          StateOf(at_most ? ratio <= limit : ratio >= limit)};
+  std::string text = name + " = " + Format("%.2f", ratio) + " (target " + target + ")";
+  if (fast_step->figures.cpu_seconds > 0) {
+    text += "; CPU time " +
+            Format("%.2f", slow_step->figures.cpu_seconds / fast_step->figures.cpu_seconds);
+  }
+  return {text, StateOf(at_most ? ratio <= limit : ratio >= limit)};
 }
 
 TargetCheck MemoryFollowsOutput(const SetResult& result) {
@@ -110,10 +114,11 @@ std::string StepNote(const StepResult& step) {
 std::string StepLine(const StepResult& step) {
   char line[160];
   if (!step.ran) {
-    std::snprintf(line, sizeof line, "  %-38s %9s %10s  ", StepLabel(step.step), "-", "-");
+    std::snprintf(line, sizeof line, "  %-38s %9s %9s %10s  ", StepLabel(step.step), "-", "-",
+                  "-");
   } else {
-    std::snprintf(line, sizeof line, "  %-38s %9.3f %10.1f  ", StepLabel(step.step),
-                  step.figures.seconds, PeakMib(step));
+    std::snprintf(line, sizeof line, "  %-38s %9.3f %9.3f %10.1f  ", StepLabel(step.step),
+                  step.figures.seconds, step.figures.cpu_seconds, PeakMib(step));
   }
   return line + StepNote(step) + "\n";
 }
@@ -146,8 +151,8 @@ std::string FormatSetReport(const SetResult& result) {
                        " columns, " + Format("%.1f", result.input_bytes / 1048576.0) +
                        " MiB on disk\n";
   char header[160];
-  std::snprintf(header, sizeof header, "  %-38s %9s %10s  %s\n", "step", "wall s", "peak MiB",
-                "what it printed last");
+  std::snprintf(header, sizeof header, "  %-38s %9s %9s %10s  %s\n", "step", "wall s", "cpu s",
+                "peak MiB", "what it printed last");
   report += header;
   for (const StepResult& step : result.steps) report += StepLine(step);
   report += "  targets:\n";

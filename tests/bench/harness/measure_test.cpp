@@ -47,6 +47,7 @@ TEST_F(RunMeasuredTest, CapturesStdoutAndStderrInOrderInTheLogAndTheResult) {
   EXPECT_EQ(run.output, "one\ntwo\nthree\n");
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_GE(run.seconds, 0);
+  EXPECT_GE(run.cpu_seconds, 0);
   EXPECT_GT(run.peak_rss_kib, 0);
 }
 
@@ -57,6 +58,13 @@ TEST_F(RunMeasuredTest, ReplacesAnOlderLog) {
 
 TEST_F(RunMeasuredTest, GivesTheChildNoInput) {
   EXPECT_EQ(Shell("cat; echo end").output, "end\n");
+}
+
+TEST_F(RunMeasuredTest, CpuTimeCountsTheChildsWorkNotItsWaiting) {
+  const Measurement busy = Shell("i=0; while [ $i -lt 200000 ]; do i=$((i + 1)); done");
+  ASSERT_EQ(busy.exit_code, 0) << busy.output;
+  EXPECT_GT(busy.cpu_seconds, 0.05);
+  EXPECT_LT(Shell("sleep 0.3").cpu_seconds, 0.1);
 }
 
 TEST_F(RunMeasuredTest, PeakMemoryIsTheChildsOwn) {
@@ -86,6 +94,7 @@ TEST_F(RunMeasuredTest, ALogThatCannotBeWrittenIsAnError) {
 Measurement Figures(double seconds, long peak, int exit_code, std::string output = "") {
   Measurement run;
   run.seconds = seconds;
+  run.cpu_seconds = seconds * 10;
   run.peak_rss_kib = peak;
   run.exit_code = exit_code;
   run.output = std::move(output);
@@ -105,6 +114,7 @@ TEST(CombineTest, TakesTheMedianTimeAndTheLargestPeak) {
     SCOPED_TRACE(c.runs.size());
     const Measurement combined = Combine(c.runs);
     EXPECT_DOUBLE_EQ(combined.seconds, c.seconds);
+    EXPECT_DOUBLE_EQ(combined.cpu_seconds, c.seconds * 10);
     EXPECT_EQ(combined.peak_rss_kib, c.peak);
     EXPECT_EQ(combined.exit_code, 0);
   }

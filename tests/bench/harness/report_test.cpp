@@ -14,6 +14,7 @@ StepResult Ran(Step step, double seconds, double peak_mib, int exit_code = 0,
   result.step = step;
   result.ran = true;
   result.figures.seconds = seconds;
+  result.figures.cpu_seconds = seconds / 2;
   result.figures.peak_rss_kib = static_cast<long>(peak_mib * 1024);
   result.figures.exit_code = exit_code;
   result.figures.output = std::move(output);
@@ -92,8 +93,8 @@ TEST(CheckTargetsTest, AWrongResultCountsAsAFailure) {
 TEST(CheckTargetsTest, SpellsOutTheRatios) {
   const std::vector<TargetCheck> checks = CheckTargets(Figures("many", 0.5, 0.75, 2, 41, 100, 25));
   ASSERT_EQ(checks.size(), 3u);
-  EXPECT_EQ(checks[0].text, "(b)/(a) = 1.50 (target <= 2)");
-  EXPECT_EQ(checks[1].text, "(d)/(c) = 20.50 (target >= 15)");
+  EXPECT_EQ(checks[0].text, "(b)/(a) = 1.50 (target <= 2); CPU time 1.50");
+  EXPECT_EQ(checks[1].text, "(d)/(c) = 20.50 (target >= 15); CPU time 20.50");
   EXPECT_EQ(checks[2].text,
             "peak memory follows the output, not the inputs: (e) 25.0 MiB vs (c) 100.0 MiB "
             "(target (e) < (c)/2)");
@@ -107,11 +108,11 @@ TEST(FormatSetReportTest, ShowsEveryStepAndWhyOneDidNotRun) {
   const std::string report = FormatSetReport(result);
   for (const char* expected : {
            "set many: 2 files x 3 rows x 12 columns, 1.0 MiB on disk\n",
-           "  (a) floor: inflate sheet + strings         0.500        5.0  inflated 4 parts\n",
-           "(c) tavrio-merge, with save                2.000      100.0  FAILED (exit 1): "
+           "  (a) floor: inflate sheet + strings         0.500     0.250        5.0  inflated 4 parts\n",
+           "(c) tavrio-merge, with save                2.000     1.000      100.0  FAILED (exit 1): "
            "无法打开文件\n",
-           "  (d) openpyxl read-only/write-only              -          -  skipped: --no-python\n",
-           "    met     (b)/(a) = 1.50 (target <= 2)\n",
+           "  (d) openpyxl read-only/write-only              -         -          -  skipped: --no-python\n",
+           "    met     (b)/(a) = 1.50 (target <= 2); CPU time 1.50\n",
            "    ?       (d)/(c): not measured (target >= 15)\n",
        }) {
     SCOPED_TRACE(expected);
