@@ -27,7 +27,7 @@ class IdTranslation {
     cell.style = style;
     if (cell.HasString()) {
       std::uint32_t& id = strings_[cell.string_id];
-      if (id == kUnmapped) id = target_.strings().Intern(source_.strings().Get(cell.string_id));
+      if (id == kUnmapped) id = target_.strings().Add(source_.strings().Get(cell.string_id));
       cell.string_id = id;
     }
     return cell;

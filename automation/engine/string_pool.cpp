@@ -12,25 +12,51 @@ std::uint32_t Hash(std::string_view text) {
   return static_cast<std::uint32_t>(std::hash<std::string_view>{}(text));
 }
 
+std::uint64_t Slot(std::uint32_t hash, std::uint32_t id) {
+  return (std::uint64_t{hash} << 32) | (id + 1);
+}
+
 }  // namespace
 
 StringPool::StringPool() : slots_(1024, 0) {}
 
 std::uint32_t StringPool::Intern(std::string_view text) {
+  for (; indexed_ < entries_.size(); ++indexed_) {
+    Index(static_cast<std::uint32_t>(indexed_), Hash(entries_[indexed_]));
+  }
   const std::uint32_t hash = Hash(text);
   const std::size_t mask = slots_.size() - 1;
   std::size_t slot = hash & mask;
-  while (const std::uint32_t occupant = slots_[slot]) {
-    const std::uint32_t id = occupant - 1;
-    if (hashes_[id] == hash && entries_[id] == text) return id;
+  while (const std::uint64_t occupant = slots_[slot]) {
+    const auto id = static_cast<std::uint32_t>(occupant) - 1;
+    if (occupant >> 32 == hash && entries_[id] == text) return id;
     slot = (slot + 1) & mask;
   }
+  const std::uint32_t id = Add(text);
+  Index(id, hash);
+  ++indexed_;
+  return id;
+}
+
+std::uint32_t StringPool::Add(std::string_view text) {
   const auto id = static_cast<std::uint32_t>(entries_.size());
   entries_.emplace_back(Store(text), text.size());
-  hashes_.push_back(hash);
-  slots_[slot] = id + 1;
-  if (entries_.size() * 2 > slots_.size()) Rehash();
   return id;
+}
+
+void StringPool::Index(std::uint32_t id, std::uint32_t hash) {
+  if ((slots_used_ + 1) * 2 > slots_.size()) Grow();
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t slot = hash & mask;
+  while (const std::uint64_t occupant = slots_[slot]) {
+    if (occupant >> 32 == hash &&
+        entries_[static_cast<std::uint32_t>(occupant) - 1] == entries_[id]) {
+      return;  // an equal text added earlier keeps the slot
+    }
+    slot = (slot + 1) & mask;
+  }
+  slots_[slot] = Slot(hash, id);
+  ++slots_used_;
 }
 
 const char* StringPool::Store(std::string_view text) {
@@ -53,13 +79,14 @@ const char* StringPool::Store(std::string_view text) {
   return stored;
 }
 
-void StringPool::Rehash() {
-  std::vector<std::uint32_t> slots(slots_.size() * 2, 0);
+void StringPool::Grow() {
+  std::vector<std::uint64_t> slots(slots_.size() * 2, 0);
   const std::size_t mask = slots.size() - 1;
-  for (std::uint32_t id = 0; id < entries_.size(); ++id) {
-    std::size_t slot = hashes_[id] & mask;
+  for (const std::uint64_t occupant : slots_) {
+    if (occupant == 0) continue;
+    std::size_t slot = (occupant >> 32) & mask;
     while (slots[slot] != 0) slot = (slot + 1) & mask;
-    slots[slot] = id + 1;
+    slots[slot] = occupant;
   }
   slots_ = std::move(slots);
 }

@@ -7,9 +7,14 @@
 
 namespace tavrio::automation::engine {
 
-// The texts of one workbook, each stored once and named by a 32-bit id. Ids are dense (0, 1, ...)
-// so that copying between workbooks can translate them through a plain vector, and the bytes
-// never move, so the views handed out stay valid as long as the pool lives.
+// The texts of one workbook, named by 32-bit ids. Ids are dense (0, 1, ...) so that copying
+// between workbooks can translate them through a plain vector, and the bytes never move, so the
+// views handed out stay valid as long as the pool lives.
+//
+// Intern() stores each text once. Add() appends without looking: a paste of a million rows
+// then costs a copy of each distinct text of the block rather than a lookup in a table of
+// millions, at the price of a text that several pasted blocks share being stored once per
+// block. The entries Add() made are indexed when Intern() is next called.
 class StringPool {
  public:
   StringPool();
@@ -20,16 +25,23 @@ class StringPool {
 
   // The id of `text`, adding it when it is new.
   std::uint32_t Intern(std::string_view text);
+  // A new id for `text`, whether or not the pool holds it already.
+  std::uint32_t Add(std::string_view text);
   std::string_view Get(std::uint32_t id) const { return entries_[id]; }
   std::size_t size() const { return entries_.size(); }
 
  private:
   const char* Store(std::string_view text);
-  void Rehash();
+  // Puts entry `id` into the table unless an equal text is there already.
+  void Index(std::uint32_t id, std::uint32_t hash);
+  void Grow();
 
   std::vector<std::string_view> entries_;
-  std::vector<std::uint32_t> hashes_;  // per entry, so that growing never hashes text again
-  std::vector<std::uint32_t> slots_;   // open addressing: entry id + 1, 0 when free
+  // Open addressing; a slot holds the text's hash in its high half and entry id + 1 in its low
+  // half (0: free), so most probes never touch the entries.
+  std::vector<std::uint64_t> slots_;
+  std::size_t indexed_ = 0;  // entries_[0, indexed_) are in the table
+  std::size_t slots_used_ = 0;
   std::vector<std::unique_ptr<char[]>> blocks_;
   char* free_ = nullptr;
   std::size_t free_size_ = 0;

@@ -263,7 +263,6 @@ TEST_F(EnginePasteTest, TextsAndStylesOfDifferentWorkbooksMeetInOneWorkbook) {
   EXPECT_EQ(format(2, 3), "yyyy-mm-dd");
   EXPECT_EQ(sheet.FindCell(1, 1)->style, sheet.FindCell(2, 3)->style);
   EXPECT_EQ(merged->styles().size(), 3u);
-  EXPECT_EQ(sheet.FindCell(1, 2)->string_id, sheet.FindCell(2, 2)->string_id);
   EXPECT_EQ(Value(1, 3), CellValue(CellErrorValue{"#REF!"}));
   EXPECT_EQ(Value(2, 2), Text("共享"));
 }

@@ -30,6 +30,20 @@ TEST(StringPoolTest, InternsEachTextOnceAndKeepsViewsValidWhileGrowing) {
   EXPECT_NE(pool.Intern("007"), pool.Intern("7"));
 }
 
+TEST(StringPoolTest, AddedTextsGetTheirOwnIdsAndInternFindsTheFirst) {
+  StringPool pool;
+  const std::uint32_t first = pool.Add("北京");
+  const std::uint32_t second = pool.Add("北京");
+  EXPECT_NE(first, second);
+  EXPECT_EQ(pool.Get(second), "北京");
+  EXPECT_EQ(pool.Intern("北京"), first);
+  const std::uint32_t added = pool.Add("上海");
+  EXPECT_EQ(pool.Intern("上海"), added);
+  for (int i = 0; i < 5000; ++i) pool.Add(std::to_string(i));
+  EXPECT_EQ(pool.Intern("4999"), pool.size() - 1);
+  EXPECT_EQ(pool.Intern("北京"), first);
+}
+
 struct FormatCase {
   const char* code;
   bool date;
