@@ -69,16 +69,16 @@ class SetRunner {
     const std::string last_row = std::to_string(set.rows + 1);
 
     result.steps.push_back(Measure(set, Step::kFloor, "a", WithFiles({tools_.inflate}, workbooks)));
-    result.steps.push_back(tools_.engine_merge.empty()
-                               ? Skipped(Step::kEngineMerge, "tavrio-bench-merge not built")
-                               : Measure(set, Step::kEngineMerge, "b",
-                                         WithFiles({tools_.engine_merge}, workbooks)));
-    result.steps.push_back(BatchStep(set, Step::kBatchMerge, "c",
-                                     {"--sheet-index", "1", "-o", output}, workbooks));
-    result.steps.push_back(PythonStep(set, output, workbooks));
     result.steps.push_back(
-        BatchStep(set, Step::kTailMerge, "e",
-                  {"--start-row", last_row, "--sheet-index", "1", "-o", output}, workbooks));
+        tools_.engine_merge.empty()
+            ? Skipped(Step::kEngineMerge, "tavrio-bench-merge not built")
+            : Measure(set, Step::kEngineMerge, "b", WithFiles({tools_.engine_merge}, workbooks)));
+    result.steps.push_back(
+        BatchStep(set, Step::kBatchMerge, "c", {"--sheet-index", "1", "-o", output}, workbooks));
+    result.steps.push_back(PythonStep(set, output, workbooks));
+    result.steps.push_back(BatchStep(set, Step::kTailMerge, "e",
+                                     {"--start-row", last_row, "--sheet-index", "1", "-o", output},
+                                     workbooks));
     std::error_code ignored;
     fs::remove(output, ignored);
     return result;
@@ -121,8 +121,8 @@ class SetRunner {
                         const std::vector<fs::path>& workbooks) {
     if (!options_.python) return Skipped(Step::kOpenpyxl, "--no-python");
     if (!fs::exists(tools_.python)) return Skipped(Step::kOpenpyxl, tools_.python + " missing");
-    const Measurement probe = tavrio::bench::RunMeasured(
-        {tools_.python, "-c", "import openpyxl"}, work_ / "openpyxl-probe.log");
+    const Measurement probe = tavrio::bench::RunMeasured({tools_.python, "-c", "import openpyxl"},
+                                                         work_ / "openpyxl-probe.log");
     if (probe.exit_code != 0) {
       return Skipped(Step::kOpenpyxl, "openpyxl is not installed (Debian: python3-openpyxl)");
     }

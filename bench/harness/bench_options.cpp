@@ -9,9 +9,7 @@ namespace {
 
 constexpr int kMaxRepeat = 100;
 
-Error OptionError(const std::string& why) {
-  return Error(error_number::kApplicationDefined, why);
-}
+Error OptionError(const std::string& why) { return Error(error_number::kApplicationDefined, why); }
 
 const std::string& ValueOf(const std::vector<std::string>& args, std::size_t& i) {
   if (i + 1 >= args.size()) throw OptionError("参数 " + args[i] + " 缺少取值");
@@ -21,8 +19,7 @@ const std::string& ValueOf(const std::vector<std::string>& args, std::size_t& i)
 int ParseRepeat(const std::string& text) {
   int value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < 1 ||
-      value > kMaxRepeat) {
+  if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > kMaxRepeat) {
     throw OptionError("--repeat 的取值应为 1 到 " + std::to_string(kMaxRepeat) +
                       " 之间的整数，而不是“" + text + "”");
   }

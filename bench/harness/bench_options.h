@@ -8,11 +8,11 @@ namespace tavrio::bench {
 
 struct BenchOptions {
   bool help = false;
-  bool quick = false;                 // scaled-down sets, for a smoke run
+  bool quick = false;                  // scaled-down sets, for a smoke run
   std::vector<std::string> set_names;  // in the order given; empty means every set
-  int repeat = 1;                     // runs of each step; the median time is reported
+  int repeat = 1;                      // runs of each step; the median time is reported
   std::filesystem::path data_root = "bench-data";
-  bool python = true;                 // false skips the openpyxl comparison
+  bool python = true;  // false skips the openpyxl comparison
 };
 
 // Reads the command line (without the program name). Throws tavrio::Error naming the flag

@@ -49,12 +49,13 @@ void Generate(const DataSet& set, const fs::path& folder, const std::string& gen
   std::error_code error;
   fs::remove_all(folder, error);
   fs::create_directories(folder, error);
-  if (error) throw SetError(set, "无法创建文件夹 " + folder.string() + "（" + error.message() + "）");
-  const Measurement run = RunMeasured(
-      {generator, "--files", std::to_string(set.files), "--rows", std::to_string(set.rows),
-       "--columns", std::to_string(set.columns), "--out", folder.string(), "--seed", kSeed,
-       "--prefix", set.name + "-"},
-      folder.parent_path() / (set.name + "-generate.log"));
+  if (error)
+    throw SetError(set, "无法创建文件夹 " + folder.string() + "（" + error.message() + "）");
+  const Measurement run =
+      RunMeasured({generator, "--files", std::to_string(set.files), "--rows",
+                   std::to_string(set.rows), "--columns", std::to_string(set.columns), "--out",
+                   folder.string(), "--seed", kSeed, "--prefix", set.name + "-"},
+                  folder.parent_path() / (set.name + "-generate.log"));
   if (run.exit_code != 0) {
     throw SetError(set, "生成程序以代码 " + std::to_string(run.exit_code) + " 退出：" + run.output);
   }
@@ -68,8 +69,8 @@ std::vector<DataSet> StandardSets(bool quick) {
 }
 
 fs::path DataSetFolder(const DataSet& set, const fs::path& root) {
-  return root / (set.name + "-" + std::to_string(set.files) + "x" + std::to_string(set.rows) +
-                 "x" + std::to_string(set.columns));
+  return root / (set.name + "-" + std::to_string(set.files) + "x" + std::to_string(set.rows) + "x" +
+                 std::to_string(set.columns));
 }
 
 std::vector<fs::path> EnsureDataSet(const DataSet& set, const fs::path& root,
@@ -77,8 +78,8 @@ std::vector<fs::path> EnsureDataSet(const DataSet& set, const fs::path& root,
   const fs::path folder = DataSetFolder(set, root);
   const fs::path stamp = folder / kStampName;
   std::vector<fs::path> workbooks = ListWorkbooks(folder);
-  const bool complete = ReadWholeFile(stamp) == Stamp(set) &&
-                        workbooks.size() == static_cast<std::size_t>(set.files);
+  const bool complete =
+      ReadWholeFile(stamp) == Stamp(set) && workbooks.size() == static_cast<std::size_t>(set.files);
   if (complete) return workbooks;
 
   Generate(set, folder, generator);

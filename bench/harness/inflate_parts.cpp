@@ -44,8 +44,8 @@ bool InflateCurrent(unzFile zip, std::vector<char>& buffer, unsigned long long& 
   return unzCloseCurrentFile(zip) == UNZ_OK && read == 0;
 }
 
-bool InflateWorkbook(const std::string& path, std::vector<char>& buffer,
-                     unsigned long long& bytes, int& parts) {
+bool InflateWorkbook(const std::string& path, std::vector<char>& buffer, unsigned long long& bytes,
+                     int& parts) {
   ZipFile zip(path);
   if (zip.get() == nullptr) return false;
   for (int status = unzGoToFirstFile(zip.get()); status == UNZ_OK;

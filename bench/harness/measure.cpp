@@ -67,8 +67,8 @@ Measurement RunMeasured(const std::vector<std::string>& argv, const std::filesys
 
   const auto start = std::chrono::steady_clock::now();
   pid_t pid = 0;
-  const int spawn_error = posix_spawn(&pid, argv[0].c_str(), actions.get(), nullptr,
-                                      args.data(), environ);
+  const int spawn_error =
+      posix_spawn(&pid, argv[0].c_str(), actions.get(), nullptr, args.data(), environ);
   if (spawn_error != 0) throw CannotStart(argv[0], spawn_error);
 
   int status = 0;
@@ -77,8 +77,7 @@ Measurement RunMeasured(const std::vector<std::string>& argv, const std::filesys
     if (errno != EINTR) throw CannotStart(argv[0], errno);
   }
   Measurement result;
-  result.seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   result.cpu_seconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
   result.peak_rss_kib = usage.ru_maxrss;
   if (WIFEXITED(status)) {

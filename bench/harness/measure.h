@@ -10,11 +10,11 @@
 namespace tavrio::bench {
 
 struct Measurement {
-  double seconds = 0;          // wall time from spawn to exit
-  double cpu_seconds = 0;      // user + system time: steadier than wall time on a busy machine
-  long peak_rss_kib = 0;       // largest resident set of the child or anything it waited for
-  int exit_code = 0;           // 0 on success; 128 + signal number when a signal ended it
-  std::string output;          // what it printed on stdout and stderr, in order
+  double seconds = 0;      // wall time from spawn to exit
+  double cpu_seconds = 0;  // user + system time: steadier than wall time on a busy machine
+  long peak_rss_kib = 0;   // largest resident set of the child or anything it waited for
+  int exit_code = 0;       // 0 on success; 128 + signal number when a signal ended it
+  std::string output;      // what it printed on stdout and stderr, in order
 };
 
 // Runs `argv` (argv[0] is the program's path) with stdin from /dev/null and stdout and stderr

@@ -101,8 +101,7 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("ReadSheet", ReadSheet, path)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("OpenCopyPasteClose", OpenCopyPasteClose, path)
       ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("OpenPasteSave", OpenPasteSave, path)
-      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("OpenPasteSave", OpenPasteSave, path)->Unit(benchmark::kMillisecond);
   try {
     benchmark::RunSpecifiedBenchmarks();
   } catch (const tavrio::Error& error) {

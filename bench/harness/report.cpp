@@ -114,8 +114,7 @@ std::string StepNote(const StepResult& step) {
 std::string StepLine(const StepResult& step) {
   char line[160];
   if (!step.ran) {
-    std::snprintf(line, sizeof line, "  %-38s %9s %9s %10s  ", StepLabel(step.step), "-", "-",
-                  "-");
+    std::snprintf(line, sizeof line, "  %-38s %9s %9s %10s  ", StepLabel(step.step), "-", "-", "-");
   } else {
     std::snprintf(line, sizeof line, "  %-38s %9.3f %9.3f %10.1f  ", StepLabel(step.step),
                   step.figures.seconds, step.figures.cpu_seconds, PeakMib(step));
@@ -131,8 +130,7 @@ bool Succeeded(const StepResult& step) {
 
 std::vector<TargetCheck> CheckTargets(const SetResult& result) {
   std::vector<TargetCheck> checks = {
-      SpeedRatio(result, Step::kEngineMerge, Step::kFloor, "(b)/(a)", "<= 2", kFloorFactor,
-                 true),
+      SpeedRatio(result, Step::kEngineMerge, Step::kFloor, "(b)/(a)", "<= 2", kFloorFactor, true),
       SpeedRatio(result, Step::kOpenpyxl, Step::kBatchMerge, "(d)/(c)", ">= 15", kPythonFactor,
                  false),
       MemoryFollowsOutput(result),

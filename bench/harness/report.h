@@ -16,7 +16,7 @@ enum class Step { kFloor, kEngineMerge, kBatchMerge, kOpenpyxl, kTailMerge };
 
 struct StepResult {
   Step step = Step::kFloor;
-  bool ran = false;    // false: skipped, and `note` says why
+  bool ran = false;     // false: skipped, and `note` says why
   Measurement figures;  // combined over the repetitions
   std::string note;
   // Set when the program exited 0 but its result is wrong (too few rows, no output file): the
@@ -40,10 +40,10 @@ struct TargetCheck {
   TargetState state = TargetState::kUnknown;
 };
 
-// The targets, judged on wall time (CPU time is shown beside it): (b) within 2x of (a); (c) at least 15x faster than (d); peak memory that follows
-// the merged output (the last-row run (e) needs less than half the peak of the full run (c));
-// and for the million-row set, (b) and (c) under 1 GiB. A target whose steps did not both
-// succeed is unknown, never met.
+// The targets, judged on wall time (CPU time is shown beside it): (b) within 2x of (a); (c) at
+// least 15x faster than (d); peak memory that follows the merged output (the last-row run (e) needs
+// less than half the peak of the full run (c)); and for the million-row set, (b) and (c) under 1
+// GiB. A target whose steps did not both succeed is unknown, never met.
 std::vector<TargetCheck> CheckTargets(const SetResult& result);
 
 // The table of steps and the target lines, ready to print.

@@ -29,9 +29,7 @@ std::string CheckFile(const std::filesystem::path& file) {
 
 }  // namespace
 
-long ExpectedMergedRows(const DataSet& set) {
-  return static_cast<long>(set.files) * set.rows + 1;
-}
+long ExpectedMergedRows(const DataSet& set) { return static_cast<long>(set.files) * set.rows + 1; }
 
 std::string CheckStepResult(Step step, const DataSet& set, const std::string& output,
                             const std::filesystem::path& merged_file) {

@@ -29,14 +29,12 @@ TEST_P(RejectedOptionsTest, NamesTheFlagAndWhy) {
 INSTANTIATE_TEST_SUITE_P(
     Flags, RejectedOptionsTest,
     testing::Values(
-        RejectedCase{{"--fast"}, "未知的参数：--fast"},
-        RejectedCase{{"many"}, "未知的参数：many"},
+        RejectedCase{{"--fast"}, "未知的参数：--fast"}, RejectedCase{{"many"}, "未知的参数：many"},
         RejectedCase{{"--set"}, "参数 --set 缺少取值"},
         RejectedCase{{"--set", "huge"}, "--set 只接受 many、million 或 all，而不是“huge”"},
         RejectedCase{{"--repeat"}, "参数 --repeat 缺少取值"},
         RejectedCase{{"--repeat", "0"}, "--repeat 的取值应为 1 到 100 之间的整数，而不是“0”"},
-        RejectedCase{{"--repeat", "101"},
-                     "--repeat 的取值应为 1 到 100 之间的整数，而不是“101”"},
+        RejectedCase{{"--repeat", "101"}, "--repeat 的取值应为 1 到 100 之间的整数，而不是“101”"},
         RejectedCase{{"--repeat", "3x"}, "--repeat 的取值应为 1 到 100 之间的整数，而不是“3x”"},
         RejectedCase{{"--repeat", "-2"}, "--repeat 的取值应为 1 到 100 之间的整数，而不是“-2”"},
         RejectedCase{{"--repeat", ""}, "--repeat 的取值应为 1 到 100 之间的整数，而不是“”"},

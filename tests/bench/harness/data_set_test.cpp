@@ -37,9 +37,8 @@ class EnsureDataSetTest : public testing::Test {
  protected:
   void SetUp() override {
     folder_ = fs::temp_directory_path() /
-              ("tavrio-dataset-" + std::string(testing::UnitTest::GetInstance()
-                                                   ->current_test_info()
-                                                   ->name()));
+              ("tavrio-dataset-" +
+               std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(folder_);
     fs::create_directories(folder_ / "tool");
     generator_ = folder_ / "tool" / "generate";

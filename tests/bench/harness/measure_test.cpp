@@ -16,9 +16,10 @@ namespace fs = std::filesystem;
 class RunMeasuredTest : public testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("tavrio-measure-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ =
+        fs::temp_directory_path() /
+        ("tavrio-measure-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(folder_);
   }
   void TearDown() override { fs::remove_all(folder_); }
@@ -35,8 +36,8 @@ TEST_F(RunMeasuredTest, ReportsHowTheProgramEnded) {
     std::string script;
     int exit_code;
   };
-  for (const Case& c : std::vector<Case>{{"exit 0", 0}, {"exit 3", 3}, {"kill -9 $$", 137},
-                                         {"kill -15 $$", 143}}) {
+  for (const Case& c :
+       std::vector<Case>{{"exit 0", 0}, {"exit 3", 3}, {"kill -9 $$", 137}, {"kill -15 $$", 143}}) {
     SCOPED_TRACE(c.script);
     EXPECT_EQ(Shell(c.script).exit_code, c.exit_code);
   }
@@ -56,9 +57,7 @@ TEST_F(RunMeasuredTest, ReplacesAnOlderLog) {
   EXPECT_EQ(Shell("echo short").output, "short\n");
 }
 
-TEST_F(RunMeasuredTest, GivesTheChildNoInput) {
-  EXPECT_EQ(Shell("cat; echo end").output, "end\n");
-}
+TEST_F(RunMeasuredTest, GivesTheChildNoInput) { EXPECT_EQ(Shell("cat; echo end").output, "end\n"); }
 
 TEST_F(RunMeasuredTest, CpuTimeCountsTheChildsWorkNotItsWaiting) {
   const Measurement busy = Shell("i=0; while [ $i -lt 200000 ]; do i=$((i + 1)); done");
@@ -82,8 +81,7 @@ TEST_F(RunMeasuredTest, AProgramThatCannotStartIsAnError) {
     RunMeasured({missing}, folder_ / "run.log");
     FAIL() << "started";
   } catch (const Error& error) {
-    EXPECT_EQ(error.description(),
-              "无法启动程序“" + missing + "”：No such file or directory");
+    EXPECT_EQ(error.description(), "无法启动程序“" + missing + "”：No such file or directory");
   }
 }
 

@@ -55,13 +55,16 @@ TEST(CheckTargetsTest, JudgesEachTargetAtItsBoundary) {
   };
   const std::vector<Case> cases = {
       {"all met", Figures("many", 1, 2, 2, 30, 100, 49), {kMet, kMet, kMet}},
-      {"merge just over twice the floor", Figures("many", 1, 2.01, 2, 30, 100, 10),
+      {"merge just over twice the floor",
+       Figures("many", 1, 2.01, 2, 30, 100, 10),
        {kMissed, kMet, kMet}},
       {"python only 14.9x slower", Figures("many", 1, 1, 2, 29.8, 100, 10), {kMet, kMissed, kMet}},
       {"memory follows the inputs", Figures("many", 1, 1, 2, 30, 100, 50), {kMet, kMet, kMissed}},
-      {"million set under 1 GiB", Figures("million", 1, 1, 1, 15, 1000, 10),
+      {"million set under 1 GiB",
+       Figures("million", 1, 1, 1, 15, 1000, 10),
        {kMet, kMet, kMet, kMet, kMet}},
-      {"million set at 1 GiB", Figures("million", 1, 1, 1, 15, 1024, 10),
+      {"million set at 1 GiB",
+       Figures("million", 1, 1, 1, 15, 1024, 10),
        {kMet, kMet, kMet, kMet, kMissed}},
   };
   for (const Case& c : cases) {
@@ -108,10 +111,13 @@ TEST(FormatSetReportTest, ShowsEveryStepAndWhyOneDidNotRun) {
   const std::string report = FormatSetReport(result);
   for (const char* expected : {
            "set many: 2 files x 3 rows x 12 columns, 1.0 MiB on disk\n",
-           "  (a) floor: inflate sheet + strings         0.500     0.250        5.0  inflated 4 parts\n",
-           "(c) tavrio-merge, with save                2.000     1.000      100.0  FAILED (exit 1): "
+           "  (a) floor: inflate sheet + strings         0.500     0.250        5.0  inflated 4 "
+           "parts\n",
+           "(c) tavrio-merge, with save                2.000     1.000      100.0  FAILED (exit "
+           "1): "
            "无法打开文件\n",
-           "  (d) openpyxl read-only/write-only              -         -          -  skipped: --no-python\n",
+           "  (d) openpyxl read-only/write-only              -         -          -  skipped: "
+           "--no-python\n",
            "    met     (b)/(a) = 1.50 (target <= 2); CPU time 1.50\n",
            "    ?       (d)/(c): not measured (target >= 15)\n",
        }) {
