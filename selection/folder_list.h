@@ -1,0 +1,44 @@
+#pragma once
+
+// Dir1: the current folder with the folders above it and the folders directly inside it,
+// indented like a classic folder list. A double-click (or Enter) opens a folder.
+
+#include <QListWidget>
+#include <functional>
+#include <string>
+
+namespace tavrio::selection {
+
+class FolderList : public QListWidget {
+  Q_OBJECT
+
+ public:
+  explicit FolderList(QWidget* parent = nullptr);
+
+  // The current folder, as a full path.
+  const std::string& Path() const { return path_; }
+
+  // Moves to `folder` and then runs the change handler, as a user's opening of a folder does.
+  // When the folder cannot be read, or the change handler fails, the list stays on (goes back
+  // to) the folder it showed before and the tavrio::Error propagates.
+  void SetPath(const std::string& folder);
+
+  void SetChangeHandler(std::function<void()> handler) { change_handler_ = std::move(handler); }
+
+ signals:
+  // The user asked to open this folder (a full path); nothing has moved yet.
+  void OpenRequested(const std::string& folder);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void Show(const std::string& folder, const std::vector<std::string>& subfolders);
+  void RequestOpen(const QListWidgetItem* item);
+
+  std::string path_;
+  std::vector<std::string> subfolders_;
+  std::function<void()> change_handler_;
+};
+
+}  // namespace tavrio::selection
