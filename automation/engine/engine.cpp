@@ -69,7 +69,7 @@ void Engine::OpenWorkbook(const std::string& path) {
   const std::string name = std::filesystem::path(path).filename().string();
   if (const Workbook* open = Find(name)) throw errors::SameNameOpen(*open, path);
   std::unique_ptr<readers::WorkbookReader> reader = open_reader_(path);
-  if (reader->Sheets().empty()) throw errors::NoSheets(path);
+  if (!reader || reader->Sheets().empty()) throw errors::NoSheets(path);
   workbooks_.push_back(std::make_unique<Workbook>(name, path, std::move(reader)));
   opened_files_.insert(canonical);
   Activate(*workbooks_.back());

@@ -11,7 +11,9 @@
 namespace tavrio::automation::engine {
 
 // A row that holds at least one cell, its cells sorted by column. Rows without cells are not
-// stored at all, so a sheet costs what its cells cost whatever its declared size.
+// stored at all, so a sheet costs what its cells cost whatever its declared size. What only some
+// rows or cells have (row heights, merged ranges, formulas) belongs in side tables of the sheet,
+// so that this record and the cell stay small.
 struct Row {
   std::uint32_t number;  // 1-based
   std::uint32_t count;
