@@ -1,0 +1,27 @@
+#include "app/sheets/cell_display.h"
+
+#include "app/sheets/number_format_text.h"
+
+namespace tavrio::app::sheets {
+
+using automation::engine::CellType;
+
+CellDisplay DisplayCell(const automation::engine::Workbook& workbook,
+                        const automation::engine::Cell& cell) {
+  switch (cell.type) {
+    case CellType::kNumber:
+      return {FormatNumber(cell.number, workbook.styles().Get(cell.style).number_format),
+              CellAlignment::kRight};
+    case CellType::kText:
+      return {std::string(workbook.strings().Get(cell.string_id)), CellAlignment::kLeft};
+    case CellType::kBoolean:
+      return {cell.boolean ? "TRUE" : "FALSE", CellAlignment::kCenter};
+    case CellType::kError:
+      return {std::string(workbook.strings().Get(cell.string_id)), CellAlignment::kCenter};
+    case CellType::kBlank:
+      break;
+  }
+  return {};
+}
+
+}  // namespace tavrio::app::sheets

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tavrio::app::sheets {
+
+// What a cell holding `value` shows under the number format `code`, as a desktop spreadsheet
+// application in a Chinese locale shows it in a wide enough column:
+// - up to four sections (positive; negative; zero; text); a negative number in the second
+//   section loses its minus sign, as the section spells its own;
+// - "General": whole numbers as they are, others with up to 11 characters, very large or very
+//   small ones in scientific notation ("1.23457E+11");
+// - digits 0 # ?, the decimal point, thousands separators, trailing commas (division by 1000),
+//   percent, scientific notation, quoted and escaped literals, currency tags;
+// - dates and times from serial day numbers in the 1900 date system (serial 60 is the
+//   1900-02-29 that system counts); a date format with a value no date can show (negative, or
+//   past 9999-12-31) shows "########", as a spreadsheet application does.
+std::string FormatNumber(double value, std::string_view code);
+
+// "A".."Z", "AA".. for 1-based column numbers.
+std::string ColumnLetters(unsigned column);
+
+}  // namespace tavrio::app::sheets

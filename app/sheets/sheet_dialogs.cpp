@@ -1,0 +1,60 @@
+#include "app/sheets/sheet_dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "automation/error.h"
+
+namespace tavrio::app::sheets {
+namespace {
+
+constexpr char kTitle[] = "Tavrio";
+constexpr char kXlsxFilter[] = "Excel 工作簿 (*.xlsx)";
+constexpr char kCsvFilter[] = "CSV UTF-8（逗号分隔）(*.csv)";
+
+bool EndsWithIgnoringCase(const std::string& text, const std::string& suffix) {
+  return QString::fromStdString(text).endsWith(QString::fromStdString(suffix), Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+std::string WithSaveExtension(const std::string& name, bool csv_chosen) {
+  if (EndsWithIgnoringCase(name, ".xlsx") || EndsWithIgnoringCase(name, ".csv")) return name;
+  return name + (csv_chosen ? ".csv" : ".xlsx");
+}
+
+std::string DesktopSheetDialogs::AskSavePath(QWidget* parent, const std::string& suggested) {
+  const QString xlsx = QString::fromUtf8(kXlsxFilter);
+  const QString csv = QString::fromUtf8(kCsvFilter);
+  QString chosen_filter = xlsx;
+  const QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("另存为"),
+                                                    QString::fromStdString(suggested),
+                                                    xlsx + QStringLiteral(";;") + csv, &chosen_filter);
+  if (path.isEmpty()) return {};
+  return WithSaveExtension(path.toStdString(), chosen_filter == csv);
+}
+
+SaveChangesAnswer DesktopSheetDialogs::AskSaveChanges(QWidget* parent,
+                                                      const std::string& workbook_name) {
+  QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kTitle),
+                  QStringLiteral("是否保存对“%1”的更改？").arg(QString::fromStdString(workbook_name)),
+                  QMessageBox::NoButton, parent);
+  QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
+  QPushButton* dont_save = box.addButton(QStringLiteral("不保存"), QMessageBox::DestructiveRole);
+  QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+  box.setDefaultButton(save);
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == save) return SaveChangesAnswer::kSave;
+  if (box.clickedButton() == dont_save) return SaveChangesAnswer::kDontSave;
+  return SaveChangesAnswer::kCancel;
+}
+
+void DesktopSheetDialogs::ReportError(QWidget* parent, const Error& error) {
+  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kTitle),
+                  QString::fromStdString(FormatError(error)), QMessageBox::Ok, parent);
+  box.exec();
+}
+
+}  // namespace tavrio::app::sheets

@@ -1,0 +1,42 @@
+#pragma once
+
+// The questions a spreadsheet window asks, behind an interface so that tests give the answers
+// without a modal dialog ever blocking.
+
+#include <string>
+
+class QWidget;
+
+namespace tavrio {
+class Error;
+}
+
+namespace tavrio::app::sheets {
+
+enum class SaveChangesAnswer { kSave, kDontSave, kCancel };
+
+class SheetDialogs {
+ public:
+  virtual ~SheetDialogs() = default;
+  // The path to save the workbook to, ending in .xlsx or .csv; empty when the user cancelled.
+  // `suggested` is the full path offered first.
+  virtual std::string AskSavePath(QWidget* parent, const std::string& suggested) = 0;
+  // Whether to save the changes of the workbook named `workbook_name` before it is closed.
+  virtual SaveChangesAnswer AskSaveChanges(QWidget* parent, const std::string& workbook_name) = 0;
+  // Shows the error's number and description; returns once the user has dismissed it.
+  virtual void ReportError(QWidget* parent, const Error& error) = 0;
+};
+
+// The desktop's save dialog and modal message boxes titled "Tavrio".
+class DesktopSheetDialogs : public SheetDialogs {
+ public:
+  std::string AskSavePath(QWidget* parent, const std::string& suggested) override;
+  SaveChangesAnswer AskSaveChanges(QWidget* parent, const std::string& workbook_name) override;
+  void ReportError(QWidget* parent, const Error& error) override;
+};
+
+// `name` with the extension the chosen filter stands for, unless it already ends in .xlsx or
+// .csv (any case): a name typed without one gets .csv only when the CSV filter was chosen.
+std::string WithSaveExtension(const std::string& name, bool csv_chosen);
+
+}  // namespace tavrio::app::sheets

@@ -1,0 +1,233 @@
+#include "app/sheets/sheet_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <filesystem>
+#include <new>
+
+#include "app/sheets/sheet_dialogs.h"
+#include "app/sheets/sheet_model.h"
+#include "app/sheets/workbook_saver.h"
+#include "automation/engine/engine.h"
+#include "automation/error.h"
+
+namespace tavrio::app::sheets {
+namespace {
+
+constexpr int kOutOfMemory = 7;  // 内存不足
+
+QString TitleOf(const automation::engine::Workbook& workbook) {
+  return QString::fromStdString(workbook.name()) + QStringLiteral(" - Tavrio");
+}
+
+// Where 另存为 starts: beside the workbook's own file, or in the current folder for a new
+// workbook, named after the workbook.
+std::string SuggestedPath(const automation::engine::Workbook& workbook) {
+  std::filesystem::path path = workbook.path().empty()
+                                   ? std::filesystem::path(QDir::currentPath().toStdString()) /
+                                         workbook.name()
+                                   : std::filesystem::path(workbook.path());
+  path.replace_extension(".xlsx");
+  return path.string();
+}
+
+}  // namespace
+
+SheetWindow::SheetWindow(automation::Engine& engine, const automation::engine::Workbook& workbook,
+                         SheetDialogs& dialogs)
+    : engine_(engine),
+      workbook_(&workbook),
+      dialogs_(dialogs),
+      model_(new SheetModel(this)),
+      view_(new QTableView),
+      tabs_(new QTabBar),
+      status_(new QLabel) {
+  view_->setModel(model_);
+  view_->setWordWrap(false);
+  view_->setCornerButtonEnabled(false);
+  // Fixed sizes keep the headers from measuring a million sections.
+  view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
+  view_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  view_->horizontalHeader()->setDefaultSectionSize(96);
+  tabs_->setShape(QTabBar::RoundedSouth);
+  tabs_->setExpanding(false);
+  tabs_->setDrawBase(false);
+
+  auto* central = new QWidget;
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(view_, 1);
+  layout->addWidget(tabs_, 0, Qt::AlignLeft);
+  setCentralWidget(central);
+  statusBar()->addWidget(status_, 1);
+  CreateMenu();
+  resize(960, 640);
+
+  connect(tabs_, &QTabBar::currentChanged, this, [this](int tab) { ShowSheet(tab); });
+  setWindowTitle(TitleOf(workbook));
+}
+
+SheetWindow::~SheetWindow() = default;
+
+void SheetWindow::CreateMenu() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
+  save_ = file->addAction(QStringLiteral("保存(&S)"), this, [this] { Save(); });
+  save_->setShortcut(QKeySequence::Save);
+  save_as_ = file->addAction(QStringLiteral("另存为(&A)…"), this, [this] { SaveAs(); });
+  save_as_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  file->addSeparator();
+  close_ = file->addAction(QStringLiteral("关闭(&C)"), this, [this] { close(); });
+  close_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+}
+
+void SheetWindow::Refresh() {
+  if (driving_engine_ || workbook_ == nullptr) return;
+  setWindowTitle(TitleOf(*workbook_));
+  RefreshTabs();
+  const std::size_t sheet = workbook_->active_sheet();
+  QString problem;
+  if (!workbook_->SheetAt(sheet).loaded()) {
+    // Read the sheet through the engine, leaving the engine's active workbook as it was.
+    const automation::engine::Workbook* previous = engine_.ActiveWorkbook();
+    const std::string previous_name = previous ? previous->name() : std::string();
+    driving_engine_ = true;
+    try {
+      engine_.ActivateWindow(workbook_->name());
+      engine_.ActiveSheetLastUsedRow();
+    } catch (const Error& error) {
+      problem = QString::fromStdString(error.description());
+    }
+    if (!previous_name.empty()) {
+      try {
+        engine_.ActivateWindow(previous_name);
+      } catch (const Error&) {
+      }
+    }
+    driving_engine_ = false;
+  }
+  model_->Show(workbook_, sheet);
+  status_->setText(problem.isEmpty()
+                       ? QStringLiteral("共 %1 行").arg(model_->LastUsedRow())
+                       : problem);
+  FitGridToView();
+}
+
+void SheetWindow::RefreshTabs() {
+  const QSignalBlocker blocker(tabs_);
+  while (tabs_->count() > 0) tabs_->removeTab(0);
+  for (std::size_t i = 0; i < workbook_->SheetCount(); ++i) {
+    const automation::engine::Sheet& sheet = workbook_->SheetAt(i);
+    if (sheet.hidden()) continue;
+    const int tab = tabs_->addTab(QString::fromStdString(sheet.name()));
+    tabs_->setTabData(tab, static_cast<qulonglong>(i));
+    if (i == workbook_->active_sheet()) tabs_->setCurrentIndex(tab);
+  }
+}
+
+void SheetWindow::Detach() {
+  workbook_ = nullptr;
+  model_->Detach();
+}
+
+QString SheetWindow::StatusText() const { return status_->text(); }
+
+void SheetWindow::ShowSheet(int tab) {
+  if (workbook_ == nullptr || tab < 0) return;
+  const auto sheet = tabs_->tabData(tab).toULongLong();
+  const std::string name = workbook_->name();
+  driving_engine_ = true;
+  Attempt([&] {
+    engine_.ActivateWindow(name);
+    engine_.SelectSheet(static_cast<std::int16_t>(sheet + 1));
+    engine_.ActiveSheetLastUsedRow();
+  });
+  driving_engine_ = false;
+  Refresh();
+}
+
+void SheetWindow::FitGridToView() {
+  const int row_height = std::max(1, view_->verticalHeader()->defaultSectionSize());
+  const int column_width = std::max(1, view_->horizontalHeader()->defaultSectionSize());
+  model_->SetMinimumSize(view_->viewport()->height() / row_height + 1,
+                         view_->viewport()->width() / column_width + 1);
+}
+
+void SheetWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FitGridToView();
+}
+
+bool SheetWindow::SaveAs() {
+  if (workbook_ == nullptr) return false;
+  const std::string path = dialogs_.AskSavePath(this, SuggestedPath(*workbook_));
+  if (path.empty()) return false;
+  return SaveTo(path);
+}
+
+bool SheetWindow::Save() {
+  if (workbook_ == nullptr) return false;
+  if (workbook_->path().empty()) return SaveAs();
+  return SaveTo(workbook_->path());
+}
+
+bool SheetWindow::SaveTo(const std::string& path) {
+  const std::string name = workbook_->name();
+  const bool saved = Attempt([&] { SaveWithProgress(this, engine_, name, path); });
+  Refresh();
+  return saved;
+}
+
+void SheetWindow::closeEvent(QCloseEvent* event) {
+  if (workbook_ == nullptr) return event->accept();
+  if (SaveRunning()) return event->ignore();
+  bool unsaved = false;
+  if (!Attempt([&] { unsaved = engine_.HasUnsavedChanges(workbook_->name()); })) {
+    return event->ignore();
+  }
+  if (unsaved) {
+    switch (dialogs_.AskSaveChanges(this, workbook_->name())) {
+      case SaveChangesAnswer::kCancel:
+        return event->ignore();
+      case SaveChangesAnswer::kSave:
+        if (!SaveAs()) return event->ignore();
+        break;
+      case SaveChangesAnswer::kDontSave:
+        break;
+    }
+  }
+  if (!CloseWorkbook()) return event->ignore();
+  event->accept();
+}
+
+bool SheetWindow::CloseWorkbook() {
+  const std::string name = workbook_->name();
+  return Attempt([&] {
+    engine_.ActivateWindow(name);
+    engine_.CloseActiveWindow();
+  });
+}
+
+bool SheetWindow::Attempt(const std::function<void()>& operation) {
+  try {
+    operation();
+    return true;
+  } catch (const Error& error) {
+    dialogs_.ReportError(this, error);
+  } catch (const std::bad_alloc&) {
+    dialogs_.ReportError(this, Error(kOutOfMemory, "内存不足"));
+  }
+  return false;
+}
+
+}  // namespace tavrio::app::sheets

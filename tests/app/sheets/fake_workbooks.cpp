@@ -1,0 +1,70 @@
+#include "fake_workbooks.h"
+
+#include <variant>
+
+#include "automation/error.h"
+
+namespace tavrio::app::sheets::testing {
+namespace {
+
+using automation::readers::CellSink;
+using automation::readers::SheetInfo;
+using automation::readers::StyleInfo;
+
+class FakeReader : public automation::readers::WorkbookReader {
+ public:
+  explicit FakeReader(const std::vector<FakeSheet>& sheets) : sheets_(sheets) {
+    styles_.push_back(StyleInfo{});
+    for (const FakeSheet& sheet : sheets) {
+      infos_.push_back({sheet.name, sheet.hidden});
+      for (const FakeCell& cell : sheet.cells) StyleOf(cell.number_format);
+    }
+  }
+
+  const std::vector<SheetInfo>& Sheets() const override { return infos_; }
+  const std::vector<StyleInfo>& Styles() const override { return styles_; }
+  bool Uses1904DateSystem() const override { return false; }
+
+  void ReadSheet(std::size_t index, CellSink& sink) override {
+    for (const FakeCell& cell : sheets_[index].cells) {
+      const std::uint32_t style = StyleOf(cell.number_format);
+      if (const auto* number = std::get_if<double>(&cell.value)) {
+        sink.Number(cell.row, cell.column, *number, style);
+      } else if (const auto* text = std::get_if<std::string>(&cell.value)) {
+        sink.Text(cell.row, cell.column, *text, style);
+      } else if (const auto* truth = std::get_if<bool>(&cell.value)) {
+        sink.Boolean(cell.row, cell.column, *truth, style);
+      } else if (const auto* error = std::get_if<automation::CellErrorValue>(&cell.value)) {
+        sink.ErrorValue(cell.row, cell.column, error->text, style);
+      } else {
+        sink.Blank(cell.row, cell.column, style);
+      }
+    }
+  }
+
+ private:
+  std::uint32_t StyleOf(const std::string& format) {
+    for (std::size_t i = 0; i < styles_.size(); ++i) {
+      if (styles_[i].number_format == format) return static_cast<std::uint32_t>(i);
+    }
+    styles_.push_back(StyleInfo{format});
+    return static_cast<std::uint32_t>(styles_.size() - 1);
+  }
+
+  const std::vector<FakeSheet>& sheets_;
+  std::vector<SheetInfo> infos_;
+  std::vector<StyleInfo> styles_;
+};
+
+}  // namespace
+
+std::unique_ptr<automation::Engine> EngineOver(const FakeFiles& files) {
+  return std::make_unique<automation::Engine>(
+      [&files](const std::string& path) -> std::unique_ptr<automation::readers::WorkbookReader> {
+        const auto found = files.find(path);
+        if (found == files.end()) throw Error(error_number::kApplicationDefined, "找不到 " + path);
+        return std::make_unique<FakeReader>(found->second);
+      });
+}
+
+}  // namespace tavrio::app::sheets::testing
