@@ -11,8 +11,10 @@
 #include <utility>
 
 #include "automation/readers/compound_file.h"
+#include "automation/readers/compound_stream.h"
 #include "automation/readers/read_fault.h"
 #include "automation/readers/workbook_reader.h"
+#include "automation/readers/xls_reader.h"
 #include "automation/readers/xlsx_reader.h"
 
 namespace tavrio::automation::readers {
@@ -73,14 +75,17 @@ std::string ReadHeader(const FileDescriptor& file) {
 }
 
 // A compound file: a password-protected .xlsx or a legacy .xls, told apart by their streams.
-[[noreturn]] void RefuseCompoundFile(const FileDescriptor& file) {
+std::unique_ptr<WorkbookReader> OpenCompoundFile(const FileDescriptor& file,
+                                                 const std::string& path) {
   std::vector<std::string> names = CompoundFileEntryNames(file.get());
   auto has = [&names](std::string_view name) {
     return std::find(names.begin(), names.end(), name) != names.end();
   };
   if (has("EncryptedPackage")) throw ReadFault("文件受密码保护，请先取消密码再合并");
-  if (has("Workbook") || has("Book")) {
-    throw ReadFault("这是 Excel 97-2003 工作簿（.xls），暂不支持此格式");
+  for (const char* stream : {"Workbook", "Book"}) {
+    if (has(stream)) {
+      return std::make_unique<XlsReader>(path, ReadCompoundFileStream(file.get(), stream));
+    }
   }
   throw ReadFault("不是工作簿文件");
 }
@@ -91,7 +96,7 @@ std::unique_ptr<WorkbookReader> Open(const std::string& path) {
   if (header.starts_with("PK\x03\x04") || header.starts_with("PK\x05\x06")) {
     return std::make_unique<XlsxReader>(path);
   }
-  if (IsCompoundFileSignature(header)) RefuseCompoundFile(file);
+  if (IsCompoundFileSignature(header)) return OpenCompoundFile(file, path);
   throw ReadFault("不是工作簿文件");
 }
 

@@ -197,8 +197,9 @@ const std::vector<OpenCase>& OpenCases() {
          WriteFile(p, CompoundFile({"EncryptionInfo", "EncryptedPackage"}));
        },
        "文件受密码保护，请先取消密码再合并"},
-      {"LegacyXls", "old.xlsx", [](Dir, Path p) { WriteFile(p, CompoundFile({"Workbook"})); },
-       "这是 Excel 97-2003 工作簿（.xls），暂不支持此格式"},
+      {"XlsWithAnEmptyWorkbookStream", "old.xlsx",
+       [](Dir, Path p) { WriteFile(p, CompoundFile({"Workbook"})); },
+       "文件已损坏：复合文档结构无效"},
       {"OtherCompoundFile", "word.xlsx",
        [](Dir, Path p) { WriteFile(p, CompoundFile({"WordDocument"})); }, "不是工作簿文件"},
       {"DamagedCompoundFile", "broken.xls",

@@ -138,18 +138,18 @@ TEST(ThirdPartyFilesTest, LibreOfficeWorkbook) {
   EXPECT_EQ(hidden.At("C5").text, "hidden text");
 }
 
-TEST(ThirdPartyFilesTest, LibreOfficeXlsIsRefusedForNow) {
+TEST(ThirdPartyFilesTest, LibreOfficeXls) {
   if (!HasSoffice()) GTEST_SKIP() << "LibreOffice is not installed";
   TempDir dir;
   std::string converted = Convert(dir, WriteSource(dir), "xls");
   if (converted.empty()) GTEST_SKIP() << "LibreOffice could not convert";
-  try {
-    OpenWorkbookFile(converted);
-    FAIL() << "opened";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.description(), "无法打开文件“" + converted +
-                                       "”：这是 Excel 97-2003 工作簿（.xls），暂不支持此格式。");
-  }
+  auto reader = OpenWorkbookFile(converted);
+  ASSERT_EQ(reader->Sheets().size(), 2u);
+  EXPECT_EQ(reader->Sheets()[0].name, "第一");
+  RecordingSink sink;
+  reader->ReadSheet(0, sink);
+  EXPECT_EQ(sink.At("A1").text, "中文");
+  EXPECT_EQ(sink.At("A2").number, 45291);
 }
 
 }  // namespace

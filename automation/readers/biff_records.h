@@ -1,0 +1,47 @@
+#pragma once
+
+// What freexl does not tell about an Excel 97-2003 (BIFF8) workbook, read from its "Workbook"
+// stream: whether it is encrypted, which sheets are hidden, and the cells freexl drops — the
+// cached results of formulas, booleans and error values. Earlier BIFF versions report only
+// encryption.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavrio::automation::readers {
+
+struct BiffSheet {
+  bool hidden = false;
+  bool worksheet = true;  // false for chart sheets and macro sheets
+  std::uint32_t offset = 0;
+};
+
+struct BiffGlobals {
+  bool biff8 = false;
+  bool encrypted = false;
+  std::vector<BiffSheet> sheets;  // workbook order; empty unless biff8
+};
+
+// One cell freexl leaves empty. Rows and columns are 0-based, as in the file.
+struct BiffCell {
+  enum class Kind { kNumber, kText, kBoolean, kError };
+  std::uint16_t row = 0;
+  std::uint16_t column = 0;
+  Kind kind = Kind::kNumber;
+  double number = 0;
+  bool boolean = false;
+  std::string text;  // UTF-8 text, or the error value ("#DIV/0!")
+};
+
+// Throws ReadFault when the records are damaged.
+BiffGlobals ScanBiffGlobals(std::string_view stream);
+
+// Hands every formula result, boolean and error value of the sheet whose substream starts at
+// `offset` to `cell`. Throws ReadFault when the records are damaged.
+void ScanBiffSheetCells(std::string_view stream, std::uint32_t offset,
+                        const std::function<void(const BiffCell&)>& cell);
+
+}  // namespace tavrio::automation::readers

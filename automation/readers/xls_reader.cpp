@@ -1,0 +1,188 @@
+#include "automation/readers/xls_reader.h"
+
+#include <freexl.h>
+
+#include <map>
+#include <utility>
+
+#include "automation/readers/cell_text.h"
+#include "automation/readers/read_fault.h"
+
+namespace tavrio::automation::readers {
+namespace {
+
+enum XlsStyle : std::uint32_t { kGeneral, kDate, kDateTime, kTime };
+
+constexpr std::string_view kPasswordProtected = "文件受密码保护，请先取消密码再合并";
+
+// What a freexl status means to the user.
+std::string Reason(int status) {
+  switch (status) {
+    case FREEXL_INSUFFICIENT_MEMORY:
+      return "内存不足";
+    case FREEXL_FILE_NOT_FOUND:
+      return "文件不存在";
+    case FREEXL_BIFF_WORKBOOK_NOT_FOUND:
+      return "不是工作簿文件";
+    case FREEXL_UNSUPPORTED_CHARSET:
+      return "工作簿使用了不支持的字符集";
+    case FREEXL_INVALID_CFBF_HEADER:
+    case FREEXL_CFBF_READ_ERROR:
+    case FREEXL_CFBF_SEEK_ERROR:
+    case FREEXL_CFBF_INVALID_SIGNATURE:
+    case FREEXL_CFBF_INVALID_SECTOR_SIZE:
+    case FREEXL_CFBF_EMPTY_FAT_CHAIN:
+    case FREEXL_CFBF_ILLEGAL_FAT_ENTRY:
+    case FREEXL_INVALID_MINI_STREAM:
+    case FREEXL_CFBF_ILLEGAL_MINI_FAT_ENTRY:
+      return "文件已损坏：复合文档结构无效";
+    default:
+      return "文件已损坏：工作簿数据无效（freexl 错误 " + std::to_string(status) + "）";
+  }
+}
+
+void Check(int status) {
+  if (status != FREEXL_OK) throw ReadFault(Reason(status));
+}
+
+unsigned Info(const FreexlHandle& handle, unsigned short what) {
+  unsigned value = 0;
+  Check(freexl_get_info(handle.get(), what, &value));
+  return value;
+}
+
+// freexl's "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS" and "HH:MM:SS" as serial numbers.
+double DateSerial(std::string text) {
+  if (text.size() > 10 && text[10] == ' ') text[10] = 'T';
+  double serial = 0;
+  if (!ParseIsoDate(text, false, serial)) {
+    throw ReadFault("文件已损坏：日期“" + text + "”无效");
+  }
+  return serial;
+}
+
+void HandOver(const BiffCell& cell, CellSink& sink) {
+  const std::uint32_t row = cell.row + 1u;
+  const auto column = static_cast<std::uint16_t>(cell.column + 1);
+  switch (cell.kind) {
+    case BiffCell::Kind::kNumber:
+      sink.Number(row, column, cell.number, kGeneral);
+      break;
+    case BiffCell::Kind::kText:
+      sink.Text(row, column, cell.text, kGeneral);
+      break;
+    case BiffCell::Kind::kBoolean:
+      sink.Boolean(row, column, cell.boolean, kGeneral);
+      break;
+    case BiffCell::Kind::kError:
+      sink.ErrorValue(row, column, cell.text, kGeneral);
+      break;
+  }
+}
+
+// False for a cell freexl holds nothing for.
+bool HandOver(std::uint32_t row, std::uint16_t column, const FreeXL_CellValue& value,
+              CellSink& sink) {
+  switch (value.type) {
+    case FREEXL_CELL_INT:
+      sink.Number(row, column, value.value.int_value, kGeneral);
+      break;
+    case FREEXL_CELL_DOUBLE:
+      sink.Number(row, column, value.value.double_value, kGeneral);
+      break;
+    case FREEXL_CELL_TEXT:
+    case FREEXL_CELL_SST_TEXT:
+      sink.Text(row, column, value.value.text_value, kGeneral);
+      break;
+    case FREEXL_CELL_DATE:
+      sink.Number(row, column, DateSerial(value.value.text_value), kDate);
+      break;
+    case FREEXL_CELL_DATETIME:
+      sink.Number(row, column, DateSerial(value.value.text_value), kDateTime);
+      break;
+    case FREEXL_CELL_TIME:
+      sink.Number(row, column, DateSerial(value.value.text_value), kTime);
+      break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+XlsReader::XlsReader(const std::string& path, std::string workbook_stream)
+    : path_(path), stream_(std::move(workbook_stream)) {
+  BiffGlobals globals = ScanBiffGlobals(stream_);
+  // freexl reads an encrypted workbook's records as they are, which would hand over garbage.
+  if (globals.encrypted) throw ReadFault(std::string(kPasswordProtected));
+  Check(handle_.Open(path));
+  if (Info(handle_, FREEXL_BIFF_PASSWORD) == FREEXL_BIFF_OBFUSCATED) {
+    throw ReadFault(std::string(kPasswordProtected));
+  }
+  unsigned count = Info(handle_, FREEXL_BIFF_SHEET_COUNT);
+  for (unsigned i = 0; i < count; ++i) {
+    const char* name = nullptr;
+    Check(freexl_get_worksheet_name(handle_.get(), static_cast<unsigned short>(i), &name));
+    sheets_.push_back({name != nullptr ? name : "", false});
+  }
+  styles_ = {{"General"}, {"yyyy-mm-dd"}, {"yyyy-mm-dd hh:mm:ss"}, {"hh:mm:ss"}};
+  MatchRecordsToSheets(globals);
+}
+
+// freexl lists the sheets it can read; the records list every sheet. When the counts tell how
+// the two lists line up, each sheet gets its hidden flag and its substream; otherwise none does.
+void XlsReader::MatchRecordsToSheets(const BiffGlobals& globals) {
+  std::vector<const BiffSheet*> records;
+  for (const BiffSheet& sheet : globals.sheets) records.push_back(&sheet);
+  if (records.size() != sheets_.size()) {
+    std::erase_if(records, [](const BiffSheet* sheet) { return !sheet->worksheet; });
+  }
+  substreams_.assign(sheets_.size(), -1);
+  if (records.size() != sheets_.size()) return;
+  for (std::size_t i = 0; i < sheets_.size(); ++i) {
+    sheets_[i].hidden = records[i]->hidden;
+    substreams_[i] = records[i]->offset;
+  }
+}
+
+void XlsReader::ReadSheet(std::size_t index, CellSink& sink) {
+  if (index >= sheets_.size()) {
+    throw ReadSheetError(path_, "#" + std::to_string(index + 1), "没有这个工作表");
+  }
+  try {
+    ReadCells(index, sink);
+  } catch (const ReadFault& fault) {
+    throw ReadSheetError(path_, sheets_[index].name, fault.what());
+  }
+}
+
+void XlsReader::ReadCells(std::size_t index, CellSink& sink) {
+  Check(freexl_select_active_worksheet(handle_.get(), static_cast<unsigned short>(index)));
+  unsigned rows = 0;
+  unsigned short columns = 0;
+  Check(freexl_worksheet_dimensions(handle_.get(), &rows, &columns));
+  std::map<std::pair<unsigned, unsigned>, BiffCell> extras;
+  if (substreams_[index] >= 0) {
+    ScanBiffSheetCells(stream_, static_cast<std::uint32_t>(substreams_[index]),
+                       [&extras](const BiffCell& cell) {
+                         extras.insert_or_assign({cell.row, cell.column}, cell);
+                       });
+  }
+  for (unsigned row = 0; row < rows; ++row) {
+    for (unsigned short column = 0; column < columns; ++column) {
+      FreeXL_CellValue value{};
+      Check(freexl_get_cell_value(handle_.get(), row, column, &value));
+      auto extra = extras.find({row, column});
+      if (!HandOver(row + 1, static_cast<std::uint16_t>(column + 1), value, sink) &&
+          extra != extras.end()) {
+        HandOver(extra->second, sink);
+      }
+      if (extra != extras.end()) extras.erase(extra);
+    }
+  }
+  // Cells beyond the dimensions freexl read.
+  for (const auto& [where, cell] : extras) HandOver(cell, sink);
+}
+
+}  // namespace tavrio::automation::readers

@@ -1,0 +1,105 @@
+#include "tests/automation/readers/office_fixtures.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "tests/automation/readers/temp_dir.h"
+
+namespace tavrio::automation::readers::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kPython[] = TAVRIO_SYSTEM_PYTHON;
+constexpr char kSoffice[] = TAVRIO_SOFFICE;
+constexpr char kCacheRoot[] = TAVRIO_FIXTURE_CACHE;
+
+const char kSourceScript[] = R"(
+import sys, datetime
+from openpyxl import Workbook
+wb = Workbook()
+ws = wb.active
+ws.title = "明细"
+ws.append(["名称", "数量", "日期", "时刻", "日期时间", "编号", "电话", "身份证"])
+ws.append(["苹果, 红", 12, datetime.date(2023, 12, 31), datetime.time(10, 30, 15),
+           datetime.datetime(2024, 1, 15, 6, 0), "007", "13800138000", "110101199003070012"])
+ws.append(['说"好"', -2.5, datetime.date(1900, 3, 1), datetime.time(0, 0, 1),
+           datetime.datetime(2000, 2, 29, 23, 59, 59), "0", "021-12345678", "ID"])
+ws.append(["两行\n文本", 1e300, None, None, None, None, None, None])
+ws["A6"] = "=B2*2"
+ws["B6"] = True
+ws["C6"] = '="ab"&"cd"'
+ws["D6"] = "=1/0"
+hidden = wb.create_sheet("隐藏")
+hidden.sheet_state = "hidden"
+hidden["B2"] = "藏"
+wb.create_sheet("空表")
+fourth = wb.create_sheet("第四")
+fourth["C3"] = 4
+wb.save(sys.argv[1] + "/values.xlsx")
+)";
+
+bool Run(const std::string& command) { return RunQuietly(command); }
+
+// One LibreOffice invocation converting `source` in `dir` with `filter`.
+bool Convert(const std::string& dir, const std::string& filter, const std::string& out_dir) {
+  return Run("cd " + dir + " && HOME=" + dir + "/home " + kSoffice +
+             " --headless --norestore --convert-to '" + filter + "' --outdir " + out_dir +
+             " values.xlsx");
+}
+
+bool Generate(const std::string& dir) {
+  WriteFile(dir + "/make.py", kSourceScript);
+  if (!Run(std::string(kPython) + " " + dir + "/make.py " + dir)) return false;
+  if (!Convert(dir, "xls", dir) || !Convert(dir, "html", dir)) return false;
+  const std::string csv = "csv:Text - txt - csv (StarCalc):44,34,";
+  if (!Convert(dir, csv + "76,1", dir)) return false;
+  if (!Convert(dir, csv + "85,1", dir + "/gb")) return false;
+  fs::rename(dir + "/gb/values.csv", dir + "/values-gb18030.csv");
+  fs::remove_all(dir + "/home");
+  for (const char* name : {"values.xls", "values.csv", "values.html", "values-gb18030.csv"}) {
+    if (!fs::exists(dir + "/" + name)) return false;
+  }
+  return true;
+}
+
+std::string MakeFixtures() {
+  if (std::string(kSoffice).find("NOTFOUND") != std::string::npos || !fs::exists(kSoffice)) {
+    return {};
+  }
+  if (PythonWithOpenpyxl().empty()) return {};
+  const std::string key = std::to_string(std::hash<std::string>{}(kSourceScript));
+  const std::string final_dir = std::string(kCacheRoot) + "/" + key;
+  if (fs::exists(final_dir + "/done")) return final_dir;
+  fs::create_directories(kCacheRoot);
+  std::string work = std::string(kCacheRoot) + "/work-XXXXXX";
+  if (mkdtemp(work.data()) == nullptr) return {};
+  if (!Generate(work)) {
+    fs::remove_all(work);
+    return {};
+  }
+  WriteFile(work + "/done", "");
+  // Test processes may race here; whichever renames first wins and the others use its files.
+  std::error_code error;
+  fs::rename(work, final_dir, error);
+  if (error) fs::remove_all(work);
+  return fs::exists(final_dir + "/done") ? final_dir : std::string();
+}
+
+}  // namespace
+
+std::string PythonWithOpenpyxl() {
+  if (std::string(kPython).find("NOTFOUND") != std::string::npos) return {};
+  return RunQuietly(std::string(kPython) + " -c 'import openpyxl'") ? kPython : "";
+}
+
+const std::string& OfficeFixtureDir() {
+  static const std::string dir = MakeFixtures();
+  return dir;
+}
+
+}  // namespace tavrio::automation::readers::testing
