@@ -7,6 +7,8 @@
 #include "app/application_setup.h"
 #include "app/form1.h"
 #include "app/message_boxes.h"
+#include "app/sheets/sheet_dialogs.h"
+#include "app/sheets/sheet_window_manager.h"
 #include "automation/engine/engine_host.h"
 
 int main(int argc, char* argv[]) {
@@ -15,6 +17,8 @@ int main(int argc, char* argv[]) {
   // Declared before the window so that it outlives it: the spreadsheet windows a merge leaves
   // open stay after the tool's window has closed, until the user closes them too.
   tavrio::automation::EngineHost host;
+  tavrio::app::sheets::DesktopSheetDialogs sheet_dialogs;
+  tavrio::app::sheets::SheetWindowManager sheet_windows(host.engine(), sheet_dialogs);
   tavrio::app::DialogMessageBoxes boxes;
   tavrio::app::Form1 form(host, boxes, QDir::currentPath().toStdString());
   form.show();
