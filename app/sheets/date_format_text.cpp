@@ -6,9 +6,9 @@
 namespace tavrio::app::sheets {
 namespace {
 
-constexpr std::string_view kMonthNames[] = {"January", "February", "March",     "April",
-                                            "May",     "June",     "July",      "August",
-                                            "September", "October", "November", "December"};
+constexpr std::string_view kMonthNames[] = {"January",   "February", "March",    "April",
+                                            "May",       "June",     "July",     "August",
+                                            "September", "October",  "November", "December"};
 constexpr std::string_view kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                           "Thursday", "Friday", "Saturday"};
 constexpr std::string_view kChineseDays[] = {"日", "一", "二", "三", "四", "五", "六"};
@@ -27,7 +27,8 @@ CivilDate FromUnixDays(std::int64_t days) {
   const auto day_of_era = static_cast<unsigned>(days - era * 146097);
   const unsigned year_of_era =
       (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const unsigned day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const unsigned day_of_year =
+      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
   const unsigned shifted_month = (5 * day_of_year + 2) / 153;
   const int day = static_cast<int>(day_of_year - (153 * shifted_month + 2) / 5 + 1);
   const int month = static_cast<int>(shifted_month < 10 ? shifted_month + 3 : shifted_month - 9);
@@ -89,24 +90,32 @@ class DateWriter {
     const std::int64_t hour = moment_.second_of_day / 3600;
     switch (token.kind) {
       case TokenKind::kYear:
-        out_ += n <= 2 && token.text[0] != 'e' ? Padded(date_.year % 100, 2) : Padded(date_.year, 4);
+        out_ +=
+            n <= 2 && token.text[0] != 'e' ? Padded(date_.year % 100, 2) : Padded(date_.year, 4);
         break;
       case TokenKind::kMonth:
-        if (n <= 2) out_ += Padded(date_.month, n);
-        else if (n == 3) out_ += kMonthNames[date_.month - 1].substr(0, 3);
-        else if (n == 4) out_ += kMonthNames[date_.month - 1];
-        else out_ += kMonthNames[date_.month - 1].substr(0, 1);
+        if (n <= 2)
+          out_ += Padded(date_.month, n);
+        else if (n == 3)
+          out_ += kMonthNames[date_.month - 1].substr(0, 3);
+        else if (n == 4)
+          out_ += kMonthNames[date_.month - 1];
+        else
+          out_ += kMonthNames[date_.month - 1].substr(0, 1);
         break;
       case TokenKind::kDay:
-        if (n <= 2) out_ += Padded(date_.day, n);
-        else out_ += n == 3 ? kDayNames[Weekday()].substr(0, 3) : kDayNames[Weekday()];
+        if (n <= 2)
+          out_ += Padded(date_.day, n);
+        else
+          out_ += n == 3 ? kDayNames[Weekday()].substr(0, 3) : kDayNames[Weekday()];
         break;
       case TokenKind::kWeekday:
         out_ += n == 3 ? std::string(kChineseDays[Weekday()])
                        : "星期" + std::string(kChineseDays[Weekday()]);
         break;
       case TokenKind::kHour:
-        out_ += Padded(twelve_hour_ ? (hour % 12 == 0 ? 12 : hour % 12) : hour, std::min<std::size_t>(n, 2));
+        out_ += Padded(twelve_hour_ ? (hour % 12 == 0 ? 12 : hour % 12) : hour,
+                       std::min<std::size_t>(n, 2));
         break;
       case TokenKind::kMinute:
         out_ += Padded(moment_.second_of_day / 60 % 60, std::min<std::size_t>(n, 2));

@@ -135,14 +135,16 @@ class Tokenizer {
     at_ = end + 1;
     if (!inside.empty() && inside[0] == '$') {
       const std::size_t dash = inside.find('-');
-      const std::string_view symbol = inside.substr(1, dash == std::string_view::npos ? dash : dash - 1);
+      const std::string_view symbol =
+          inside.substr(1, dash == std::string_view::npos ? dash : dash - 1);
       if (!symbol.empty()) Add(TokenKind::kLiteral, std::string(symbol));
       return;
     }
-    const bool one_letter = !inside.empty() && std::all_of(inside.begin(), inside.end(), [&](char c) {
-      return std::tolower(static_cast<unsigned char>(c)) ==
-             std::tolower(static_cast<unsigned char>(inside[0]));
-    });
+    const bool one_letter =
+        !inside.empty() && std::all_of(inside.begin(), inside.end(), [&](char c) {
+          return std::tolower(static_cast<unsigned char>(c)) ==
+                 std::tolower(static_cast<unsigned char>(inside[0]));
+        });
     if (!one_letter) return;  // a colour, a condition or a locale tag
     switch (std::tolower(static_cast<unsigned char>(inside[0]))) {
       case 'h':
@@ -158,11 +160,12 @@ class Tokenizer {
 
   void Point() {
     // After seconds, ".00" is a fraction of the second, not a decimal point.
-    const auto last_time = std::find_if(section_.tokens.rbegin(), section_.tokens.rend(),
-                                        [](const FormatToken& t) { return t.kind != TokenKind::kLiteral; });
-    const bool after_seconds = last_time != section_.tokens.rend() &&
-                               (last_time->kind == TokenKind::kSecond ||
-                                last_time->kind == TokenKind::kElapsedSecond);
+    const auto last_time =
+        std::find_if(section_.tokens.rbegin(), section_.tokens.rend(),
+                     [](const FormatToken& t) { return t.kind != TokenKind::kLiteral; });
+    const bool after_seconds =
+        last_time != section_.tokens.rend() &&
+        (last_time->kind == TokenKind::kSecond || last_time->kind == TokenKind::kElapsedSecond);
     std::size_t zeros = 0;
     while (at_ + 1 + zeros < code_.size() && code_[at_ + 1 + zeros] == '0') ++zeros;
     if (after_seconds && zeros > 0) {
@@ -176,18 +179,15 @@ class Tokenizer {
   // A month code means minutes right after hours or right before seconds.
   void ResolveMinutes() {
     auto& tokens = section_.tokens;
-    auto is_time_part = [](TokenKind kind) {
-      return kind != TokenKind::kLiteral;
-    };
+    auto is_time_part = [](TokenKind kind) { return kind != TokenKind::kLiteral; };
     for (std::size_t i = 0; i < tokens.size(); ++i) {
       if (tokens[i].kind != TokenKind::kMonth || tokens[i].text.size() > 2) continue;
       std::size_t before = i;
       while (before > 0 && !is_time_part(tokens[before - 1].kind)) --before;
       std::size_t after = i + 1;
       while (after < tokens.size() && !is_time_part(tokens[after].kind)) ++after;
-      const bool after_hours =
-          before > 0 && (tokens[before - 1].kind == TokenKind::kHour ||
-                         tokens[before - 1].kind == TokenKind::kElapsedHour);
+      const bool after_hours = before > 0 && (tokens[before - 1].kind == TokenKind::kHour ||
+                                              tokens[before - 1].kind == TokenKind::kElapsedHour);
       const bool before_seconds =
           after < tokens.size() && (tokens[after].kind == TokenKind::kSecond ||
                                     tokens[after].kind == TokenKind::kElapsedSecond);
@@ -203,9 +203,8 @@ class Tokenizer {
 }  // namespace
 
 bool FormatSection::IsDate() const {
-  return std::any_of(tokens.begin(), tokens.end(), [](const FormatToken& token) {
-    return token.kind >= TokenKind::kYear;
-  });
+  return std::any_of(tokens.begin(), tokens.end(),
+                     [](const FormatToken& token) { return token.kind >= TokenKind::kYear; });
 }
 
 bool FormatSection::Has(TokenKind kind) const {

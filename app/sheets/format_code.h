@@ -10,24 +10,24 @@
 namespace tavrio::app::sheets {
 
 enum class TokenKind {
-  kLiteral,     // text shown as is: quoted, escaped, a padding's space, a currency symbol
-  kDigit,       // 0, # or ?
-  kPoint,       // the decimal point
-  kComma,       // thousands separator or, after the last digit, a division by 1000
-  kPercent,     // multiplies by 100 and shows "%"
-  kExponent,    // E+ or E-
-  kGeneral,     // "General"
-  kText,        // @
-  kYear,        // y, yy, yyyy, e
-  kMonth,       // m..mmmmm (a month unless it stands next to hours or seconds)
-  kMinute,      // m or mm next to hours or seconds
-  kDay,         // d, dd; ddd and dddd are weekday names
-  kWeekday,     // aaa, aaaa: the weekday in Chinese
-  kHour,        // h, hh
-  kSecond,      // s, ss
-  kSubsecond,   // .0, .00, .000 after seconds
-  kAmPm,        // AM/PM, A/P, 上午/下午
-  kElapsedHour, // [h]
+  kLiteral,      // text shown as is: quoted, escaped, a padding's space, a currency symbol
+  kDigit,        // 0, # or ?
+  kPoint,        // the decimal point
+  kComma,        // thousands separator or, after the last digit, a division by 1000
+  kPercent,      // multiplies by 100 and shows "%"
+  kExponent,     // E+ or E-
+  kGeneral,      // "General"
+  kText,         // @
+  kYear,         // y, yy, yyyy, e
+  kMonth,        // m..mmmmm (a month unless it stands next to hours or seconds)
+  kMinute,       // m or mm next to hours or seconds
+  kDay,          // d, dd; ddd and dddd are weekday names
+  kWeekday,      // aaa, aaaa: the weekday in Chinese
+  kHour,         // h, hh
+  kSecond,       // s, ss
+  kSubsecond,    // .0, .00, .000 after seconds
+  kAmPm,         // AM/PM, A/P, 上午/下午
+  kElapsedHour,  // [h]
   kElapsedMinute,
   kElapsedSecond,
 };

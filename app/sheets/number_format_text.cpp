@@ -81,7 +81,8 @@ std::string General(double value) {
   const double magnitude = std::fabs(value);
   if (magnitude == 0) return "0";
   if (magnitude >= 1e11 || magnitude < 1e-5) return Scientific(value, 5);
-  const int whole_digits = magnitude < 1 ? 1 : static_cast<int>(std::floor(std::log10(magnitude))) + 1;
+  const int whole_digits =
+      magnitude < 1 ? 1 : static_cast<int>(std::floor(std::log10(magnitude))) + 1;
   std::string text = Fixed(magnitude, std::max(0, 10 - whole_digits));
   TrimFractionZeros(text);
   if (text == "0") return text;
@@ -106,8 +107,9 @@ NumberLayout Layout(const FormatSection& section) {
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     switch (tokens[i].kind) {
       case TokenKind::kDigit:
-        (layout.scientific ? layout.exponent : layout.has_point ? layout.fraction : layout.whole) +=
-            tokens[i].text;
+        (layout.scientific  ? layout.exponent
+         : layout.has_point ? layout.fraction
+                            : layout.whole) += tokens[i].text;
         break;
       case TokenKind::kPoint:
         layout.has_point = true;
@@ -122,8 +124,10 @@ NumberLayout Layout(const FormatSection& section) {
         const bool digit_follows = i + 1 < tokens.size() && tokens[i + 1].kind == TokenKind::kDigit;
         const bool digit_before = i > 0 && (tokens[i - 1].kind == TokenKind::kDigit ||
                                             tokens[i - 1].kind == TokenKind::kComma);
-        if (digit_follows && !layout.has_point) layout.grouped = true;
-        else if (digit_before) ++layout.thousands_divisions;
+        if (digit_follows && !layout.has_point)
+          layout.grouped = true;
+        else if (digit_before)
+          ++layout.thousands_divisions;
         break;
       }
       default:
@@ -166,8 +170,9 @@ int ScaleForExponent(double& value, const NumberLayout& layout) {
   const bool engineering = width > 1 && layout.whole[0] == '#';
   const int step = engineering ? width : 1;
   const int magnitude = static_cast<int>(std::floor(std::log10(value)));
-  int exponent = engineering ? static_cast<int>(std::floor(magnitude / static_cast<double>(width))) * width
-                             : magnitude - (width - 1);
+  int exponent = engineering
+                     ? static_cast<int>(std::floor(magnitude / static_cast<double>(width))) * width
+                     : magnitude - (width - 1);
   value /= std::pow(10.0, exponent);
   if (Rounded(value, layout.fraction.size()) >= std::pow(10.0, width)) {
     value /= std::pow(10.0, step);
@@ -188,8 +193,10 @@ std::string PadWhole(std::string digits, const NumberLayout& layout) {
 std::string TrimFraction(std::string digits, const std::string& placeholders) {
   for (std::size_t i = digits.size(); i-- > 0;) {
     if (placeholders[i] == '0' || digits[i] != '0') break;
-    if (placeholders[i] == '?') digits[i] = ' ';
-    else digits.erase(i);
+    if (placeholders[i] == '?')
+      digits[i] = ' ';
+    else
+      digits.erase(i);
   }
   return digits;
 }
@@ -264,8 +271,10 @@ std::string FormatSectionText(double value, const FormatSection& section, bool m
   if (section.Has(TokenKind::kGeneral)) {
     std::string out;
     for (const FormatToken& token : section.tokens) {
-      if (token.kind == TokenKind::kGeneral) out += General(minus ? -value : value);
-      else if (token.kind == TokenKind::kLiteral) out += token.text;
+      if (token.kind == TokenKind::kGeneral)
+        out += General(minus ? -value : value);
+      else if (token.kind == TokenKind::kLiteral)
+        out += token.text;
     }
     return out;
   }

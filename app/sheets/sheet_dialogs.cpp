@@ -28,18 +28,19 @@ std::string DesktopSheetDialogs::AskSavePath(QWidget* parent, const std::string&
   const QString xlsx = QString::fromUtf8(kXlsxFilter);
   const QString csv = QString::fromUtf8(kCsvFilter);
   QString chosen_filter = xlsx;
-  const QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("另存为"),
-                                                    QString::fromStdString(suggested),
-                                                    xlsx + QStringLiteral(";;") + csv, &chosen_filter);
+  const QString path = QFileDialog::getSaveFileName(
+      parent, QStringLiteral("另存为"), QString::fromStdString(suggested),
+      xlsx + QStringLiteral(";;") + csv, &chosen_filter);
   if (path.isEmpty()) return {};
   return WithSaveExtension(path.toStdString(), chosen_filter == csv);
 }
 
 SaveChangesAnswer DesktopSheetDialogs::AskSaveChanges(QWidget* parent,
                                                       const std::string& workbook_name) {
-  QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kTitle),
-                  QStringLiteral("是否保存对“%1”的更改？").arg(QString::fromStdString(workbook_name)),
-                  QMessageBox::NoButton, parent);
+  QMessageBox box(
+      QMessageBox::Warning, QString::fromUtf8(kTitle),
+      QStringLiteral("是否保存对“%1”的更改？").arg(QString::fromStdString(workbook_name)),
+      QMessageBox::NoButton, parent);
   QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
   QPushButton* dont_save = box.addButton(QStringLiteral("不保存"), QMessageBox::DestructiveRole);
   QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);

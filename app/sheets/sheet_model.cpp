@@ -65,7 +65,7 @@ QVariant SheetModel::data(const QModelIndex& index, int role) const {
   const Sheet* sheet = CurrentSheet();
   if (sheet == nullptr || !index.isValid()) return {};
   const Cell* cell = sheet->FindCell(static_cast<std::uint32_t>(index.row()) + 1,
-                              static_cast<std::uint32_t>(index.column()) + 1);
+                                     static_cast<std::uint32_t>(index.column()) + 1);
   if (cell == nullptr) return {};
   const CellDisplay display = DisplayCell(*workbook_, *cell);
   if (display.text.empty()) return {};

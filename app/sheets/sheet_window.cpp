@@ -10,7 +10,6 @@
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
-
 #include <filesystem>
 #include <new>
 
@@ -32,10 +31,10 @@ QString TitleOf(const automation::engine::Workbook& workbook) {
 // Where 另存为 starts: beside the workbook's own file, or in the current folder for a new
 // workbook, named after the workbook.
 std::string SuggestedPath(const automation::engine::Workbook& workbook) {
-  std::filesystem::path path = workbook.path().empty()
-                                   ? std::filesystem::path(QDir::currentPath().toStdString()) /
-                                         workbook.name()
-                                   : std::filesystem::path(workbook.path());
+  std::filesystem::path path =
+      workbook.path().empty()
+          ? std::filesystem::path(QDir::currentPath().toStdString()) / workbook.name()
+          : std::filesystem::path(workbook.path());
   path.replace_extension(".xlsx");
   return path.string();
 }
@@ -117,9 +116,8 @@ void SheetWindow::Refresh() {
     driving_engine_ = false;
   }
   model_->Show(workbook_, sheet);
-  status_->setText(problem.isEmpty()
-                       ? QStringLiteral("共 %1 行").arg(model_->LastUsedRow())
-                       : problem);
+  status_->setText(problem.isEmpty() ? QStringLiteral("共 %1 行").arg(model_->LastUsedRow())
+                                     : problem);
   FitGridToView();
 }
 

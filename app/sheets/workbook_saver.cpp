@@ -2,7 +2,6 @@
 
 #include <QEventLoop>
 #include <QProgressDialog>
-
 #include <atomic>
 #include <exception>
 #include <thread>
@@ -54,8 +53,9 @@ bool SaveRunning() { return saves_running.load() > 0; }
 void SaveWithProgress(QWidget* parent, automation::Engine& engine, const std::string& workbook_name,
                       const std::string& path) {
   ReadAllSheets(engine, workbook_name);
-  QProgressDialog progress(QStringLiteral("正在保存“%1”……").arg(QString::fromStdString(workbook_name)),
-                           QString(), 0, 0, parent);
+  QProgressDialog progress(
+      QStringLiteral("正在保存“%1”……").arg(QString::fromStdString(workbook_name)), QString(), 0, 0,
+      parent);
   progress.setWindowTitle(QStringLiteral("Tavrio"));
   progress.setWindowModality(Qt::ApplicationModal);
   progress.setMinimumDuration(kProgressDelayMs);
