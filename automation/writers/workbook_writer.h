@@ -28,7 +28,7 @@ class WorkbookWriter {
 
 // Every sheet, in the workbook's order, as .xlsx; hidden sheets stay hidden.
 std::unique_ptr<WorkbookWriter> MakeXlsxWriter();
-// The active sheet as CSV (see csv_writer.h).
+// The active sheet as CSV, UTF-8 with BOM (the choices are described in csv_writer.cpp).
 std::unique_ptr<WorkbookWriter> MakeCsvWriter();
 
 }  // namespace tavrio::automation::writers
