@@ -58,6 +58,7 @@ SheetWindow::SheetWindow(automation::Engine& engine, const automation::engine::W
   view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
   view_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   view_->horizontalHeader()->setDefaultSectionSize(96);
+  view_->viewport()->installEventFilter(this);
   tabs_->setShape(QTabBar::RoundedSouth);
   tabs_->setExpanding(false);
   tabs_->setDrawBase(false);
@@ -161,9 +162,10 @@ void SheetWindow::FitGridToView() {
                          view_->viewport()->width() / column_width + 1);
 }
 
-void SheetWindow::resizeEvent(QResizeEvent* event) {
-  QMainWindow::resizeEvent(event);
-  FitGridToView();
+bool SheetWindow::eventFilter(QObject* watched, QEvent* event) {
+  // The grid follows the viewport's own size, known only once the layout has placed it.
+  if (watched == view_->viewport() && event->type() == QEvent::Resize) FitGridToView();
+  return QMainWindow::eventFilter(watched, event);
 }
 
 bool SheetWindow::SaveAs() {
