@@ -16,7 +16,7 @@ namespace {
 
 constexpr char kUsage[] =
     "用法：tavrio-make-workbooks --files N --rows R --columns C --out 文件夹 [--seed S] "
-    "[--prefix 名称]\n"
+    "[--prefix 名称] [--inline-strings]\n"
     "      tavrio-make-workbooks --samples 文件夹\n"
     "\n"
     "生成用于合并的 .xlsx 工作簿（中英文文本、数字、日期），内容由种子决定，可重复生成。\n"
@@ -27,6 +27,8 @@ constexpr char kUsage[] =
     "  --out 文件夹     写入的文件夹，不存在时会创建\n"
     "  --seed S        随机种子（默认 1）；同样的参数和种子生成同样的内容\n"
     "  --prefix 名称    文件名前缀（默认 book）：book_0001.xlsx、book_0002.xlsx……\n"
+    "  --inline-strings 文本直接写在单元格中（内联字符串），而不是写入共享字符串表；\n"
+    "                  默认与 Excel、LibreOffice 一样使用共享字符串表\n"
     "  --samples 文件夹 写入四个小示例工作簿（销售_2024年01月.xlsx 等，每个约 20 行），\n"
     "                  可直接用来试一次合并\n"
     "  --help          显示本说明\n";
@@ -58,6 +60,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
     const std::string& flag = args[i];
     if (flag == "--help" || flag == "-h") {
       options.help = true;
+      continue;
+    }
+    if (flag == "--inline-strings") {
+      options.set.inline_strings = true;
       continue;
     }
     if (i + 1 >= args.size()) {

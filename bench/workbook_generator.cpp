@@ -158,7 +158,9 @@ std::vector<fs::path> GenerateWorkbooks(const GeneratedSet& set, const fs::path&
   std::vector<fs::path> written;
   for (int file = 1; file <= set.files; ++file) {
     const fs::path path = folder / NumberedName(set.prefix, file, width);
-    WriteWorkbook(path, /*constant_memory=*/true,
+    // Only the constant-memory mode writes inline strings; the default mode keeps a whole sheet
+    // in memory (a few hundred MiB for a sheet near the row limit) to build the table.
+    WriteWorkbook(path, /*constant_memory=*/set.inline_strings,
                   [&](XlsxWorkbook& workbook) { FillBook(workbook, set, file); });
     written.push_back(path);
   }

@@ -17,12 +17,17 @@ struct GeneratedSet {
   int columns = 12;  // at least 1
   std::uint64_t seed = 1;
   std::string prefix = "book";
+  // Texts written inline in each cell rather than in the workbook's shared-strings table.
+  // Excel, LibreOffice and openpyxl all write the table, so it is the default; inline strings
+  // are what writers that stream rows (libxlsxwriter's constant-memory mode) produce.
+  bool inline_strings = false;
 };
 
 // Writes `set.files` workbooks into `folder` (created if missing), named prefix_0001.xlsx, ...,
 // so that name order is generation order. Each has one sheet "Sheet1": a header row, then
-// `set.rows` data rows. The same set and seed always give the same cell values. Each file is
-// written under a hidden temporary name and renamed when complete. Throws tavrio::Error.
+// `set.rows` data rows. The same set and seed always give the same cell values, whichever way
+// the texts are stored. Each file is written under a hidden temporary name and renamed when
+// complete. Throws tavrio::Error.
 std::vector<std::filesystem::path> GenerateWorkbooks(const GeneratedSet& set,
                                                      const std::filesystem::path& folder);
 
