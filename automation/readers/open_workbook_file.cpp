@@ -13,6 +13,8 @@
 #include "automation/readers/compound_file.h"
 #include "automation/readers/compound_stream.h"
 #include "automation/readers/read_fault.h"
+#include "automation/readers/text_encoding.h"
+#include "automation/readers/text_workbook.h"
 #include "automation/readers/workbook_reader.h"
 #include "automation/readers/xls_reader.h"
 #include "automation/readers/xlsx_reader.h"
@@ -74,6 +76,31 @@ std::string ReadHeader(const FileDescriptor& file) {
   return std::string(header, static_cast<std::size_t>(read));
 }
 
+// The whole file, when it is text small enough to hold in memory.
+std::string ReadTextFile(const FileDescriptor& file) {
+  struct stat info {};
+  if (fstat(file.get(), &info) != 0) throw ReadFault(SystemReason(errno));
+  std::string bytes(std::min<std::uint64_t>(info.st_size, 64 * 1024), '\0');
+  ssize_t read = pread(file.get(), bytes.data(), bytes.size(), 0);
+  if (read < 0) throw ReadFault(SystemReason(errno));
+  bytes.resize(static_cast<std::size_t>(read));
+  if (!LooksLikeText(bytes)) throw ReadFault("不是工作簿文件");
+  if (static_cast<std::uint64_t>(info.st_size) > kMaxTextFileBytes) {
+    throw ReadFault("文本文件过大：超过 " + std::to_string(kMaxTextFileBytes >> 20) + " MB");
+  }
+  bytes.resize(static_cast<std::size_t>(info.st_size));
+  for (std::size_t done = 0; done < bytes.size();) {
+    read = pread(file.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (read < 0) throw ReadFault(SystemReason(errno));
+    if (read == 0) {
+      bytes.resize(done);
+      break;
+    }
+    done += static_cast<std::size_t>(read);
+  }
+  return bytes;
+}
+
 // A compound file: a password-protected .xlsx or a legacy .xls, told apart by their streams.
 std::unique_ptr<WorkbookReader> OpenCompoundFile(const FileDescriptor& file,
                                                  const std::string& path) {
@@ -97,7 +124,7 @@ std::unique_ptr<WorkbookReader> Open(const std::string& path) {
     return std::make_unique<XlsxReader>(path);
   }
   if (IsCompoundFileSignature(header)) return OpenCompoundFile(file, path);
-  throw ReadFault("不是工作簿文件");
+  return OpenTextWorkbook(path, ReadTextFile(file));
 }
 
 }  // namespace

@@ -126,7 +126,10 @@ XlsReader::XlsReader(const std::string& path, std::string workbook_stream)
     Check(freexl_get_worksheet_name(handle_.get(), static_cast<unsigned short>(i), &name));
     sheets_.push_back({name != nullptr ? name : "", false});
   }
-  styles_ = {{"General"}, {"yyyy-mm-dd"}, {"yyyy-mm-dd hh:mm:ss"}, {"hh:mm:ss"}};
+  styles_.resize(4);
+  styles_[kDate].number_format = "yyyy-mm-dd";
+  styles_[kDateTime].number_format = "yyyy-mm-dd hh:mm:ss";
+  styles_[kTime].number_format = "hh:mm:ss";
   MatchRecordsToSheets(globals);
 }
 

@@ -116,7 +116,8 @@ const std::vector<OpenCase>& OpenCases() {
        "这是一个文件夹，不是文件"},
       {"Pipe", "pipe.xlsx", [](Dir, Path p) { mkfifo(p.c_str(), 0600); }, "不是普通文件"},
       {"Empty", "empty.xlsx", [](Dir, Path p) { WriteFile(p, ""); }, "文件是空的"},
-      {"PlainText", "text.xlsx", [](Dir, Path p) { WriteFile(p, "a,b\n1,2\n"); }, "不是工作簿文件"},
+      {"CommaSeparatedText", "text.xlsx", [](Dir, Path p) { WriteFile(p, "a,b\n1,2\n"); },
+       "这是以逗号分隔的文本文件（CSV），请将扩展名改为 .csv 后再合并"},
       {"TruncatedZip", "truncated.xlsx",
        [](Dir d, Path p) {
          std::string bytes = ValidPackageBytes(d);

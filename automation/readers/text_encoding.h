@@ -1,0 +1,31 @@
+#pragma once
+
+// Decoding of text files whose encoding nobody declared. UTF-8 is tried first and strictly
+// (overlong forms, surrogates, code points past U+10FFFF and cut sequences all fail), and only
+// then GB18030, which covers GBK and GB2312: GB18030 turns almost any bytes into some text, so
+// trying it first would read every UTF-8 file as silent mojibake.
+
+#include <string>
+#include <string_view>
+
+namespace tavrio::automation::readers {
+
+// True when `bytes` is well-formed UTF-8.
+bool IsValidUtf8(std::string_view bytes);
+
+// The text as UTF-8, without a byte order mark. A UTF-8 or UTF-16 (LE/BE) byte order mark
+// decides the encoding; otherwise strict UTF-8, then GB18030. Throws ReadFault when the bytes
+// are none of these.
+std::string DecodeText(std::string_view bytes);
+
+// The text in the encoding a document declares ("gb2312", "utf-8", "big5", ...), as UTF-8.
+// GB2312 and GBK are read as GB18030, their superset. Throws ReadFault for an unknown encoding
+// or bytes that are not valid in it.
+std::string DecodeDeclared(std::string_view bytes, std::string_view charset);
+
+// Whether the bytes look like text rather than binary data: no NUL byte and no control
+// characters other than tab, line feed, carriage return and form feed in the first 64 KiB.
+// UTF-16 with a byte order mark counts as text.
+bool LooksLikeText(std::string_view bytes);
+
+}  // namespace tavrio::automation::readers

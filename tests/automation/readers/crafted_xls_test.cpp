@@ -1,0 +1,133 @@
+// Hand-made .xls files: compound files whose small workbook stream lives in the mini stream,
+// with the records an encrypted or damaged workbook starts with.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "automation/error.h"
+#include "automation/readers/workbook_reader.h"
+#include "tests/automation/readers/temp_dir.h"
+
+namespace tavrio::automation::readers::testing {
+namespace {
+
+void PutU16(std::string& bytes, std::size_t at, std::uint16_t value) {
+  bytes[at] = static_cast<char>(value & 0xFF);
+  bytes[at + 1] = static_cast<char>(value >> 8);
+}
+void PutU32(std::string& bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+std::string Record(std::uint16_t type, const std::string& data) {
+  std::string record(4, '\0');
+  PutU16(record, 0, type);
+  PutU16(record, 2, static_cast<std::uint16_t>(data.size()));
+  return record + data;
+}
+
+std::string Bof(std::uint16_t version) {
+  std::string data(16, '\0');
+  PutU16(data, 0, version);
+  PutU16(data, 2, 0x0005);  // workbook globals
+  return Record(0x0809, data);
+}
+
+// A 512-byte-sector compound file: FAT, directory, mini FAT, and one sector of mini stream
+// holding `stream` (at most 512 bytes) under `name`.
+std::string CompoundFileWithSmallStream(const std::string& name, const std::string& stream) {
+  std::string bytes(512 * 5, '\0');
+  bytes.replace(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+  PutU16(bytes, 0x18, 0x3E);
+  PutU16(bytes, 0x1A, 3);
+  PutU16(bytes, 0x1C, 0xFFFE);
+  PutU16(bytes, 0x1E, 9);
+  PutU16(bytes, 0x20, 6);
+  PutU32(bytes, 0x2C, 1);
+  PutU32(bytes, 0x30, 1);     // directory at sector 1
+  PutU32(bytes, 0x38, 4096);  // mini stream cutoff
+  PutU32(bytes, 0x3C, 2);     // mini FAT at sector 2
+  PutU32(bytes, 0x40, 1);
+  PutU32(bytes, 0x44, 0xFFFFFFFE);  // no DIFAT sectors
+  for (int i = 0; i < 109; ++i) PutU32(bytes, 0x4C + 4 * i, i == 0 ? 0 : 0xFFFFFFFF);
+  const std::size_t fat = 512, directory = 1024, mini_fat = 1536, container = 2048;
+  for (int i = 0; i < 128; ++i) PutU32(bytes, fat + 4 * i, 0xFFFFFFFF);
+  PutU32(bytes, fat, 0xFFFFFFFD);
+  for (int sector = 1; sector <= 3; ++sector) PutU32(bytes, fat + 4 * sector, 0xFFFFFFFE);
+  const std::size_t mini_sectors = (stream.size() + 63) / 64;
+  for (int i = 0; i < 128; ++i) PutU32(bytes, mini_fat + 4 * i, 0xFFFFFFFF);
+  for (std::size_t i = 0; i < mini_sectors; ++i) {
+    PutU32(bytes, mini_fat + 4 * i, i + 1 == mini_sectors ? 0xFFFFFFFE : i + 1);
+  }
+  bytes.replace(container, stream.size(), stream);
+  const std::vector<std::string> names = {"Root Entry", name};
+  for (std::size_t e = 0; e < names.size(); ++e) {
+    std::size_t at = directory + 128 * e;
+    for (std::size_t i = 0; i < names[e].size(); ++i) PutU16(bytes, at + 2 * i, names[e][i]);
+    PutU16(bytes, at + 0x40, static_cast<std::uint16_t>(2 * (names[e].size() + 1)));
+    bytes[at + 0x42] = e == 0 ? 5 : 2;
+    PutU32(bytes, at + 0x44, 0xFFFFFFFF);
+    PutU32(bytes, at + 0x48, 0xFFFFFFFF);
+    PutU32(bytes, at + 0x4C, e == 0 ? 1 : 0xFFFFFFFF);
+    PutU32(bytes, at + 0x74, e == 0 ? 3 : 0);
+    PutU32(bytes, at + 0x78, static_cast<std::uint32_t>(e == 0 ? 512 : stream.size()));
+  }
+  return bytes;
+}
+
+struct CraftedCase {
+  std::string name;
+  std::string stream_name;
+  std::string stream;
+  std::string reason;
+};
+
+TEST(CraftedXlsTest, RefusedWithTheReason) {
+  const std::string xor_obfuscation("\x00\x00\x12\x34\x56\x78", 6);
+  const std::vector<CraftedCase> cases = {
+      {"BIFF8 with a password", "Workbook",
+       Bof(0x0600) + Record(0x002F, xor_obfuscation) + Record(0x000A, ""),
+       "文件受密码保护，请先取消密码再合并"},
+      {"BIFF5 with a password", "Book",
+       Bof(0x0500) + Record(0x002F, xor_obfuscation) + Record(0x000A, ""),
+       "文件受密码保护，请先取消密码再合并"},
+      {"no BOF record", "Workbook", Record(0x0042, "xx") + Record(0x000A, ""),
+       "文件已损坏：工作簿数据无效"},
+      {"record longer than the stream", "Workbook",
+       Bof(0x0600) + std::string("\x42\x00\xFF\x00", 4), "文件已损坏：工作簿数据无效"},
+  };
+  TempDir dir;
+  for (const CraftedCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = dir.File("crafted.xls");
+    WriteFile(path, CompoundFileWithSmallStream(c.stream_name, c.stream));
+    try {
+      OpenWorkbookFile(path);
+      ADD_FAILURE() << "opened";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.description(), "无法打开文件“" + path + "”：" + c.reason + "。");
+    }
+  }
+}
+
+TEST(CraftedXlsTest, AMiniStreamChainThatLoopsIsDamage) {
+  std::string stream = Bof(0x0600) + std::string(200, '\0');
+  std::string bytes = CompoundFileWithSmallStream("Workbook", stream);
+  PutU32(bytes, 1536 + 4, 0);              // the second mini sector points back at the first
+  PutU32(bytes, 1024 + 128 + 0x78, 4000);  // so the chain never reaches the stream's size
+  TempDir dir;
+  std::string path = dir.File("loop.xls");
+  WriteFile(path, bytes);
+  try {
+    OpenWorkbookFile(path);
+    FAIL() << "opened";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.description(), "无法打开文件“" + path + "”：文件已损坏：复合文档结构无效。");
+  }
+}
+
+}  // namespace
+}  // namespace tavrio::automation::readers::testing
