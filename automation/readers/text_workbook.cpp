@@ -49,8 +49,15 @@ std::string Lowercase(std::string_view text) {
   return lower;
 }
 
-std::string_view FirstLine(std::string_view text) {
-  return text.substr(0, std::min(text.find_first_of("\r\n"), text.size()));
+// The first lines of the text, where a title line may precede the table.
+std::string_view FirstLines(std::string_view text) {
+  constexpr int kLines = 20;
+  std::size_t end = 0;
+  for (int line = 0; line < kLines && end < text.size(); ++line) {
+    end = std::min(text.find('\n', end), text.size());
+    if (end < text.size()) ++end;
+  }
+  return text.substr(0, end);
 }
 
 // The start of the file, lowercase, for telling markup from plain text.
@@ -110,6 +117,15 @@ std::unique_ptr<WorkbookReader> OpenDelimited(const std::string& path, std::stri
   throw ReadFault("这是 XML 文件，不是工作簿");
 }
 
+// A page or document, not a table of text whose first field happens to start with '<'.
+bool IsMarkup(const std::string& head) {
+  if (!head.starts_with('<')) return false;
+  for (const char* tag : {"<html", "<table", "<!doctype", "<?xml", "<head", "<body", "<meta"}) {
+    if (head.find(tag) != std::string::npos) return true;
+  }
+  return false;
+}
+
 bool IsXmlDocument(const std::string& head) {
   return head.starts_with("<?xml") && head.find("<html") == std::string::npos;
 }
@@ -120,14 +136,14 @@ std::unique_ptr<WorkbookReader> OpenTextWorkbook(const std::string& path, std::s
   if (!LooksLikeText(bytes)) throw ReadFault("不是工作簿文件");
   std::string text = IsUtf16(bytes) ? DecodeText(bytes) : std::string();
   std::string head = Head(IsUtf16(bytes) ? text : bytes);
-  if (head.starts_with('<')) {
+  if (IsMarkup(head)) {
     if (IsXmlDocument(head)) RefuseMarkup(head);
     return OpenHtml(path, bytes);
   }
   if (!IsUtf16(bytes)) text = DecodeText(bytes);
-  std::string_view first_line = FirstLine(text);
-  bool has_tab = first_line.find('\t') != std::string_view::npos;
-  bool has_comma = first_line.find(',') != std::string_view::npos;
+  std::string_view first_lines = FirstLines(text);
+  bool has_tab = first_lines.find('\t') != std::string_view::npos;
+  bool has_comma = first_lines.find(',') != std::string_view::npos;
   if (Lowercase(path).ends_with(".csv")) {
     return OpenDelimited(path, std::move(text), has_tab && !has_comma ? '\t' : ',');
   }

@@ -3,12 +3,14 @@
 // Workbooks that are text: a CSV file, tab-separated text (what "Unicode text" exports and many
 // business systems write, often under an ".xls" name) and an HTML page of tables. The content
 // decides, with the extension only choosing the delimiter of plain text:
-// - HTML (after an optional byte order mark and whitespace, the file starts with '<' and is not
-//   an XML document): one sheet per <table>, named "表1", "表2", ... in the order the tables
+// - HTML (after an optional byte order mark and whitespace, the file starts with '<', holds an
+//   <html>, <table>, <head>, <body> or <meta> tag or a doctype in its first 4 KiB, and is not an
+//   XML document): one sheet per <table>, named "表1", "表2", ... in the order the tables
 //   begin. The encoding is the one the page declares, else UTF-8, else GB18030.
 // - A ".csv" file: comma-separated, one sheet named after the file; tab-separated when its
-//   first line holds tabs but no comma.
-// - Other text whose first line holds a tab: tab-separated, one sheet named after the file.
+//   first 20 lines hold tabs but no comma.
+// - Other text whose first 20 lines hold a tab (a title line may come first): tab-separated,
+//   one sheet named after the file.
 // - Anything else is refused with what it is: an Excel 2003 XML spreadsheet, another XML
 //   document, a comma-separated file under another name, or plain text.
 // Fields become cells by the rule in text_cells.h.

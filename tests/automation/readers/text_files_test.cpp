@@ -208,6 +208,21 @@ TEST(TextFilesTest, TabSeparatedTextIsReadWhateverItsName) {
   }
 }
 
+TEST(TextFilesTest, ATitleLineMayPrecedeTabSeparatedRows) {
+  TempDir dir;
+  ReadBack result = Read(dir, "report.xls", "销售报表\n编号\t金额\n007\t12.5\n");
+  EXPECT_EQ(result.sink.At("A1").text, "销售报表");
+  EXPECT_EQ(result.sink.At("B2").text, "金额");
+  EXPECT_EQ(result.sink.At("B3").number, 12.5);
+}
+
+TEST(TextFilesTest, AFieldStartingWithAnAngleBracketIsNotAPage) {
+  TempDir dir;
+  ReadBack result = Read(dir, "limits.csv", "<100,>200\n1,2\n");
+  EXPECT_EQ(result.sink.At("A1").text, "<100");
+  EXPECT_EQ(result.sink.At("B2").number, 2);
+}
+
 TEST(TextFilesTest, TheSheetIsNamedAfterTheFile) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"销售 2024.csv", "销售 2024"},
