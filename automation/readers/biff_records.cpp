@@ -15,6 +15,10 @@ constexpr std::uint16_t kBoundSheet = 0x0085;
 constexpr std::uint16_t kFormula = 0x0006;
 constexpr std::uint16_t kString = 0x0207;
 constexpr std::uint16_t kBoolErr = 0x0205;
+constexpr std::uint16_t kNumber = 0x0203;
+constexpr std::uint16_t kRk = 0x027E;
+constexpr std::uint16_t kMulRk = 0x00BD;
+constexpr std::uint16_t kDateMode = 0x0022;
 constexpr std::uint16_t kContinue = 0x003C;
 constexpr std::uint16_t kSharedFormula = 0x04BC;
 constexpr std::uint16_t kArray = 0x0221;
@@ -166,6 +170,38 @@ bool BoolErrValue(const Record& record, BiffCell& cell) {
   return true;
 }
 
+// An RK value: a 30-bit integer or the top of a double, perhaps divided by 100.
+double RkValue(std::uint32_t rk) {
+  double value = 0;
+  if (rk & 2) {
+    value = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
+  } else {
+    std::uint64_t bits = static_cast<std::uint64_t>(rk & 0xFFFFFFFC) << 32;
+    std::memcpy(&value, &bits, sizeof value);
+  }
+  return (rk & 1) ? value / 100 : value;
+}
+
+void StoredNumbers(const Record& record, const std::function<void(const BiffCell&)>& cell) {
+  BiffCell found;
+  found.stored = true;
+  found.row = U16(record.data, 0);
+  found.column = U16(record.data, 2);
+  if (record.type == kNumber) {
+    if (record.data.size() < 14) Damaged();
+    std::memcpy(&found.number, record.data.data() + 6, sizeof found.number);
+    cell(found);
+  } else if (record.type == kRk) {
+    found.number = RkValue(U32(record.data, 6));
+    cell(found);
+  } else {
+    for (std::size_t at = 4; at + 6 + 2 <= record.data.size(); at += 6, ++found.column) {
+      found.number = RkValue(U32(record.data, at + 2));
+      cell(found);
+    }
+  }
+}
+
 }  // namespace
 
 BiffGlobals ScanBiffGlobals(std::string_view stream) {
@@ -176,6 +212,7 @@ BiffGlobals ScanBiffGlobals(std::string_view stream) {
   globals.biff8 = record.type == kBof && U16(record.data, 0) == kBiff8Version;
   while (cursor.Next(record) && record.type != kEof) {
     if (record.type == kFilePass) globals.encrypted = true;
+    if (record.type == kDateMode) globals.date1904 = U16(record.data, 0) == 1;
     if (record.type == kBoundSheet && globals.biff8) {
       if (record.data.size() < 6) Damaged();
       globals.sheets.push_back({record.data[4] != 0, record.data[5] == 0, U32(record.data, 0)});
@@ -194,7 +231,12 @@ void ScanBiffSheetCells(std::string_view stream, std::uint32_t offset,
   while (depth > 0 && cursor.Next(record)) {
     if (record.type == kBof) ++depth;
     if (record.type == kEof) --depth;
-    if (depth != 1 || (record.type != kFormula && record.type != kBoolErr)) continue;
+    if (depth != 1) continue;
+    if (record.type == kNumber || record.type == kRk || record.type == kMulRk) {
+      StoredNumbers(record, cell);
+      continue;
+    }
+    if (record.type != kFormula && record.type != kBoolErr) continue;
     BiffCell found;
     found.row = U16(record.data, 0);
     found.column = U16(record.data, 2);

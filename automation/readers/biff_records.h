@@ -22,6 +22,7 @@ struct BiffSheet {
 struct BiffGlobals {
   bool biff8 = false;
   bool encrypted = false;
+  bool date1904 = false;
   std::vector<BiffSheet> sheets;  // workbook order; empty unless biff8
 };
 
@@ -34,13 +35,16 @@ struct BiffCell {
   double number = 0;
   bool boolean = false;
   std::string text;  // UTF-8 text, or the error value ("#DIV/0!")
+  // A number as stored (NUMBER, RK, MULRK records). freexl reads these too, but turns the ones
+  // shown as dates into calendar text, dropping the time of a date and the days of a time.
+  bool stored = false;
 };
 
 // Throws ReadFault when the records are damaged.
 BiffGlobals ScanBiffGlobals(std::string_view stream);
 
-// Hands every formula result, boolean and error value of the sheet whose substream starts at
-// `offset` to `cell`. Throws ReadFault when the records are damaged.
+// Hands every stored number, formula result, boolean and error value of the sheet whose substream
+// starts at `offset` to `cell`. Throws ReadFault when the records are damaged.
 void ScanBiffSheetCells(std::string_view stream, std::uint32_t offset,
                         const std::function<void(const BiffCell&)>& cell);
 

@@ -3,6 +3,7 @@
 #include <freexl.h>
 
 #include <map>
+#include <unordered_map>
 #include <utility>
 
 #include "automation/readers/cell_text.h"
@@ -51,14 +52,16 @@ unsigned Info(const FreexlHandle& handle, unsigned short what) {
   return value;
 }
 
-// freexl's "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS" and "HH:MM:SS" as serial numbers.
-double DateSerial(std::string text) {
-  if (text.size() > 10 && text[10] == ' ') text[10] = 'T';
+// A date cell: its stored number when the records gave it, else freexl's "YYYY-MM-DD",
+// "YYYY-MM-DD HH:MM:SS" or "HH:MM:SS" read back; text when neither works.
+void HandOverDate(std::uint32_t row, std::uint16_t column, const char* text, const double* stored,
+                  bool date1904, std::uint32_t style, CellSink& sink) {
+  if (stored != nullptr) return sink.Number(row, column, *stored, style);
+  std::string iso(text);
+  if (iso.size() > 10 && iso[10] == ' ') iso[10] = 'T';
   double serial = 0;
-  if (!ParseIsoDate(text, false, serial)) {
-    throw ReadFault("文件已损坏：日期“" + text + "”无效");
-  }
-  return serial;
+  if (ParseIsoDate(iso, date1904, serial)) return sink.Number(row, column, serial, style);
+  sink.Text(row, column, text, kGeneral);
 }
 
 void HandOver(const BiffCell& cell, CellSink& sink) {
@@ -82,7 +85,7 @@ void HandOver(const BiffCell& cell, CellSink& sink) {
 
 // False for a cell freexl holds nothing for.
 bool HandOver(std::uint32_t row, std::uint16_t column, const FreeXL_CellValue& value,
-              CellSink& sink) {
+              const double* stored, bool date1904, CellSink& sink) {
   switch (value.type) {
     case FREEXL_CELL_INT:
       sink.Number(row, column, value.value.int_value, kGeneral);
@@ -95,19 +98,21 @@ bool HandOver(std::uint32_t row, std::uint16_t column, const FreeXL_CellValue& v
       sink.Text(row, column, value.value.text_value, kGeneral);
       break;
     case FREEXL_CELL_DATE:
-      sink.Number(row, column, DateSerial(value.value.text_value), kDate);
+      HandOverDate(row, column, value.value.text_value, stored, date1904, kDate, sink);
       break;
     case FREEXL_CELL_DATETIME:
-      sink.Number(row, column, DateSerial(value.value.text_value), kDateTime);
+      HandOverDate(row, column, value.value.text_value, stored, date1904, kDateTime, sink);
       break;
     case FREEXL_CELL_TIME:
-      sink.Number(row, column, DateSerial(value.value.text_value), kTime);
+      HandOverDate(row, column, value.value.text_value, stored, date1904, kTime, sink);
       break;
     default:
       return false;
   }
   return true;
 }
+
+std::uint64_t Key(std::uint64_t row, std::uint64_t column) { return (row << 16) | column; }
 
 }  // namespace
 
@@ -130,6 +135,7 @@ XlsReader::XlsReader(const std::string& path, std::string workbook_stream)
   styles_[kDate].number_format = "yyyy-mm-dd";
   styles_[kDateTime].number_format = "yyyy-mm-dd hh:mm:ss";
   styles_[kTime].number_format = "hh:mm:ss";
+  date1904_ = globals.date1904;
   MatchRecordsToSheets(globals);
 }
 
@@ -166,10 +172,15 @@ void XlsReader::ReadCells(std::size_t index, CellSink& sink) {
   unsigned short columns = 0;
   Check(freexl_worksheet_dimensions(handle_.get(), &rows, &columns));
   std::map<std::pair<unsigned, unsigned>, BiffCell> extras;
+  std::unordered_map<std::uint64_t, double> stored;
   if (substreams_[index] >= 0) {
     ScanBiffSheetCells(stream_, static_cast<std::uint32_t>(substreams_[index]),
-                       [&extras](const BiffCell& cell) {
-                         extras.insert_or_assign({cell.row, cell.column}, cell);
+                       [&extras, &stored](const BiffCell& cell) {
+                         if (cell.stored) {
+                           stored.insert_or_assign(Key(cell.row, cell.column), cell.number);
+                         } else {
+                           extras.insert_or_assign({cell.row, cell.column}, cell);
+                         }
                        });
   }
   for (unsigned row = 0; row < rows; ++row) {
@@ -177,7 +188,9 @@ void XlsReader::ReadCells(std::size_t index, CellSink& sink) {
       FreeXL_CellValue value{};
       Check(freexl_get_cell_value(handle_.get(), row, column, &value));
       auto extra = extras.find({row, column});
-      if (!HandOver(row + 1, static_cast<std::uint16_t>(column + 1), value, sink) &&
+      auto number = value.type >= FREEXL_CELL_DATE ? stored.find(Key(row, column)) : stored.end();
+      const double* raw = number != stored.end() ? &number->second : nullptr;
+      if (!HandOver(row + 1, static_cast<std::uint16_t>(column + 1), value, raw, date1904_, sink) &&
           extra != extras.end()) {
         HandOver(extra->second, sink);
       }

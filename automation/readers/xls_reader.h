@@ -1,11 +1,12 @@
 #pragma once
 
 // The Excel 97-2003 (.xls, BIFF) reader. freexl reads the cells; a scan of the workbook's own
-// records adds what freexl leaves out (encryption, hidden sheets, formula results, booleans,
-// error values). freexl turns date cells into text such as "2024-01-15 06:00:00" and forgets
-// their number format; this reader turns them back into serial numbers in the 1900 date system
-// with an ISO-style date, date-time or time format, so they stay real dates. Other number
-// formats are not known and read as "General"; so does a formula result that shows a date.
+// records adds what freexl leaves out (encryption, hidden sheets, the 1904 date system, formula
+// results, booleans, error values). freexl tells which cells are dates but hands them over as
+// calendar text, without the time of a date or the days of a time, and forgets their number
+// format; this reader gives such cells their stored numbers with an ISO-style date, date-time or
+// time format, so they stay real dates. Other number formats are not known and read as
+// "General"; so does a formula result that shows a date.
 
 #include <string>
 #include <vector>
@@ -24,8 +25,7 @@ class XlsReader : public WorkbookReader {
 
   const std::vector<SheetInfo>& Sheets() const override { return sheets_; }
   const std::vector<StyleInfo>& Styles() const override { return styles_; }
-  // Always false: dates arrive as calendar text and are counted from 1899-12-30.
-  bool Uses1904DateSystem() const override { return false; }
+  bool Uses1904DateSystem() const override { return date1904_; }
   void ReadSheet(std::size_t index, CellSink& sink) override;
 
  private:
@@ -37,6 +37,7 @@ class XlsReader : public WorkbookReader {
   FreexlHandle handle_;
   std::vector<SheetInfo> sheets_;
   std::vector<StyleInfo> styles_;
+  bool date1904_ = false;
   std::vector<std::int64_t> substreams_;  // per sheet: its substream's offset, or -1 if unknown
 };
 

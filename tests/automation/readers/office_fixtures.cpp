@@ -34,6 +34,10 @@ ws["A6"] = "=B2*2"
 ws["B6"] = True
 ws["C6"] = '="ab"&"cd"'
 ws["D6"] = "=1/0"
+for cell, value, shown in [("A7", 45306.75, "yyyy-mm-dd"), ("B7", 1.5, "hh:mm:ss"),
+                           ("C7", 0, "yyyy-mm-dd")]:
+    ws[cell] = value
+    ws[cell].number_format = shown
 hidden = wb.create_sheet("隐藏")
 hidden.sheet_state = "hidden"
 hidden["B2"] = "藏"

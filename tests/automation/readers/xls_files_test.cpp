@@ -67,6 +67,10 @@ TEST(XlsFilesTest, LibreOfficeWorkbookValues) {
       {"B6", Kind::kBoolean, 1, ""},
       {"C6", Kind::kText, 0, "abcd"},
       {"D6", Kind::kError, 0, "#DIV/0!"},
+      // freexl would hand these over as "2024-01-15", "12:00:00" and "1900-01-01".
+      {"A7", Kind::kNumber, 45306.75, "yyyy-mm-dd"},
+      {"B7", Kind::kNumber, 1.5, "hh:mm:ss"},
+      {"C7", Kind::kNumber, 0, "yyyy-mm-dd"},
   };
   for (const ExpectedCell& expected : cells) {
     SCOPED_TRACE(expected.reference);
