@@ -4,29 +4,27 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 
 namespace tavrio::fuzz {
 
-void Finding(std::string_view what) {
-  std::fprintf(stderr, "FINDING: %.*s\n", static_cast<int>(what.size()), what.data());
-  std::abort();
+void CheckingSink::Broken(std::string what) {
+  if (broken_.empty()) broken_ = std::move(what);
 }
 
-void CheckingSink::Check(std::uint32_t row, std::uint16_t column, std::uint32_t style,
-                         char kind) {
-  if (row < 1 || row > 1048576) Finding("row out of the sheet");
-  if (column < 1 || column > 16384) Finding("column out of the sheet");
-  if (style >= style_count_) Finding("style index past the style table");
+void CheckingSink::Check(std::uint32_t row, std::uint16_t column, std::uint32_t style, char kind) {
+  if (row < 1 || row > 1048576) Broken("row " + std::to_string(row) + " is off the sheet");
+  if (column < 1 || column > 16384)
+    Broken("column " + std::to_string(column) + " is off the sheet");
+  if (style >= style_count_) Broken("style " + std::to_string(style) + " is past the style table");
   digest_ += kind;
   digest_ += std::to_string(row) + ',' + std::to_string(column) + ',' + std::to_string(style);
 }
 
 void CheckingSink::Number(std::uint32_t row, std::uint16_t column, double value,
                           std::uint32_t style) {
-  if (!std::isfinite(value)) Finding("a number that no sheet can hold");
+  if (!std::isfinite(value)) Broken("a number that no sheet can hold");
   Check(row, column, style, 'n');
   char bits[sizeof value];
   std::memcpy(bits, &value, sizeof value);
@@ -47,7 +45,7 @@ void CheckingSink::Boolean(std::uint32_t row, std::uint16_t column, bool value,
 
 void CheckingSink::ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
                               std::uint32_t style) {
-  if (text.empty() || text.front() != '#') Finding("an error value that is not one");
+  if (text.empty() || text.front() != '#') Broken("an error value without its '#'");
   Check(row, column, style, 'e');
   digest_ += text;
 }
@@ -56,12 +54,14 @@ void CheckingSink::Blank(std::uint32_t row, std::uint16_t column, std::uint32_t 
   Check(row, column, style, 'b');
 }
 
-MemoryFile::MemoryFile(const std::uint8_t* data, std::size_t size)
-    : fd_(memfd_create("fuzz-input", MFD_CLOEXEC)) {
-  if (fd_ < 0) Finding("memfd_create failed");
-  for (std::size_t done = 0; done < size;) {
-    ssize_t wrote = write(fd_, data + done, size - done);
-    if (wrote <= 0) Finding("writing the in-memory file failed");
+MemoryFile::MemoryFile(std::string_view bytes) : fd_(memfd_create("fuzz-input", MFD_CLOEXEC)) {
+  if (fd_ < 0) throw std::runtime_error("memfd_create failed");
+  for (std::size_t done = 0; done < bytes.size();) {
+    ssize_t wrote = write(fd_, bytes.data() + done, bytes.size() - done);
+    if (wrote <= 0) {
+      close(fd_);
+      throw std::runtime_error("writing the in-memory file failed");
+    }
     done += static_cast<std::size_t>(wrote);
   }
   path_ = "/proc/self/fd/" + std::to_string(fd_);

@@ -1,6 +1,6 @@
 #pragma once
 
-// What every fuzz target shares: a sink that checks the reader's promises about each cell it
+// What the input checks share: a sink that checks the reader's promises about each cell it
 // hands over, and a file that lives only in memory so that whole packages can go through the
 // public entry point that takes a path.
 
@@ -12,15 +12,14 @@
 
 namespace tavrio::fuzz {
 
-// Aborts (a finding) when a cell breaks the CellSink contract: row 1..1048576, column 1..16384,
-// style below the style count, numbers finite. Keeps a digest of every cell in order, so two
-// ways of reading the same bytes can be compared.
+// Notes the first cell that breaks the CellSink contract: row 1..1048576, column 1..16384,
+// style below the style count, numbers finite, error values spelled with '#'. Keeps a digest
+// of every cell in order, so that two ways of reading the same bytes can be compared.
 class CheckingSink : public automation::readers::CellSink {
  public:
   explicit CheckingSink(std::size_t style_count) : style_count_(style_count) {}
 
-  void Number(std::uint32_t row, std::uint16_t column, double value,
-              std::uint32_t style) override;
+  void Number(std::uint32_t row, std::uint16_t column, double value, std::uint32_t style) override;
   void Text(std::uint32_t row, std::uint16_t column, std::string_view text,
             std::uint32_t style) override;
   void Boolean(std::uint32_t row, std::uint16_t column, bool value, std::uint32_t style) override;
@@ -29,18 +28,22 @@ class CheckingSink : public automation::readers::CellSink {
   void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) override;
 
   const std::string& digest() const { return digest_; }
+  // The first broken promise, or empty.
+  const std::string& broken() const { return broken_; }
 
  private:
   void Check(std::uint32_t row, std::uint16_t column, std::uint32_t style, char kind);
+  void Broken(std::string what);
 
   std::size_t style_count_;
   std::string digest_;
+  std::string broken_;
 };
 
 // An anonymous in-memory file holding `bytes`, reachable by path while the object lives.
 class MemoryFile {
  public:
-  MemoryFile(const std::uint8_t* data, std::size_t size);
+  explicit MemoryFile(std::string_view bytes);
   MemoryFile(const MemoryFile&) = delete;
   MemoryFile& operator=(const MemoryFile&) = delete;
   ~MemoryFile();
@@ -51,12 +54,5 @@ class MemoryFile {
   int fd_;
   std::string path_;
 };
-
-// Stops the run with a message: a broken promise, not a refused input.
-[[noreturn]] void Finding(std::string_view what);
-
-inline std::string_view AsText(const std::uint8_t* data, std::size_t size) {
-  return {reinterpret_cast<const char*>(data), size};
-}
 
 }  // namespace tavrio::fuzz

@@ -1,0 +1,35 @@
+#pragma once
+
+// One check per fuzz target: it hands one input to one public reader entry point (or to the
+// typed-number conversions) and says which promise the code broke, or returns an empty text.
+// A refused input is no finding; a crash, a sanitizer report, an exception other than the
+// reader's own, or a broken promise is. The fuzz targets abort on a finding; the regression
+// test replays saved inputs through the same checks.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavrio::fuzz {
+
+// A whole .xlsx/.xlsm package through OpenWorkbookFile, then every sheet read.
+std::string CheckXlsxPackage(std::string_view input);
+// A worksheet part, read whole and in chunks; the first two bytes choose the context and the
+// chunk size. Both readings must agree cell for cell and fault for fault.
+std::string CheckSheetXml(std::string_view input);
+std::string CheckSharedStrings(std::string_view input);
+std::string CheckStyles(std::string_view input);
+std::string CheckWorkbook(std::string_view input);
+// The first byte chooses the part that owns the relationships.
+std::string CheckRelationships(std::string_view input);
+// The conversions of typed option texts, which must agree with each other.
+std::string CheckConversions(std::string_view input);
+
+using InputCheck = std::string (*)(std::string_view input);
+struct FuzzTarget {
+  std::string name;  // the folder of its corpus and regressions
+  InputCheck check;
+};
+const std::vector<FuzzTarget>& FuzzTargets();
+
+}  // namespace tavrio::fuzz
