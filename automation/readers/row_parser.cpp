@@ -127,10 +127,16 @@ std::size_t RowParser::Step(std::size_t pos, bool& ended) {
   const void* found = std::memchr(data_.data() + pos, '<', data_.size() - pos);
   if (found == nullptr) return data_.size();  // text between rows means nothing
   std::size_t at = static_cast<const char*>(found) - data_.data();
+  // Text is consumed on its own, so that a part cut short is reported at the same byte however
+  // the chunks fell.
+  if (at > pos) return at;
   char next = At(at + 1);
   if (next == '/') {
+    // Only once the whole end tag is here: a </sheetData> cut by the end of a chunk is read
+    // again with the next one, and must not end the rows twice.
+    std::size_t after = EndTag(at, "sheetData");
     ended = true;
-    return EndTag(at, "sheetData");
+    return after;
   }
   if (next == '!' || next == '?') return SkipMarkup(at);
   Tag tag;
@@ -297,9 +303,11 @@ void RowParser::Emit() {
       case Kind::kNumber:
         sink_.Number(c.row, c.column, c.number, c.style);
         break;
-      case Kind::kShared:
-        sink_.Text(c.row, c.column, (*context_.strings)[c.text_begin], c.style);
+      case Kind::kShared: {
+        const auto index = static_cast<std::uint32_t>(c.text_begin);
+        sink_.SharedText(c.row, c.column, index, (*context_.strings)[index], c.style);
         break;
+      }
       case Kind::kText:
         sink_.Text(c.row, c.column, std::string_view(texts_).substr(c.text_begin, c.text_size),
                    c.style);
