@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "automation/engine/serial_date.h"
+
 namespace tavrio::app::sheets {
 namespace {
 
@@ -12,37 +14,6 @@ constexpr std::string_view kMonthNames[] = {"January",   "February", "March",   
 constexpr std::string_view kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                           "Thursday", "Friday", "Saturday"};
 constexpr std::string_view kChineseDays[] = {"日", "一", "二", "三", "四", "五", "六"};
-constexpr double kLastSerial = 2958466.0;  // 10000-01-01
-
-struct CivilDate {
-  int year;
-  int month;
-  int day;
-};
-
-// Days since 1970-01-01 to a proleptic Gregorian date (Howard Hinnant's algorithm).
-CivilDate FromUnixDays(std::int64_t days) {
-  days += 719468;
-  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const auto day_of_era = static_cast<unsigned>(days - era * 146097);
-  const unsigned year_of_era =
-      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const unsigned day_of_year =
-      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  const unsigned shifted_month = (5 * day_of_year + 2) / 153;
-  const int day = static_cast<int>(day_of_year - (153 * shifted_month + 2) / 5 + 1);
-  const int month = static_cast<int>(shifted_month < 10 ? shifted_month + 3 : shifted_month - 9);
-  const int year = static_cast<int>(year_of_era + era * 400) + (month <= 2 ? 1 : 0);
-  return {year, month, day};
-}
-
-// The 1900 date system counts a 29 February 1900 (serial 60) and a day 0 (1900-01-00).
-CivilDate FromSerialDay(std::int64_t serial) {
-  if (serial == 0) return {1900, 1, 0};
-  if (serial == 60) return {1900, 2, 29};
-  constexpr std::int64_t kSerialOf1970 = 25569;
-  return FromUnixDays(serial - kSerialOf1970 + (serial < 60 ? 1 : 0));
-}
 
 std::string Padded(std::int64_t number, std::size_t width) {
   std::string text = std::to_string(number);
@@ -76,7 +47,7 @@ class DateWriter {
   DateWriter(double serial, const FormatSection& section)
       : section_(section),
         moment_(Split(serial, FractionDigits(section))),
-        date_(FromSerialDay(moment_.day)),
+        date_(automation::engine::SerialDayToDate(moment_.day)),
         twelve_hour_(section.Has(TokenKind::kAmPm)) {}
 
   std::string Run() {
@@ -168,7 +139,7 @@ class DateWriter {
 
   const FormatSection& section_;
   Moment moment_;
-  CivilDate date_;
+  automation::engine::CalendarDate date_;
   bool twelve_hour_;
   std::string out_;
 };
@@ -176,7 +147,7 @@ class DateWriter {
 }  // namespace
 
 std::string FormatDate(double serial, const FormatSection& section) {
-  if (!(serial >= 0) || serial >= kLastSerial) return "########";
+  if (!(serial >= 0) || serial >= automation::engine::kSerialPastLastDate) return "########";
   return DateWriter(serial, section).Run();
 }
 

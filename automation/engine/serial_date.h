@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+
+namespace tavrio::automation::engine {
+
+// A day of the calendar as the 1900 date system names it. Month and day are 1-based, except
+// that serial 0 is "1900-01-00", as spreadsheet applications show it.
+struct CalendarDate {
+  int year;
+  int month;
+  int day;
+};
+
+// The first serial number past 9999-12-31: no date format can show it or anything later.
+inline constexpr double kSerialPastLastDate = 2958466;
+
+// The calendar day of a serial day number in the 1900 date system (the system every workbook
+// in the engine uses). That system counts a 29 February 1900 (serial 60) that never was, so
+// serials below 61 are one day off the true calendar; it is kept because every spreadsheet
+// application shows them that way.
+CalendarDate SerialDayToDate(std::int64_t serial_day);
+
+}  // namespace tavrio::automation::engine
