@@ -5,19 +5,17 @@
 #include <unordered_map>
 #include <vector>
 
+#include "automation/readers/workbook_reader.h"
+
 namespace tavrio::automation::engine {
 
-// What a cell's style says. Only the number format for now; fonts, fills, borders and alignment
-// join it later, each taking part in Key() so that equal styles still share one id.
-struct CellStyle {
-  std::string number_format = "General";
-
-  std::string Key() const { return number_format; }
-  friend bool operator==(const CellStyle&, const CellStyle&) = default;
-};
+// What a cell's style says: number format, font, fill, borders and alignment, as the readers
+// describe it.
+using CellStyle = readers::StyleInfo;
 
 // The distinct styles of one workbook. Id 0 is the default style and always exists, so a cell
-// without a format needs no entry of its own.
+// without a format needs no entry of its own. Equal styles share one id, whichever workbook
+// they came from, so a merged workbook declares each look once however many sources had it.
 class StyleTable {
  public:
   StyleTable();

@@ -25,7 +25,7 @@ Workbook::Workbook(std::string name, std::string path,
     sheets_.emplace_back(info.name, info.hidden, false);
   }
   for (const readers::StyleInfo& style : reader_->Styles()) {
-    reader_styles_.push_back(styles_.Intern(CellStyle{style.number_format}));
+    reader_styles_.push_back(styles_.Intern(style));
   }
   unread_sheets_ = sheets_.size();
   // The window opens on the first sheet a user can see.

@@ -1,6 +1,7 @@
 #include "automation/readers/styles_part.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <unordered_map>
 
@@ -91,6 +92,126 @@ std::unordered_map<unsigned, std::string> CustomFormats(pugi::xml_node root,
   return formats;
 }
 
+// An attribute as an index, or -1 when absent or not a number.
+int IndexAttribute(pugi::xml_node node, std::string_view name) {
+  unsigned value = 0;
+  const char* text = AttributeValue(node, name);
+  if (text == nullptr || !ParseId(text, value) || value > 0xFFFF) return -1;
+  return static_cast<int>(value);
+}
+
+double NumberAttribute(pugi::xml_node node, std::string_view name) {
+  const char* text = AttributeValue(node, name);
+  if (text == nullptr) return 0;
+  double value = 0;
+  const char* end = text + std::strlen(text);
+  auto [stop, ec] = std::from_chars(text, end, value);
+  return ec == std::errc() && stop == end && std::isfinite(value) ? value : 0;
+}
+
+std::string TextAttribute(pugi::xml_node node, std::string_view name) {
+  const char* text = AttributeValue(node, name);
+  return text == nullptr ? std::string() : std::string(text);
+}
+
+// <b/>, <b val="1"/> and <b val="true"/> switch a font property on; <b val="0"/> off.
+bool Switched(pugi::xml_node font, std::string_view name) {
+  pugi::xml_node element = FirstChild(font, name);
+  if (!element) return false;
+  const char* value = AttributeValue(element, "val");
+  return value == nullptr || (std::strcmp(value, "0") != 0 && std::strcmp(value, "false") != 0);
+}
+
+ColorInfo ColorOf(pugi::xml_node color) {
+  ColorInfo info;
+  if (!color || AttributeValue(color, "auto") != nullptr) return info;
+  info.rgb = TextAttribute(color, "rgb");
+  info.theme = IndexAttribute(color, "theme");
+  info.indexed = IndexAttribute(color, "indexed");
+  if (info.IsSet()) info.tint = NumberAttribute(color, "tint");
+  return info;
+}
+
+FontInfo FontOf(pugi::xml_node font) {
+  FontInfo info;
+  info.name = TextAttribute(FirstChild(font, "name"), "val");
+  info.size = NumberAttribute(FirstChild(font, "sz"), "val");
+  if (info.size < 0 || info.size > 409) info.size = 0;
+  info.bold = Switched(font, "b");
+  info.italic = Switched(font, "i");
+  info.strike = Switched(font, "strike");
+  if (pugi::xml_node underline = FirstChild(font, "u")) {
+    info.underline = TextAttribute(underline, "val");
+    if (info.underline.empty()) info.underline = "single";
+    if (info.underline == "none") info.underline.clear();
+  }
+  info.color = ColorOf(FirstChild(font, "color"));
+  return info;
+}
+
+// Gradient fills are not kept: a cell with one shows no fill.
+FillInfo FillOf(pugi::xml_node fill) {
+  FillInfo info;
+  pugi::xml_node pattern = FirstChild(fill, "patternFill");
+  if (!pattern) return info;
+  info.pattern = TextAttribute(pattern, "patternType");
+  if (info.pattern == "none") info.pattern.clear();
+  if (info.pattern.empty()) return info;
+  info.foreground = ColorOf(FirstChild(pattern, "fgColor"));
+  info.background = ColorOf(FirstChild(pattern, "bgColor"));
+  return info;
+}
+
+BorderSide SideOf(pugi::xml_node border, std::string_view name) {
+  BorderSide side;
+  pugi::xml_node element = FirstChild(border, name);
+  side.style = TextAttribute(element, "style");
+  if (side.style == "none") side.style.clear();
+  if (!side.style.empty()) side.color = ColorOf(FirstChild(element, "color"));
+  return side;
+}
+
+BorderInfo BorderOf(pugi::xml_node border) {
+  // Right-to-left writers may say start and end for left and right.
+  const bool has_left = static_cast<bool>(FirstChild(border, "left"));
+  const bool has_right = static_cast<bool>(FirstChild(border, "right"));
+  return BorderInfo{SideOf(border, has_left ? "left" : "start"),
+                    SideOf(border, has_right ? "right" : "end"), SideOf(border, "top"),
+                    SideOf(border, "bottom")};
+}
+
+AlignmentInfo AlignmentOf(pugi::xml_node xf) {
+  AlignmentInfo info;
+  pugi::xml_node alignment = FirstChild(xf, "alignment");
+  if (!alignment) return info;
+  info.horizontal = TextAttribute(alignment, "horizontal");
+  if (info.horizontal == "general") info.horizontal.clear();
+  info.vertical = TextAttribute(alignment, "vertical");
+  if (info.vertical == "bottom") info.vertical.clear();
+  const char* wrap = AttributeValue(alignment, "wrapText");
+  info.wrap = wrap != nullptr && (std::strcmp(wrap, "1") == 0 || std::strcmp(wrap, "true") == 0);
+  return info;
+}
+
+template <typename Info>
+std::vector<Info> ListOf(pugi::xml_node root, std::string_view list, std::string_view item,
+                         Info (*parse)(pugi::xml_node)) {
+  std::vector<Info> infos;
+  for (pugi::xml_node node = FirstChild(root, list).first_child(); node;
+       node = node.next_sibling()) {
+    if (IsNamed(node, item)) infos.push_back(parse(node));
+  }
+  return infos;
+}
+
+// The entry an xf's id attribute picks; a missing or dangling id gives the default, since a
+// cosmetic slip should not make a whole workbook unreadable.
+template <typename Info>
+Info Pick(const std::vector<Info>& infos, pugi::xml_node xf, std::string_view id_name) {
+  const int id = IndexAttribute(xf, id_name);
+  return id >= 0 && static_cast<std::size_t>(id) < infos.size() ? infos[id] : Info{};
+}
+
 }  // namespace
 
 std::string_view BuiltInNumberFormat(unsigned id) {
@@ -102,12 +223,19 @@ std::string_view BuiltInNumberFormat(unsigned id) {
 
 std::vector<StyleInfo> ParseStylesPart(std::string xml, std::string_view part) {
   XmlPart document(std::move(xml), part);
-  auto custom = CustomFormats(document.root(), part);
+  const pugi::xml_node root = document.root();
+  auto custom = CustomFormats(root, part);
+  const auto fonts = ListOf(root, "fonts", "font", &FontOf);
+  const auto fills = ListOf(root, "fills", "fill", &FillOf);
+  const auto borders = ListOf(root, "borders", "border", &BorderOf);
   std::vector<StyleInfo> styles;
-  for (pugi::xml_node xf = FirstChild(document.root(), "cellXfs").first_child(); xf;
-       xf = xf.next_sibling()) {
+  for (pugi::xml_node xf = FirstChild(root, "cellXfs").first_child(); xf; xf = xf.next_sibling()) {
     if (!IsNamed(xf, "xf")) continue;
     StyleInfo style;
+    style.font = Pick(fonts, xf, "fontId");
+    style.fill = Pick(fills, xf, "fillId");
+    style.border = Pick(borders, xf, "borderId");
+    style.alignment = AlignmentOf(xf);
     unsigned id = 0;
     const char* id_text = AttributeValue(xf, "numFmtId");
     if (id_text != nullptr && !ParseId(id_text, id)) {

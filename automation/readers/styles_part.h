@@ -12,8 +12,9 @@ namespace tavrio::automation::readers {
 // shows it; empty for an id with no built-in format.
 std::string_view BuiltInNumberFormat(unsigned id);
 
-// Parses a styles part held in memory into the cell styles (cellXfs), in order; never empty.
-// Throws ReadFault.
+// Parses a styles part held in memory into the cell styles (cellXfs), in order, each with its
+// number format, font, fill, borders and alignment; never empty. A font, fill or border id that
+// names no entry gives the default look rather than an error. Throws ReadFault.
 std::vector<StyleInfo> ParseStylesPart(std::string xml, std::string_view part);
 
 }  // namespace tavrio::automation::readers

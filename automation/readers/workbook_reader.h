@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tavrio::automation::readers {
@@ -36,10 +37,76 @@ class CellSink {
   virtual void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) = 0;
 };
 
+// A colour as the file states it: an ARGB value, a theme colour or an entry of the legacy
+// palette, the last two optionally lightened (tint > 0) or darkened. All unset is "automatic",
+// the application's own choice.
+struct ColorInfo {
+  std::string rgb;  // "FF1F4E79"
+  int theme = -1;
+  int indexed = -1;
+  double tint = 0;
+
+  bool IsSet() const { return !rgb.empty() || theme >= 0 || indexed >= 0; }
+  friend bool operator==(const ColorInfo&, const ColorInfo&) = default;
+};
+
+// A font; an empty name or a size of 0 means the saved workbook's default for that part.
+struct FontInfo {
+  std::string name;
+  double size = 0;  // points
+  bool bold = false;
+  bool italic = false;
+  bool strike = false;
+  std::string underline;  // empty for none; "single", "double", "singleAccounting", ...
+  ColorInfo color;
+  friend bool operator==(const FontInfo&, const FontInfo&) = default;
+};
+
+// A pattern fill; a solid one shows its foreground colour. An empty or "none" pattern is no fill.
+struct FillInfo {
+  std::string pattern;  // "solid", "gray125", "darkGrid", ...
+  ColorInfo foreground;
+  ColorInfo background;
+  friend bool operator==(const FillInfo&, const FillInfo&) = default;
+};
+
+struct BorderSide {
+  std::string style;  // empty for none; "thin", "medium", "dashed", "double", ...
+  ColorInfo color;
+  friend bool operator==(const BorderSide&, const BorderSide&) = default;
+};
+
+struct BorderInfo {
+  BorderSide left;
+  BorderSide right;
+  BorderSide top;
+  BorderSide bottom;
+  friend bool operator==(const BorderInfo&, const BorderInfo&) = default;
+};
+
+// Empty strings are the defaults: horizontal "general" (by value), vertical "bottom".
+struct AlignmentInfo {
+  std::string horizontal;  // "left", "center", "right", "fill", "justify", ...
+  std::string vertical;    // "top", "center", "justify", "distributed"
+  bool wrap = false;
+  friend bool operator==(const AlignmentInfo&, const AlignmentInfo&) = default;
+};
+
 // What a cell style says. The number format code is what makes a number a date, a time or a
-// percentage ("General" when none is set).
+// percentage ("General" when none is set). A reader that knows no more than the number format
+// leaves the rest at their defaults, which read as the saved workbook's default look.
 struct StyleInfo {
+  StyleInfo() = default;
+  // A style that sets only a number format, as the readers of plainer formats make; not
+  // explicit, so that {"0.00"} makes one.
+  StyleInfo(std::string format) : number_format(std::move(format)) {}
+
   std::string number_format = "General";
+  FontInfo font;
+  FillInfo fill;
+  BorderInfo border;
+  AlignmentInfo alignment;
+  friend bool operator==(const StyleInfo&, const StyleInfo&) = default;
 };
 
 class WorkbookReader {

@@ -77,42 +77,4 @@ std::string WorkbookRelationshipsXml(std::size_t sheet_count) {
   return xml;
 }
 
-std::string StylesXml(const engine::StyleTable& styles) {
-  std::string formats;
-  std::string cell_formats;
-  int custom_formats = 0;
-  for (std::uint32_t id = 0; id < styles.size(); ++id) {
-    const std::string& code = styles.Get(id).number_format;
-    int format_id = 0;
-    if (code != "General") {
-      format_id = 164 + custom_formats++;
-      formats += "<numFmt numFmtId=\"" + std::to_string(format_id) + "\" formatCode=\"";
-      AppendXmlText(formats, code);
-      formats += "\"/>";
-    }
-    cell_formats += "<xf numFmtId=\"" + std::to_string(format_id) +
-                    "\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"" +
-                    (format_id != 0 ? " applyNumberFormat=\"1\"" : "") + "/>";
-  }
-  std::string xml = kDeclaration;
-  xml += std::string("<styleSheet xmlns=\"") + kMain + "\">";
-  if (custom_formats > 0) {
-    xml += "<numFmts count=\"" + std::to_string(custom_formats) + "\">" + formats + "</numFmts>";
-  }
-  xml +=
-      "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/>"
-      "</font></fonts>"
-      "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill>"
-      "<fill><patternFill patternType=\"gray125\"/></fill></fills>"
-      "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border>"
-      "</borders>"
-      "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
-      "borderId=\"0\"/></cellStyleXfs>";
-  xml += "<cellXfs count=\"" + std::to_string(styles.size()) + "\">" + cell_formats + "</cellXfs>";
-  xml +=
-      "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/>"
-      "</cellStyles></styleSheet>";
-  return xml;
-}
-
 }  // namespace tavrio::automation::writers

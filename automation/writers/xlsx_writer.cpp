@@ -20,6 +20,7 @@
 #include "automation/engine/engine_text.h"
 #include "automation/engine/sheet_limits.h"
 #include "automation/writers/cell_reference.h"
+#include "automation/writers/styles_xml.h"
 #include "automation/writers/workbook_writer.h"
 #include "automation/writers/xlsx_parts.h"
 #include "automation/writers/xml_text.h"
