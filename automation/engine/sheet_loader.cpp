@@ -53,6 +53,15 @@ void SheetLoader::Text(std::uint32_t row, std::uint16_t column, std::string_view
   sheet_.LoadCell(row, Cell::String(column, CellType::kText, strings_.Intern(text), id));
 }
 
+void SheetLoader::SharedText(std::uint32_t row, std::uint16_t column, std::uint32_t index,
+                             std::string_view text, std::uint32_t style) {
+  const std::uint32_t id = Check(row, column, style);
+  if (index >= shared_ids_.size()) shared_ids_.resize(std::size_t{index} + 1, 0);
+  std::uint32_t& known = shared_ids_[index];
+  if (known == 0) known = strings_.Intern(text) + 1;
+  sheet_.LoadCell(row, Cell::String(column, CellType::kText, known - 1, id));
+}
+
 void SheetLoader::Boolean(std::uint32_t row, std::uint16_t column, bool value,
                           std::uint32_t style) {
   sheet_.LoadCell(row, Cell::Boolean(column, value, Check(row, column, style)));

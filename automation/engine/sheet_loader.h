@@ -23,6 +23,8 @@ class SheetLoader final : public readers::CellSink {
   void Number(std::uint32_t row, std::uint16_t column, double value, std::uint32_t style) override;
   void Text(std::uint32_t row, std::uint16_t column, std::string_view text,
             std::uint32_t style) override;
+  void SharedText(std::uint32_t row, std::uint16_t column, std::uint32_t index,
+                  std::string_view text, std::uint32_t style) override;
   void Boolean(std::uint32_t row, std::uint16_t column, bool value, std::uint32_t style) override;
   void ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
                   std::uint32_t style) override;
@@ -37,6 +39,9 @@ class SheetLoader final : public readers::CellSink {
   const std::vector<std::uint32_t>& style_ids_;
   bool from_1904_;
   std::string file_;
+  // The pool id of each shared text met so far, plus one (0: not yet interned). A sheet
+  // repeats a few thousand texts over a million cells, so this lookup replaces hashing them.
+  std::vector<std::uint32_t> shared_ids_;
 };
 
 }  // namespace tavrio::automation::engine

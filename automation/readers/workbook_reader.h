@@ -28,6 +28,13 @@ class CellSink {
                       std::uint32_t style) = 0;
   virtual void Text(std::uint32_t row, std::uint16_t column, std::string_view text,
                     std::uint32_t style) = 0;
+  // A text the file stores once and refers to by `index` (an .xlsx shared string): equal
+  // indexes within one sheet are equal texts, so a sink can convert each text once rather than
+  // once per cell. By default the text goes to Text().
+  virtual void SharedText(std::uint32_t row, std::uint16_t column, std::uint32_t /*index*/,
+                          std::string_view text, std::uint32_t style) {
+    Text(row, column, text, style);
+  }
   virtual void Boolean(std::uint32_t row, std::uint16_t column, bool value,
                        std::uint32_t style) = 0;
   // An error value as the application spells it: "#N/A", "#DIV/0!", "#REF!", ...

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "automation/error.h"
@@ -151,6 +153,38 @@ TEST(SheetCellsTest, ElementsUnderANamespacePrefixAreRead) {
   ASSERT_EQ(sink.cells().size(), 2u);
   EXPECT_EQ(sink.At("A1").text, "前缀");
   EXPECT_EQ(sink.At("B1").number, 3);
+}
+
+// Records which cells came as shared texts and under which index; the texts still reach the
+// recording through Text().
+class SharedIndexSink : public RecordingSink {
+ public:
+  void SharedText(std::uint32_t row, std::uint16_t column, std::uint32_t index,
+                  std::string_view text, std::uint32_t style) override {
+    indexes[{row, column}] = index;
+    Text(row, column, text, style);
+  }
+  std::map<std::pair<std::uint32_t, std::uint16_t>, std::uint32_t> indexes;
+};
+
+TEST(SheetCellsTest, SharedTextsComeWithTheirIndexAndInlineTextsWithout) {
+  TempDir dir;
+  std::string path = dir.File("shared.xlsx");
+  const std::string rows =
+      R"(<row r="1"><c r="A1" t="s"><v>1</v></c><c r="B1" t="s"><v>0</v></c>)"
+      R"(<c r="C1" t="inlineStr"><is><t>乙</t></is></c><c r="D1" t="str"><v>乙</v></c></row>)"
+      R"(<row r="2"><c r="A2" t="s"><v>1</v></c><c r="B2" t="s"><v>2</v></c></row>)";
+  WritePackage(path, WorkbookParts({{"Sheet1", SheetXml(rows)}},
+                                   "<si><t>甲</t></si><si><t>乙</t></si><si><t>甲</t></si>"));
+  SharedIndexSink sink;
+  OpenWorkbookFile(path)->ReadSheet(0, sink);
+  const std::map<std::pair<std::uint32_t, std::uint16_t>, std::uint32_t> expected = {
+      {{1, 1}, 1}, {{1, 2}, 0}, {{2, 1}, 1}, {{2, 2}, 2}};
+  EXPECT_EQ(sink.indexes, expected);
+  EXPECT_EQ(sink.At("A1").text, "乙");
+  EXPECT_EQ(sink.At("B2").text, "甲");  // an equal text under another index stays apart
+  EXPECT_EQ(sink.At("C1").text, "乙");
+  EXPECT_EQ(sink.At("D1").text, "乙");
 }
 
 TEST(SheetCellsTest, RowsSpanningManyChunksAreAllRead) {
