@@ -178,6 +178,9 @@ TEST(MisbehavingFileTest, AFileWithoutReadPermission) {
   SourceSnapshot snapshot(sources.paths);
   const std::string output = out_folder + "/merged.xlsx";
   MergeOutcome outcome = RunMergeProgram({"-o", output, sources.dir.path()}, as_nobody);
+  if (as_nobody && outcome.exit_code >= 126) {
+    GTEST_SKIP() << "the user nobody cannot run tavrio-merge where it was built";
+  }
   EXPECT_EQ(outcome.exit_code, 1);
   EXPECT_EQ(outcome.err,
             FailureText(1004, "无法打开文件“" + sources.paths[1] + "”：没有读取权限。"));
