@@ -74,7 +74,21 @@ struct RowParser::Tag {
   bool self_closing = false;
   std::string_view r, s, t;  // the attributes a row or cell uses
   bool has_r = false, has_s = false, has_t = false;
+  std::string_view ht, custom_height;  // a row's own height
 };
+
+namespace {
+
+// Only a height the user set counts: one without customHeight is what the application
+// measured for the row's font, and it measures again.
+double RowHeightOf(std::string_view ht, std::string_view custom_height) {
+  if (custom_height != "1" && custom_height != "true") return -1;
+  double points = 0;
+  if (!ParseNumber(ht, points) || points < 0 || points > 409) return -1;
+  return points;
+}
+
+}  // namespace
 
 RowParser::RowParser(const SheetContext& context, CellSink& sink, int depth)
     : context_(context), sink_(sink), base_depth_(depth) {}
@@ -157,6 +171,7 @@ std::size_t RowParser::Row(const Tag& tag) {
                     " 超出工作表范围（最多 1048576 行）");
   }
   const auto row = static_cast<std::uint32_t>(number);
+  row_height_ = RowHeightOf(tag.ht, tag.custom_height);
   std::size_t pos = tag.end;
   if (!tag.self_closing) {
     Enter(tag.begin);
@@ -216,43 +231,77 @@ std::size_t RowParser::CellElement(const Tag& tag, std::uint32_t row, std::uint1
   const std::string_view value_element = type == CellType::kInline ? "is" : "v";
   bool has_value = false;
   value_.clear();
+  std::string_view value;
   std::size_t pos = tag.end;
-  if (!tag.self_closing) {
-    Enter(tag.begin);
-    while (true) {
-      std::size_t at = NextTag(pos);
-      char next = At(at + 1);
-      if (next == '/') {
-        pos = EndTag(at, "c");
-        break;
-      }
-      if (next == '!' || next == '?') {
-        pos = SkipMarkup(at);
-        continue;
-      }
-      Tag child;
-      StartTag(at, child);
-      bool wanted = child.name == value_element;
-      if (wanted) has_value = true;
-      if (!wanted) {
-        pos = SkipElement(child);
-      } else if (child.name == "is") {
-        pos = InlineString(child, value_);
-      } else {
-        pos = Text(child.end, child.self_closing ? std::string_view() : "v", value_);
-      }
-    }
+  if (!tag.self_closing && type != CellType::kInline && PlainValue(tag.end, value, pos)) {
+    Enter(tag.begin);  // the same nesting limit as the general path below
     --depth_;
+    has_value = true;
+  } else if (!tag.self_closing) {
+    pos = CellChildren(tag, value_element, has_value);
+    value = value_;
   }
   Cell cell{row, column, static_cast<std::uint32_t>(style), Kind::kBlank, 0, 0, 0};
   // An empty <v/> is no value: formulas saved without their result look like this.
   if (!has_value ||
-      (value_.empty() && type != CellType::kFormulaText && type != CellType::kInline)) {
+      (value.empty() && type != CellType::kFormulaText && type != CellType::kInline)) {
     if (style != 0) cells_.push_back(cell);
     return pos;
   }
-  Store(cell, value_, type);
+  Store(cell, value, type);
   return pos;
+}
+
+// Reads the children of a cell up to its end tag, the value element's text into value_, and
+// returns the position past the end tag.
+std::size_t RowParser::CellChildren(const Tag& tag, std::string_view value_element,
+                                    bool& has_value) {
+  Enter(tag.begin);
+  std::size_t pos = tag.end;
+  while (true) {
+    std::size_t at = NextTag(pos);
+    char next = At(at + 1);
+    if (next == '/') {
+      pos = EndTag(at, "c");
+      break;
+    }
+    if (next == '!' || next == '?') {
+      pos = SkipMarkup(at);
+      continue;
+    }
+    Tag child;
+    StartTag(at, child);
+    bool wanted = child.name == value_element;
+    if (wanted) has_value = true;
+    if (!wanted) {
+      pos = SkipElement(child);
+    } else if (child.name == "is") {
+      pos = InlineString(child, value_);
+    } else {
+      pos = Text(child.end, child.self_closing ? std::string_view() : "v", value_);
+    }
+  }
+  --depth_;
+  return pos;
+}
+
+// The shape nearly every cell a spreadsheet application writes has: "<v>text</v></c>" right
+// after the cell's start tag, with nothing to decode in the text. Then the value is a view of
+// the buffer and `end` is past "</c>"; anything else (a formula, a prefix, an entity, the data
+// ending early) returns false and leaves the cell to the general path.
+bool RowParser::PlainValue(std::size_t pos, std::string_view& value, std::size_t& end) const {
+  static constexpr std::string_view kOpen = "<v>";
+  static constexpr std::string_view kClose = "</v></c>";
+  if (data_.compare(pos, kOpen.size(), kOpen) != 0) return false;
+  const std::size_t begin = pos + kOpen.size();
+  const std::size_t close = data_.find('<', begin);
+  if (close == std::string_view::npos || data_.compare(close, kClose.size(), kClose) != 0) {
+    return false;
+  }
+  value = data_.substr(begin, close - begin);
+  if (value.find_first_of("&\r") != std::string_view::npos) return false;
+  end = close + kClose.size();
+  return true;
 }
 
 void RowParser::Store(Cell cell, std::string_view text, CellType type) {
@@ -298,6 +347,11 @@ void RowParser::Store(Cell cell, std::string_view text, CellType type) {
 }
 
 void RowParser::Emit() {
+  EmitCells();
+  if (row_height_ >= 0) sink_.RowHeight(last_row_, row_height_);
+}
+
+void RowParser::EmitCells() {
   for (const Cell& c : cells_) {
     switch (c.kind) {
       case Kind::kNumber:
@@ -517,6 +571,10 @@ std::size_t RowParser::StartTag(std::size_t at, Tag& tag) {
         tag.s = value, tag.has_s = true;
       else if (name == "t")
         tag.t = value, tag.has_t = true;
+      else if (name == "ht")
+        tag.ht = value;
+      else if (name == "customHeight")
+        tag.custom_height = value;
       i = close + 1;
     }
   }

@@ -53,6 +53,8 @@ class RowParser {
   std::size_t Step(std::size_t pos, bool& ended);
   std::size_t Row(const Tag& tag);
   std::size_t CellElement(const Tag& tag, std::uint32_t row, std::uint16_t& column);
+  std::size_t CellChildren(const Tag& tag, std::string_view value_element, bool& has_value);
+  bool PlainValue(std::size_t pos, std::string_view& value, std::size_t& end) const;
   std::size_t InlineString(const Tag& tag, std::string& out);
   std::size_t Text(std::size_t pos, std::string_view name, std::string& out);
   void AppendDecoded(std::size_t begin, std::size_t end, std::string& out);
@@ -62,6 +64,7 @@ class RowParser {
   std::size_t EndTag(std::size_t at, std::string_view expected);
   void Store(Cell cell, std::string_view text, CellType type);
   void Emit();
+  void EmitCells();
   void Enter(std::size_t at);
 
   char At(std::size_t pos) const;
@@ -78,6 +81,7 @@ class RowParser {
   std::uint32_t last_row_ = 0;
   std::vector<Cell> cells_;  // the current row's cells, reused from row to row
   std::string texts_;        // their texts, end to end
+  double row_height_ = -1;   // the current row's own height, or -1
   std::string value_;
 };
 
