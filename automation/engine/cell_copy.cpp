@@ -52,6 +52,32 @@ std::span<const Cell> ColumnsOf(const Row& row, const CellRange& range) {
   return {begin, end};
 }
 
+// Row heights go with whole rows only, as in desktop applications.
+std::vector<RowHeight> HeightsOf(const Sheet& from, const CellRange& range,
+                                 std::uint32_t row_shift) {
+  std::vector<RowHeight> heights;
+  for (const RowHeight& height : from.row_heights()) {
+    if (height.row >= range.first_row && height.row <= range.last_row) {
+      heights.push_back(RowHeight{height.row + row_shift, height.points});
+    }
+  }
+  return heights;
+}
+
+// A merged range goes along when it lies wholly inside the block; one the block cuts through
+// cannot be shown as one cell any more and stays behind.
+std::vector<CellRange> MergesOf(const Sheet& from, const CellRange& range,
+                                std::uint32_t row_shift, std::uint32_t column_shift) {
+  std::vector<CellRange> merges;
+  for (const CellRange& merged : from.merged_cells()) {
+    if (!range.Contains(merged)) continue;
+    merges.push_back(CellRange{merged.first_row + row_shift, merged.last_row + row_shift,
+                               merged.first_column + column_shift,
+                               merged.last_column + column_shift});
+  }
+  return merges;
+}
+
 }  // namespace
 
 void CopyCells(const Workbook& source, const Sheet& from, const CellRange& range, Workbook& target,
@@ -77,7 +103,15 @@ void CopyCells(const Workbook& source, const Sheet& from, const CellRange& range
   }
   const CellRange destination{row, row + range.RowCount() - 1, column,
                               column + (range.last_column - range.first_column)};
+  // Gathered before anything changes, since `from` may be `to`.
+  std::vector<RowHeight> heights;
+  if (range.WholeRows()) heights = HeightsOf(from, range, row_shift);
+  const std::vector<CellRange> merges = MergesOf(from, range, row_shift, column_shift);
   to.ReplaceCells(destination, std::move(copied));
+  if (range.WholeRows()) {
+    to.ReplaceRowHeights(destination.first_row, destination.last_row, std::move(heights));
+  }
+  to.ReplaceMergedCells(destination, merges);
 }
 
 }  // namespace tavrio::automation::engine

@@ -20,6 +20,16 @@ bool HasValue(const Row& row) {
 
 bool CellRange::WholeRows() const { return first_column == 1 && last_column == kMaxColumns; }
 
+bool CellRange::Overlaps(const CellRange& other) const {
+  return first_row <= other.last_row && other.first_row <= last_row &&
+         first_column <= other.last_column && other.first_column <= last_column;
+}
+
+bool CellRange::Contains(const CellRange& other) const {
+  return first_row <= other.first_row && other.last_row <= last_row &&
+         first_column <= other.first_column && other.last_column <= last_column;
+}
+
 Sheet::Sheet(std::string name, bool hidden, bool loaded)
     : name_(std::move(name)), hidden_(hidden), loaded_(loaded) {}
 
@@ -135,6 +145,20 @@ void Sheet::ReplaceCells(const CellRange& range, std::vector<Row> replacement) {
   ReplaceRows(range.first_row, range.last_row, std::move(merged));
 }
 
+void Sheet::ReplaceRowHeights(std::uint32_t first, std::uint32_t last,
+                              std::vector<RowHeight> heights) {
+  const auto by_row = [](const RowHeight& height, std::uint32_t row) { return height.row < row; };
+  const auto begin = std::lower_bound(row_heights_.begin(), row_heights_.end(), first, by_row);
+  const auto end = std::lower_bound(begin, row_heights_.end(), last + 1, by_row);
+  const auto at = row_heights_.erase(begin, end);
+  row_heights_.insert(at, heights.begin(), heights.end());
+}
+
+void Sheet::ReplaceMergedCells(const CellRange& range, const std::vector<CellRange>& merges) {
+  std::erase_if(merged_cells_, [&](const CellRange& merged) { return merged.Overlaps(range); });
+  merged_cells_.insert(merged_cells_.end(), merges.begin(), merges.end());
+}
+
 void Sheet::LoadCell(std::uint32_t row, const Cell& cell) {
   if (ordered_) {
     if (row == pending_row_ && !pending_cells_.empty() &&
@@ -195,11 +219,22 @@ void Sheet::FinishLoading() {
   std::vector<Cell>().swap(pending_cells_);
   pending_row_ = 0;
   ordered_ = true;
+  // Of two heights for one row the later counts, as with cells.
+  std::stable_sort(row_heights_.begin(), row_heights_.end(),
+                   [](const RowHeight& a, const RowHeight& b) { return a.row < b.row; });
+  std::vector<RowHeight> heights;
+  for (std::size_t i = 0; i < row_heights_.size(); ++i) {
+    if (i + 1 < row_heights_.size() && row_heights_[i + 1].row == row_heights_[i].row) continue;
+    heights.push_back(row_heights_[i]);
+  }
+  row_heights_ = std::move(heights);
   loaded_ = true;
 }
 
 void Sheet::AbortLoading() {
   rows_.clear();
+  row_heights_.clear();
+  merged_cells_.clear();
   arena_ = CellArena();
   pending_cells_.clear();
   unordered_.clear();

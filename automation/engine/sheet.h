@@ -33,6 +33,14 @@ struct CellRange {
   bool Empty() const { return last_row < first_row; }
   std::uint32_t RowCount() const { return Empty() ? 0 : last_row - first_row + 1; }
   bool WholeRows() const;
+  bool Overlaps(const CellRange& other) const;
+  bool Contains(const CellRange& other) const;
+};
+
+// A row with a height of its own, in points.
+struct RowHeight {
+  std::uint32_t row;
+  double points;
 };
 
 // Where the user is on a sheet: what is selected and which cell is active.
@@ -75,9 +83,20 @@ class Sheet {
   // As ReplaceRows, but only the columns of `range` change; the row's other cells stay.
   void ReplaceCells(const CellRange& range, std::vector<Row> replacement);
 
+  // Rows with a height of their own, ascending.
+  std::span<const RowHeight> row_heights() const { return row_heights_; }
+  // Makes `heights` (ascending, all within first..last) the only ones between first and last.
+  void ReplaceRowHeights(std::uint32_t first, std::uint32_t last, std::vector<RowHeight> heights);
+  // Ranges of cells shown as one, as the file gave them and pastes moved them, in no order.
+  std::span<const CellRange> merged_cells() const { return merged_cells_; }
+  // Drops the merged ranges that touch `range` and adds `merges`, which lie inside it.
+  void ReplaceMergedCells(const CellRange& range, const std::vector<CellRange>& merges);
+
   // Filling a sheet from a reader: cells may come in any order; a later cell at the same place
   // wins. FinishLoading marks the sheet loaded; AbortLoading drops what came so far.
   void LoadCell(std::uint32_t row, const Cell& cell);
+  void LoadRowHeight(const RowHeight& height) { row_heights_.push_back(height); }
+  void LoadMergedCells(const CellRange& range) { merged_cells_.push_back(range); }
   void FinishLoading();
   void AbortLoading();
 
@@ -96,6 +115,8 @@ class Sheet {
   SheetView view_;
   std::vector<Row> rows_;
   CellArena arena_;
+  std::vector<RowHeight> row_heights_;
+  std::vector<CellRange> merged_cells_;
   // Loading state: the row being gathered while cells arrive in order, and everything once
   // they do not.
   std::uint32_t pending_row_ = 0;

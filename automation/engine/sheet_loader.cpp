@@ -23,14 +23,18 @@ SheetLoader::SheetLoader(Sheet& sheet, StringPool& strings, const StyleTable& st
       from_1904_(from_1904),
       file_(std::move(file)) {}
 
-std::uint32_t SheetLoader::Check(std::uint32_t row, std::uint16_t column,
-                                 std::uint32_t style) const {
+void SheetLoader::CheckPlace(std::uint32_t row, std::uint32_t column) const {
   if (row == 0 || row > kMaxRows || column == 0 || column > kMaxColumns) {
     throw Error(error_number::kApplicationDefined,
                 "无法读取文件“" + file_ + "”的工作表“" + sheet_.name() + "”：单元格（第 " +
                     std::to_string(row) + " 行，第 " + std::to_string(column) +
                     " 列）超出工作表的范围（1048576 行，16384 列）。");
   }
+}
+
+std::uint32_t SheetLoader::Check(std::uint32_t row, std::uint16_t column,
+                                 std::uint32_t style) const {
+  CheckPlace(row, column);
   if (style >= style_ids_.size()) {
     throw Error(error_number::kApplicationDefined,
                 "无法读取文件“" + file_ + "”的工作表“" + sheet_.name() + "”：单元格（第 " +
@@ -75,6 +79,18 @@ void SheetLoader::ErrorValue(std::uint32_t row, std::uint16_t column, std::strin
 
 void SheetLoader::Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) {
   sheet_.LoadCell(row, Cell::Blank(column, Check(row, column, style)));
+}
+
+void SheetLoader::RowHeight(std::uint32_t row, double points) {
+  CheckPlace(row, 1);
+  sheet_.LoadRowHeight(engine::RowHeight{row, points});
+}
+
+void SheetLoader::MergedCells(std::uint32_t first_row, std::uint16_t first_column,
+                              std::uint32_t last_row, std::uint16_t last_column) {
+  CheckPlace(first_row, first_column);
+  CheckPlace(last_row, last_column);
+  sheet_.LoadMergedCells(CellRange{first_row, last_row, first_column, last_column});
 }
 
 }  // namespace tavrio::automation::engine

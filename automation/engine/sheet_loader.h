@@ -29,9 +29,13 @@ class SheetLoader final : public readers::CellSink {
   void ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
                   std::uint32_t style) override;
   void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) override;
+  void RowHeight(std::uint32_t row, double points) override;
+  void MergedCells(std::uint32_t first_row, std::uint16_t first_column, std::uint32_t last_row,
+                   std::uint16_t last_column) override;
 
  private:
   std::uint32_t Check(std::uint32_t row, std::uint16_t column, std::uint32_t style) const;
+  void CheckPlace(std::uint32_t row, std::uint32_t column) const;
 
   Sheet& sheet_;
   StringPool& strings_;

@@ -26,6 +26,12 @@ SheetParser::SheetParser(const SheetContext& context, CellSink& sink)
 
 void SheetParser::Feed(std::string_view chunk) {
   buffer_.append(chunk);
+  // What stopped short is parsed again only once the buffer has doubled, so that a row longer
+  // than many chunks costs time in proportion to its length, not to its length times the chunks.
+  if (buffer_.size() >= retry_size_) Drain();
+}
+
+void SheetParser::Drain() {
   while (true) {
     if (rows_) {
       bool ended = false;
@@ -42,9 +48,11 @@ void SheetParser::Feed(std::string_view chunk) {
   buffer_.erase(0, scan_pos_);
   buffer_offset_ += scan_pos_;
   scan_pos_ = 0;
+  retry_size_ = 2 * buffer_.size();
 }
 
 void SheetParser::Finish() {
+  if (!buffer_.empty()) Drain();
   if (rows_ || !buffer_.empty() || scanner_.depth() != 0) {
     throw ReadFault("文件已损坏：" + PartName(context_.part) + "不是有效的 XML：意外结束" +
                     AtOffset(buffer_offset_ + scan_pos_));

@@ -28,6 +28,8 @@ class SheetParser {
  private:
   struct Tracker;
 
+  void Drain();
+
   SheetContext context_;
   CellSink& sink_;
   XmlScanner scanner_;
@@ -36,6 +38,7 @@ class SheetParser {
   std::string buffer_;
   std::uint64_t buffer_offset_ = 0;  // where buffer_[0] sits in the part
   std::size_t scan_pos_ = 0;
+  std::size_t retry_size_ = 0;  // the buffer size at which to parse again
 };
 
 // Parses a whole worksheet part held in memory, as ReadSheet does with the inflated stream.

@@ -42,6 +42,13 @@ class CellSink {
                           std::uint32_t style) = 0;
   // A cell with a style but no value.
   virtual void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) = 0;
+  // A row the file gives a height of its own, in points (0 to 409); other rows take the
+  // default. Comes after the row's cells.
+  virtual void RowHeight(std::uint32_t /*row*/, double /*points*/) {}
+  // Cells shown as one, 1-based and inclusive, spanning two cells or more; the value is the
+  // top-left cell's. Comes after all cells.
+  virtual void MergedCells(std::uint32_t /*first_row*/, std::uint16_t /*first_column*/,
+                           std::uint32_t /*last_row*/, std::uint16_t /*last_column*/) {}
 };
 
 // A colour as the file states it: an ARGB value, a theme colour or an entry of the legacy

@@ -13,6 +13,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,19 +53,54 @@ class SheetXmlWriter {
     out_ += active_ ? "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>"
                     : "<sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>";
     out_ += "<sheetFormatPr defaultRowHeight=\"15\"/><sheetData>";
+    const std::span<const engine::RowHeight> heights = sheet_.row_heights();
+    auto height = heights.begin();
     for (const engine::Row& row : sheet_.rows()) {
-      out_ += "<row r=\"";
-      AppendNumber(row.number);
-      out_ += "\">";
+      // Rows with a height but no cells still need their element.
+      for (; height != heights.end() && height->row < row.number; ++height) {
+        AppendRowStart(height->row, &*height);
+        out_.replace(out_.size() - 1, 1, "/>");
+      }
+      const bool has_height = height != heights.end() && height->row == row.number;
+      AppendRowStart(row.number, has_height ? &*height++ : nullptr);
       for (const Cell& cell : row.Cells()) AppendCell(row.number, cell);
       out_ += "</row>";
       if (out_.size() >= kFlushSize) Flush();
     }
-    out_ += "</sheetData></worksheet>";
+    for (; height != heights.end(); ++height) {
+      AppendRowStart(height->row, &*height);
+      out_.replace(out_.size() - 1, 1, "/>");
+    }
+    out_ += "</sheetData>";
+    AppendMergedCells();
+    out_ += "</worksheet>";
     Flush();
   }
 
  private:
+  void AppendRowStart(std::uint32_t number, const engine::RowHeight* height) {
+    out_ += "<row r=\"";
+    AppendNumber(number);
+    if (height != nullptr) {
+      out_ += "\" ht=\"";
+      AppendDouble(height->points);
+      out_ += "\" customHeight=\"1";
+    }
+    out_ += "\">";
+  }
+
+  void AppendMergedCells() {
+    const auto merges = sheet_.merged_cells();
+    if (merges.empty()) return;
+    out_ += "<mergeCells count=\"" + std::to_string(merges.size()) + "\">";
+    for (const engine::CellRange& merged : merges) {
+      out_ += "<mergeCell ref=\"" + CellReference(merged.first_row, merged.first_column) + ":" +
+              CellReference(merged.last_row, merged.last_column) + "\"/>";
+      if (out_.size() >= kFlushSize) Flush();
+    }
+    out_ += "</mergeCells>";
+  }
+
   std::string Dimension() const {
     const auto rows = sheet_.rows();
     if (rows.empty()) return "A1";
