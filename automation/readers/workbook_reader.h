@@ -46,7 +46,7 @@ class CellSink {
   // default. Comes after the row's cells.
   virtual void RowHeight(std::uint32_t /*row*/, double /*points*/) {}
   // Cells shown as one, 1-based and inclusive, spanning two cells or more; the value is the
-  // top-left cell's. Comes after all cells.
+  // top-left cell's.
   virtual void MergedCells(std::uint32_t /*first_row*/, std::uint16_t /*first_column*/,
                            std::uint32_t /*last_row*/, std::uint16_t /*last_column*/) {}
 };
