@@ -1,7 +1,8 @@
 """Prints the look of every cell of an .xlsx as openpyxl, an independent reader, sees it.
 
 First a line "styles numFmts=N fonts=N fills=N borders=N cellXfs=N" counting what styles.xml
-declares, then per sheet "sheet <name>" and per cell with a value or a style one line:
+declares, then per sheet "sheet <name>", "heights <row>=<points> ..." for rows with a height
+of their own, "merged <range> ..." (sorted; "-" for none), and per cell with a value or a style one line:
 "<ref> fmt=<code> font=<name>|<size>|<b i s u=..>|<colour> fill=<pattern>|<fg>|<bg>
 border=<left>,<right>,<top>,<bottom> align=<horizontal>|<vertical>|<wrap>", where a colour is
 rgb:AARRGGBB, theme:N[:tint], indexed:N or -; openpyxl reports a fill colour the file leaves
@@ -76,6 +77,11 @@ def main(path):
     workbook = openpyxl.load_workbook(path)
     for sheet in workbook.worksheets:
         print("sheet", sheet.title)
+        heights = sorted((r, d.height) for r, d in sheet.row_dimensions.items()
+                         if d.customHeight and d.height is not None)
+        print("heights", " ".join("%d=%r" % (r, float(h)) for r, h in heights) or "-")
+        merged = sorted(str(m) for m in sheet.merged_cells.ranges)
+        print("merged", " ".join(merged) or "-")
         for row in sheet.iter_rows():
             for cell in row:
                 if cell.value is None and not cell.has_style:

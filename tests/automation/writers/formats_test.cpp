@@ -251,6 +251,8 @@ TEST_F(FormatsTest, EveryFormatOfTheSourcesReachesTheSavedWorkbook) {
       // fills besides none and gray125 that every styles part begins with, 4 borders.
       "styles numFmts=3 fonts=8 fills=5 borders=5 cellXfs=16",
       "sheet Sheet1",
+      "heights -",
+      "merged -",
       header.Line("A1"),
       header.Line("B1"),
   };
@@ -264,13 +266,43 @@ TEST_F(FormatsTest, ThemeAndPaletteColoursKeepTheirTint) {
   WriteThemedSource(folder_, folder_.File("主题.xlsx"));
   MergeFile(folder_.File("主题.xlsx"), true);
   const std::vector<std::string> dump = SaveAndDump();
-  ASSERT_EQ(dump.size(), 5u);
-  EXPECT_EQ(dump[3],
+  ASSERT_EQ(dump.size(), 7u);
+  EXPECT_EQ(dump[5],
             "A2 fmt=General font=等线|12.0||theme:4:0.3999755851924192 "
             "fill=solid|theme:5:-0.249977111117893|rgb:00000000 border=-,-,-,- align=-|-|-");
-  EXPECT_EQ(dump[4],
+  EXPECT_EQ(dump[6],
             "B2 fmt=General font=等线|12.0||indexed:10 fill=- border=-,-,-,thin:indexed:8 "
             "align=-|-|-");
+}
+
+// Rows 1 to 6 with heights on 1, 3 and 5 (5 has no cells), and merged ranges: one across the
+// header, one inside the data, and one that runs past the last used row, 6.
+void WriteRowsAndMerges(const std::string& path) {
+  lxw_workbook* workbook = workbook_new(path.c_str());
+  lxw_worksheet* sheet = workbook_add_worksheet(workbook, "数据");
+  worksheet_set_row(sheet, 0, 30, nullptr);
+  worksheet_set_row(sheet, 2, 24.5, nullptr);
+  worksheet_set_row(sheet, 4, 18, nullptr);
+  worksheet_merge_range(sheet, 0, 0, 0, 2, "标题", nullptr);
+  for (lxw_row_t row : {1, 2, 3, 5}) {
+    worksheet_write_number(sheet, row, 0, row + 1, nullptr);
+    worksheet_write_number(sheet, row, 1, 2 * (row + 1), nullptr);
+  }
+  worksheet_merge_range(sheet, 2, 2, 3, 3, "合并", nullptr);
+  worksheet_merge_range(sheet, 5, 4, 7, 4, "跨出", nullptr);
+  ASSERT_EQ(workbook_close(workbook), LXW_NO_ERROR);
+}
+
+TEST_F(FormatsTest, RowHeightsAndMergedCellsInsideTheBlockMoveWithIt) {
+  WriteRowsAndMerges(folder_.File("一月.xlsx"));
+  WriteRowsAndMerges(folder_.File("二月.xlsx"));
+  MergeFile(folder_.File("一月.xlsx"), true);   // rows 1-6 at row 1
+  MergeFile(folder_.File("二月.xlsx"), false);  // rows 2-6 at row 7
+  const std::vector<std::string> dump = SaveAndDump();
+  ASSERT_GE(dump.size(), 4u);
+  EXPECT_EQ(dump[1], "sheet Sheet1");
+  EXPECT_EQ(dump[2], "heights 1=30.0 3=24.5 5=18.0 8=24.5 10=18.0");
+  EXPECT_EQ(dump[3], "merged A1:C1 C3:D4 C8:D9");
 }
 
 }  // namespace
