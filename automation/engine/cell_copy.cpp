@@ -66,8 +66,8 @@ std::vector<RowHeight> HeightsOf(const Sheet& from, const CellRange& range,
 
 // A merged range goes along when it lies wholly inside the block; one the block cuts through
 // cannot be shown as one cell any more and stays behind.
-std::vector<CellRange> MergesOf(const Sheet& from, const CellRange& range,
-                                std::uint32_t row_shift, std::uint32_t column_shift) {
+std::vector<CellRange> MergesOf(const Sheet& from, const CellRange& range, std::uint32_t row_shift,
+                                std::uint32_t column_shift) {
   std::vector<CellRange> merges;
   for (const CellRange& merged : from.merged_cells()) {
     if (!range.Contains(merged)) continue;

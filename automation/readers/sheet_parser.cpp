@@ -1,5 +1,8 @@
 #include "automation/readers/sheet_parser.h"
 
+#include <utility>
+
+#include "automation/readers/cell_text.h"
 #include "automation/readers/read_fault.h"
 
 namespace tavrio::automation::readers {
@@ -7,13 +10,59 @@ namespace {
 
 constexpr std::size_t kFeedChunk = 256 * 1024;
 
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The value of attribute `name` in the start tag `tag`, or empty.
+std::string_view AttributeOf(std::string_view tag, std::string_view name) {
+  for (std::size_t at = tag.find(name); at != std::string_view::npos;
+       at = tag.find(name, at + 1)) {
+    std::size_t i = at + name.size();
+    if (!IsSpace(tag[at - 1])) continue;
+    while (i < tag.size() && IsSpace(tag[i])) ++i;
+    if (i >= tag.size() || tag[i] != '=') continue;
+    while (++i < tag.size() && IsSpace(tag[i])) {
+    }
+    if (i >= tag.size() || (tag[i] != '"' && tag[i] != '\'')) continue;
+    const std::size_t close = tag.find(tag[i], i + 1);
+    if (close == std::string_view::npos) return {};
+    return tag.substr(i + 1, close - i - 1);
+  }
+  return {};
+}
+
+// Hands a <mergeCell ref="B2:C3"/> to the sink. A range that is malformed, outside the sheet
+// or a single cell merges nothing and is passed over: it only ever changed the look.
+void MergedCell(std::string_view tag, CellSink& sink) {
+  const std::string_view ref = AttributeOf(tag, "ref");
+  const std::size_t colon = ref.find(':');
+  if (colon == std::string_view::npos) return;
+  std::uint32_t first_row = 0, last_row = 0;
+  std::uint16_t first_column = 0, last_column = 0;
+  if (ParseCellReference(ref.substr(0, colon), first_row, first_column) !=
+          ReferenceStatus::kValid ||
+      ParseCellReference(ref.substr(colon + 1), last_row, last_column) !=
+          ReferenceStatus::kValid) {
+    return;
+  }
+  if (first_row > last_row) std::swap(first_row, last_row);
+  if (first_column > last_column) std::swap(first_column, last_column);
+  if (first_row == last_row && first_column == last_column) return;
+  sink.MergedCells(first_row, first_column, last_row, last_column);
+}
+
 }  // namespace
 
-// Stops the scanner where <sheetData> opens, so that the row parser takes over.
+// Stops the scanner where <sheetData> opens, so that the row parser takes over, and reads the
+// merged cells that follow it.
 struct SheetParser::Tracker {
   SheetParser& parser;
 
-  bool Opened(std::string_view name, std::size_t, bool self_closing) {
+  bool Opened(std::string_view name, std::size_t end, bool self_closing) {
+    if (name == "mergeCell") {
+      const std::size_t begin = parser.buffer_.rfind('<', end - 1);
+      MergedCell(std::string_view(parser.buffer_).substr(begin, end - begin), parser.sink_);
+      return true;
+    }
     if (parser.sheet_data_done_ || self_closing || name != "sheetData") return true;
     parser.rows_.emplace(parser.context_, parser.sink_, parser.scanner_.depth());
     return false;
