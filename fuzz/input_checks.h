@@ -12,7 +12,8 @@
 
 namespace tavrio::fuzz {
 
-// A whole .xlsx/.xlsm package through OpenWorkbookFile, then every sheet read.
+// A whole workbook file through OpenWorkbookFile, then every sheet read. The reader is chosen
+// by content, so the same check serves the .xlsx/.xlsm package and the .xls compound file.
 std::string CheckXlsxPackage(std::string_view input);
 // A worksheet part, read whole and in chunks; the first two bytes choose the context and the
 // chunk size. Both readings must agree cell for cell and fault for fault.

@@ -65,6 +65,7 @@ std::string CheckRelationships(std::string_view input) {
 const std::vector<FuzzTarget>& FuzzTargets() {
   static const std::vector<FuzzTarget> targets = {
       {"xlsx_package", CheckXlsxPackage},
+      {"xls_workbook", CheckXlsxPackage},
       {"sheet_xml", CheckSheetXml},
       {"shared_strings", CheckSharedStrings},
       {"styles", CheckStyles},
