@@ -532,11 +532,21 @@ std::size_t RowParser::SkipMarkup(std::size_t at) {
   return end + close.size();
 }
 
+// Where the element or attribute name starting at `i` ends: one bounds check for the loop
+// rather than At()'s on every character, since a start tag is parsed for every cell.
+std::size_t RowParser::NameEnd(std::size_t i, bool attribute) const {
+  const char* data = data_.data();
+  const std::size_t size = data_.size();
+  for (; i < size; ++i) {
+    const char c = data[i];
+    if (IsSpace(c) || c == '>' || c == '/' || (attribute && c == '=')) return i;
+  }
+  throw NeedMore{};
+}
+
 std::size_t RowParser::StartTag(std::size_t at, Tag& tag) {
   tag.begin = at;
-  std::size_t i = at + 1;
-  for (char c = At(i); !IsSpace(c) && c != '>' && c != '/'; c = At(++i)) {
-  }
+  std::size_t i = NameEnd(at + 1, false);
   if (i == at + 1) Malformed(at, "开始标签有误");
   tag.name = Local(data_.substr(at + 1, i - at - 1));
   while (true) {
@@ -553,8 +563,7 @@ std::size_t RowParser::StartTag(std::size_t at, Tag& tag) {
       return tag.end;
     } else {
       std::size_t name_begin = i;
-      for (c = At(i); !IsSpace(c) && c != '=' && c != '>' && c != '/'; c = At(++i)) {
-      }
+      i = NameEnd(i, true);
       std::string_view name = data_.substr(name_begin, i - name_begin);
       while (IsSpace(At(i))) ++i;
       if (name.empty() || At(i) != '=') Malformed(i, "属性有误");

@@ -60,6 +60,7 @@ class RowParser {
   void AppendDecoded(std::size_t begin, std::size_t end, std::string& out);
   std::size_t SkipElement(const Tag& tag);
   std::size_t SkipMarkup(std::size_t at);
+  std::size_t NameEnd(std::size_t i, bool attribute) const;
   std::size_t StartTag(std::size_t at, Tag& tag);
   std::size_t EndTag(std::size_t at, std::string_view expected);
   void Store(Cell cell, std::string_view text, CellType type);
