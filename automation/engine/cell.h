@@ -12,6 +12,9 @@ enum class CellType : std::uint8_t {
   kError,  // the error's spelling ("#N/A") is interned like a text
 };
 
+// Cell::flags: the cell's formula is in its sheet's formula table.
+inline constexpr std::uint8_t kHasFormula = 1;
+
 // One cell in 16 bytes, so that a million rows of a dozen columns fit in about 200 MB. Text lives
 // in the workbook's string pool and formats in its style table; the cell holds their ids. `flags`
 // is free for what later needs a bit per cell (a formula kept in a side table, for instance).

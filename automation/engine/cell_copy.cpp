@@ -5,6 +5,8 @@
 #include <span>
 #include <vector>
 
+#include "automation/formula_shift.h"
+
 namespace tavrio::automation::engine {
 namespace {
 
@@ -78,6 +80,24 @@ std::vector<CellRange> MergesOf(const Sheet& from, const CellRange& range, std::
   return merges;
 }
 
+// Formulas land with their relative references moved by the distance the block moves.
+std::vector<CellFormula> FormulasOf(const Sheet& from, const CellRange& range,
+                                    const CellRange& destination) {
+  const std::int64_t rows = std::int64_t{destination.first_row} - range.first_row;
+  const std::int64_t columns = std::int64_t{destination.first_column} - range.first_column;
+  std::vector<CellFormula> formulas;
+  const auto first = std::lower_bound(
+      from.formulas().begin(), from.formulas().end(), range.first_row,
+      [](const CellFormula& formula, std::uint32_t row) { return formula.row < row; });
+  for (auto it = first; it != from.formulas().end() && it->row <= range.last_row; ++it) {
+    if (it->column < range.first_column || it->column > range.last_column) continue;
+    formulas.push_back(CellFormula{static_cast<std::uint32_t>(it->row + rows),
+                                   static_cast<std::uint32_t>(it->column + columns),
+                                   ShiftFormula(it->text, rows, columns)});
+  }
+  return formulas;
+}
+
 }  // namespace
 
 void CopyCells(const Workbook& source, const Sheet& from, const CellRange& range, Workbook& target,
@@ -107,7 +127,9 @@ void CopyCells(const Workbook& source, const Sheet& from, const CellRange& range
   std::vector<RowHeight> heights;
   if (range.WholeRows()) heights = HeightsOf(from, range, row_shift);
   const std::vector<CellRange> merges = MergesOf(from, range, row_shift, column_shift);
+  std::vector<CellFormula> formulas = FormulasOf(from, range, destination);
   to.ReplaceCells(destination, std::move(copied));
+  to.ReplaceFormulas(destination, std::move(formulas));
   if (range.WholeRows()) {
     to.ReplaceRowHeights(destination.first_row, destination.last_row, std::move(heights));
   }

@@ -11,7 +11,8 @@ namespace tavrio::automation::engine {
 // range's top-left cell landing at (row, column): values and styles; what stood in the target
 // rectangle is replaced, blank source cells leave blanks. Merged ranges lying wholly inside the
 // block move with it (the target's merged ranges the block lands on are dropped), and a block
-// of whole rows brings its rows' heights. `from` and `to` may be one sheet, even
+// of whole rows brings its rows' heights. Formulas move their relative references by the
+// distance the block moves (see ShiftFormula). `from` and `to` may be one sheet, even
 // overlapping. The caller has checked that the rectangle fits on the sheet.
 //
 // Texts and styles move to the target workbook's pool and table once per distinct id, not once

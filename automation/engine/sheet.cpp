@@ -72,6 +72,9 @@ void Sheet::SetCell(std::uint32_t row, const Cell& cell) {
         std::lower_bound(stored.cells, end, cell.column,
                          [](const Cell& c, std::uint32_t column) { return c.column < column; });
     if (at != end && at->column == cell.column) {
+      if ((at->flags & kHasFormula) != 0 && (cell.flags & kHasFormula) == 0) {
+        ReplaceFormulas(CellRange{row, row, cell.column, cell.column}, {});
+      }
       *at = cell;
       return;
     }
@@ -143,6 +146,32 @@ void Sheet::ReplaceCells(const CellRange& range, std::vector<Row> replacement) {
     merged.push_back(Row{number, static_cast<std::uint32_t>(cells.size()), stored});
   }
   ReplaceRows(range.first_row, range.last_row, std::move(merged));
+}
+
+namespace {
+
+bool Before(const CellFormula& a, const CellFormula& b) {
+  return a.row != b.row ? a.row < b.row : a.column < b.column;
+}
+
+}  // namespace
+
+const std::string* Sheet::FormulaAt(std::uint32_t row, std::uint32_t column) const {
+  const CellFormula key{row, column, {}};
+  const auto it = std::lower_bound(formulas_.begin(), formulas_.end(), key, Before);
+  return it != formulas_.end() && it->row == row && it->column == column ? &it->text : nullptr;
+}
+
+void Sheet::ReplaceFormulas(const CellRange& range, std::vector<CellFormula> formulas) {
+  std::erase_if(formulas_, [&](const CellFormula& f) {
+    return f.row >= range.first_row && f.row <= range.last_row && f.column >= range.first_column &&
+           f.column <= range.last_column;
+  });
+  const std::size_t kept = formulas_.size();
+  formulas_.insert(formulas_.end(), std::make_move_iterator(formulas.begin()),
+                   std::make_move_iterator(formulas.end()));
+  std::inplace_merge(formulas_.begin(), formulas_.begin() + static_cast<std::ptrdiff_t>(kept),
+                     formulas_.end(), Before);
 }
 
 void Sheet::ReplaceRowHeights(std::uint32_t first, std::uint32_t last,
@@ -228,6 +257,14 @@ void Sheet::FinishLoading() {
     heights.push_back(row_heights_[i]);
   }
   row_heights_ = std::move(heights);
+  std::stable_sort(formulas_.begin(), formulas_.end(), Before);
+  std::vector<CellFormula> formulas;
+  for (std::size_t i = 0; i < formulas_.size(); ++i) {
+    const bool superseded = i + 1 < formulas_.size() && formulas_[i + 1].row == formulas_[i].row &&
+                            formulas_[i + 1].column == formulas_[i].column;
+    if (!superseded) formulas.push_back(std::move(formulas_[i]));
+  }
+  formulas_ = std::move(formulas);
   loaded_ = true;
 }
 
@@ -235,6 +272,7 @@ void Sheet::AbortLoading() {
   rows_.clear();
   row_heights_.clear();
   merged_cells_.clear();
+  formulas_.clear();
   arena_ = CellArena();
   pending_cells_.clear();
   unordered_.clear();

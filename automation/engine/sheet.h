@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "automation/engine/cell.h"
@@ -41,6 +42,13 @@ struct CellRange {
 struct RowHeight {
   std::uint32_t row;
   double points;
+};
+
+// The formula of a cell whose flags have kHasFormula, without the leading '='.
+struct CellFormula {
+  std::uint32_t row;
+  std::uint32_t column;
+  std::string text;
 };
 
 // Where the user is on a sheet: what is selected and which cell is active.
@@ -83,6 +91,13 @@ class Sheet {
   // As ReplaceRows, but only the columns of `range` change; the row's other cells stay.
   void ReplaceCells(const CellRange& range, std::vector<Row> replacement);
 
+  // Formulas by row, then column.
+  std::span<const CellFormula> formulas() const { return formulas_; }
+  // The formula of the cell there, or nullptr.
+  const std::string* FormulaAt(std::uint32_t row, std::uint32_t column) const;
+  // Makes `formulas` (by row and column, all inside `range`) the only ones in `range`.
+  void ReplaceFormulas(const CellRange& range, std::vector<CellFormula> formulas);
+
   // Rows with a height of their own, ascending.
   std::span<const RowHeight> row_heights() const { return row_heights_; }
   // Makes `heights` (ascending, all within first..last) the only ones between first and last.
@@ -96,6 +111,7 @@ class Sheet {
   // wins. FinishLoading marks the sheet loaded; AbortLoading drops what came so far.
   void LoadCell(std::uint32_t row, const Cell& cell);
   void LoadRowHeight(const RowHeight& height) { row_heights_.push_back(height); }
+  void LoadFormula(CellFormula formula) { formulas_.push_back(std::move(formula)); }
   void LoadMergedCells(const CellRange& range) { merged_cells_.push_back(range); }
   void FinishLoading();
   void AbortLoading();
@@ -116,6 +132,7 @@ class Sheet {
   std::vector<Row> rows_;
   CellArena arena_;
   std::vector<RowHeight> row_heights_;
+  std::vector<CellFormula> formulas_;
   std::vector<CellRange> merged_cells_;
   // Loading state: the row being gathered while cells arrive in order, and everything once
   // they do not.

@@ -48,13 +48,14 @@ void SheetLoader::Number(std::uint32_t row, std::uint16_t column, double value,
                          std::uint32_t style) {
   const std::uint32_t id = Check(row, column, style);
   if (from_1904_ && styles_.ShowsDate(id)) value += k1904Offset;
-  sheet_.LoadCell(row, Cell::Number(column, value, id));
+  sheet_.LoadCell(row, WithFormula(row, Cell::Number(column, value, id)));
 }
 
 void SheetLoader::Text(std::uint32_t row, std::uint16_t column, std::string_view text,
                        std::uint32_t style) {
   const std::uint32_t id = Check(row, column, style);
-  sheet_.LoadCell(row, Cell::String(column, CellType::kText, strings_.Intern(text), id));
+  sheet_.LoadCell(
+      row, WithFormula(row, Cell::String(column, CellType::kText, strings_.Intern(text), id)));
 }
 
 void SheetLoader::SharedText(std::uint32_t row, std::uint16_t column, std::uint32_t index,
@@ -63,22 +64,38 @@ void SheetLoader::SharedText(std::uint32_t row, std::uint16_t column, std::uint3
   if (index >= shared_ids_.size()) shared_ids_.resize(std::size_t{index} + 1, 0);
   std::uint32_t& known = shared_ids_[index];
   if (known == 0) known = strings_.Intern(text) + 1;
-  sheet_.LoadCell(row, Cell::String(column, CellType::kText, known - 1, id));
+  sheet_.LoadCell(row, WithFormula(row, Cell::String(column, CellType::kText, known - 1, id)));
 }
 
 void SheetLoader::Boolean(std::uint32_t row, std::uint16_t column, bool value,
                           std::uint32_t style) {
-  sheet_.LoadCell(row, Cell::Boolean(column, value, Check(row, column, style)));
+  sheet_.LoadCell(row, WithFormula(row, Cell::Boolean(column, value, Check(row, column, style))));
 }
 
 void SheetLoader::ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
                              std::uint32_t style) {
   const std::uint32_t id = Check(row, column, style);
-  sheet_.LoadCell(row, Cell::String(column, CellType::kError, strings_.Intern(text), id));
+  sheet_.LoadCell(
+      row, WithFormula(row, Cell::String(column, CellType::kError, strings_.Intern(text), id)));
 }
 
 void SheetLoader::Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) {
-  sheet_.LoadCell(row, Cell::Blank(column, Check(row, column, style)));
+  sheet_.LoadCell(row, WithFormula(row, Cell::Blank(column, Check(row, column, style))));
+}
+
+void SheetLoader::Formula(std::uint32_t row, std::uint16_t column, std::string_view formula) {
+  CheckPlace(row, column);
+  formula_ = CellFormula{row, column, std::string(formula)};
+}
+
+Cell SheetLoader::WithFormula(std::uint32_t row, Cell cell) {
+  if (!formula_) return cell;
+  if (formula_->row == row && formula_->column == cell.column) {
+    cell.flags |= kHasFormula;
+    sheet_.LoadFormula(std::move(*formula_));
+  }
+  formula_.reset();
+  return cell;
 }
 
 void SheetLoader::RowHeight(std::uint32_t row, double points) {

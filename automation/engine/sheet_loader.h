@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ class SheetLoader final : public readers::CellSink {
   void ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
                   std::uint32_t style) override;
   void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) override;
+  void Formula(std::uint32_t row, std::uint16_t column, std::string_view formula) override;
   void RowHeight(std::uint32_t row, double points) override;
   void MergedCells(std::uint32_t first_row, std::uint16_t first_column, std::uint32_t last_row,
                    std::uint16_t last_column) override;
@@ -36,6 +38,8 @@ class SheetLoader final : public readers::CellSink {
  private:
   std::uint32_t Check(std::uint32_t row, std::uint16_t column, std::uint32_t style) const;
   void CheckPlace(std::uint32_t row, std::uint32_t column) const;
+  // The cell, flagged when the formula handed just before was its own.
+  Cell WithFormula(std::uint32_t row, Cell cell);
 
   Sheet& sheet_;
   StringPool& strings_;
@@ -43,6 +47,7 @@ class SheetLoader final : public readers::CellSink {
   const std::vector<std::uint32_t>& style_ids_;
   bool from_1904_;
   std::string file_;
+  std::optional<CellFormula> formula_;  // handed over, its cell not yet
   // The pool id of each shared text met so far, plus one (0: not yet interned). A sheet
   // repeats a few thousand texts over a million cells, so this lookup replaces hashing them.
   std::vector<std::uint32_t> shared_ids_;

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "automation/formula_shift.h"
 #include "automation/readers/cell_text.h"
 #include "automation/readers/read_fault.h"
 #include "automation/readers/xml_scanner.h"
@@ -75,6 +76,7 @@ struct RowParser::Tag {
   std::string_view r, s, t;  // the attributes a row or cell uses
   bool has_r = false, has_s = false, has_t = false;
   std::string_view ht, custom_height;  // a row's own height
+  std::string_view si;                 // a shared formula's index
 };
 
 namespace {
@@ -231,6 +233,8 @@ std::size_t RowParser::CellElement(const Tag& tag, std::uint32_t row, std::uint1
   const std::string_view value_element = type == CellType::kInline ? "is" : "v";
   bool has_value = false;
   value_.clear();
+  has_formula_ = false;
+  formula_.clear();
   std::string_view value;
   std::size_t pos = tag.end;
   if (!tag.self_closing && type != CellType::kInline && PlainValue(tag.end, value, pos)) {
@@ -242,10 +246,11 @@ std::size_t RowParser::CellElement(const Tag& tag, std::uint32_t row, std::uint1
     value = value_;
   }
   Cell cell{row, column, static_cast<std::uint32_t>(style), Kind::kBlank, 0, 0, 0};
+  if (has_formula_) AddFormula(cell);
   // An empty <v/> is no value: formulas saved without their result look like this.
   if (!has_value ||
       (value.empty() && type != CellType::kFormulaText && type != CellType::kInline)) {
-    if (style != 0) cells_.push_back(cell);
+    if (style != 0 || cell.formula_size != 0) cells_.push_back(cell);
     return pos;
   }
   Store(cell, value, type);
@@ -273,7 +278,12 @@ std::size_t RowParser::CellChildren(const Tag& tag, std::string_view value_eleme
     StartTag(at, child);
     bool wanted = child.name == value_element;
     if (wanted) has_value = true;
-    if (!wanted) {
+    if (child.name == "f") {
+      has_formula_ = true;
+      formula_type_ = child.t;
+      formula_index_ = child.si;
+      pos = Text(child.end, child.self_closing ? std::string_view() : "f", formula_);
+    } else if (!wanted) {
       pos = SkipElement(child);
     } else if (child.name == "is") {
       pos = InlineString(child, value_);
@@ -351,8 +361,35 @@ void RowParser::Emit() {
   if (row_height_ >= 0) sink_.RowHeight(last_row_, row_height_);
 }
 
+// A shared formula is written out only in its first cell; the others get it moved by their
+// distance from that cell. Array and data-table formulas keep only their results: their text
+// means something only over the whole range they fill.
+void RowParser::AddFormula(Cell& cell) {
+  std::string text;
+  if (formula_type_.empty() || formula_type_ == "normal") {
+    text = formula_;
+  } else if (formula_type_ == "shared" && !formula_.empty()) {
+    shared_formulas_[formula_index_] = SharedFormula{formula_, cell.row, cell.column};
+    text = formula_;
+  } else if (formula_type_ == "shared") {
+    const auto found = shared_formulas_.find(formula_index_);
+    if (found == shared_formulas_.end()) return;
+    const SharedFormula& first = found->second;
+    text = ShiftFormula(first.text, std::int64_t{cell.row} - first.row,
+                        std::int64_t{cell.column} - first.column);
+  }
+  if (text.empty()) return;
+  cell.formula_begin = texts_.size();
+  cell.formula_size = text.size();
+  texts_ += text;
+}
+
 void RowParser::EmitCells() {
   for (const Cell& c : cells_) {
+    if (c.formula_size != 0) {
+      sink_.Formula(c.row, c.column,
+                    std::string_view(texts_).substr(c.formula_begin, c.formula_size));
+    }
     switch (c.kind) {
       case Kind::kNumber:
         sink_.Number(c.row, c.column, c.number, c.style);
@@ -584,6 +621,8 @@ std::size_t RowParser::StartTag(std::size_t at, Tag& tag) {
         tag.ht = value;
       else if (name == "customHeight")
         tag.custom_height = value;
+      else if (name == "si")
+        tag.si = value;
       i = close + 1;
     }
   }

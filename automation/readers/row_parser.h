@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "automation/readers/shared_strings.h"
@@ -48,6 +49,14 @@ class RowParser {
     double number;
     std::size_t text_begin;  // in texts_, or the shared-string index
     std::size_t text_size;
+    std::size_t formula_begin = 0;  // in texts_
+    std::size_t formula_size = 0;   // 0: no formula
+  };
+  // A shared formula as its first cell holds it.
+  struct SharedFormula {
+    std::string text;
+    std::uint32_t row;
+    std::uint16_t column;
   };
 
   std::size_t Step(std::size_t pos, bool& ended);
@@ -65,6 +74,7 @@ class RowParser {
   std::size_t EndTag(std::size_t at, std::string_view expected);
   void Store(Cell cell, std::string_view text, CellType type);
   void Emit();
+  void AddFormula(Cell& cell);
   void EmitCells();
   void Enter(std::size_t at);
 
@@ -84,6 +94,12 @@ class RowParser {
   std::string texts_;        // their texts, end to end
   double row_height_ = -1;   // the current row's own height, or -1
   std::string value_;
+  // The current cell's <f>: its text and its t and si attributes.
+  bool has_formula_ = false;
+  std::string formula_;
+  std::string formula_type_;
+  std::string formula_index_;
+  std::unordered_map<std::string, SharedFormula> shared_formulas_;  // by si
 };
 
 }  // namespace tavrio::automation::readers

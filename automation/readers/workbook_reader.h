@@ -42,6 +42,11 @@ class CellSink {
                           std::uint32_t style) = 0;
   // A cell with a style but no value.
   virtual void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) = 0;
+  // A cell's formula, without the leading '=', handed just before the cell's value (its
+  // result when last calculated; Blank when the file kept none). A shared formula comes
+  // expanded to the cell's own; array formulas are not handed over, only their results.
+  virtual void Formula(std::uint32_t /*row*/, std::uint16_t /*column*/,
+                       std::string_view /*formula*/) {}
   // A row the file gives a height of its own, in points (0 to 409); other rows take the
   // default. Comes after the row's cells.
   virtual void RowHeight(std::uint32_t /*row*/, double /*points*/) {}

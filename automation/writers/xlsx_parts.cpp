@@ -61,7 +61,14 @@ std::string WorkbookXml(const engine::Workbook& workbook) {
     if (sheet.hidden() && i != workbook.active_sheet()) xml += " state=\"hidden\"";
     xml += " r:id=\"rId" + std::to_string(i + 1) + "\"/>";
   }
-  xml += "</sheets></workbook>";
+  xml += "</sheets>";
+  bool has_formulas = false;
+  for (std::size_t i = 0; i < workbook.SheetCount(); ++i) {
+    has_formulas = has_formulas || !workbook.SheetAt(i).formulas().empty();
+  }
+  // Cached values may be stale once rows moved; the application recalculates on opening.
+  if (has_formulas) xml += "<calcPr fullCalcOnLoad=\"1\"/>";
+  xml += "</workbook>";
   return xml;
 }
 

@@ -8,6 +8,8 @@
 //   32,767 characters cannot be held by a cell: saving fails naming the cell rather than
 //   cutting it short.
 // - Error values as error cells (t="e"), booleans as t="b".
+// - Formulas with their last results as cached values; the workbook then asks to be calculated
+//   again when opened (workbook.xml), and shows the cached values until it is.
 // - NaN and infinities cannot be stored; they are written as the error #NUM!, the error a
 //   spreadsheet application gives for such results.
 
@@ -122,24 +124,44 @@ class SheetXmlWriter {
       AppendNumber(cell.style);
       out_ += '"';
     }
+    formula_ =
+        (cell.flags & engine::kHasFormula) != 0 ? sheet_.FormulaAt(row, cell.column) : nullptr;
     switch (cell.type) {
       case CellType::kNumber:
         if (!std::isfinite(cell.number)) return AppendError("#NUM!");
-        out_ += "><v>";
+        out_ += '>';
+        AppendFormula();
+        out_ += "<v>";
         AppendDouble(cell.number);
         out_ += "</v></c>";
         return;
       case CellType::kText:
         return AppendText(row, cell);
       case CellType::kBoolean:
-        out_ += cell.boolean ? " t=\"b\"><v>1</v></c>" : " t=\"b\"><v>0</v></c>";
+        out_ += " t=\"b\">";
+        AppendFormula();
+        out_ += cell.boolean ? "<v>1</v></c>" : "<v>0</v></c>";
         return;
       case CellType::kError:
         return AppendError(workbook_.strings().Get(cell.string_id));
       case CellType::kBlank:
-        out_ += "/>";
+        if (formula_ == nullptr) {
+          out_ += "/>";
+          return;
+        }
+        out_ += '>';
+        AppendFormula();
+        out_ += "</c>";
         return;
     }
+  }
+
+  // The formula of the cell being written, before its cached value.
+  void AppendFormula() {
+    if (formula_ == nullptr) return;
+    out_ += "<f>";
+    AppendXmlText(out_, *formula_);
+    out_ += "</f>";
   }
 
   void AppendDouble(double value) {
@@ -155,6 +177,15 @@ class SheetXmlWriter {
                          CellReference(row, cell.column) +
                          " 的文本超过 32767 个字符，单元格容纳不下");
     }
+    if (formula_ != nullptr) {
+      // A formula's text result is a cached value, which has no inline form.
+      out_ += " t=\"str\">";
+      AppendFormula();
+      out_ += NeedsSpacePreserved(text) ? "<v xml:space=\"preserve\">" : "<v>";
+      AppendXmlText(out_, text);
+      out_ += "</v></c>";
+      return;
+    }
     out_ += NeedsSpacePreserved(text) ? " t=\"inlineStr\"><is><t xml:space=\"preserve\">"
                                       : " t=\"inlineStr\"><is><t>";
     AppendXmlText(out_, text);
@@ -162,7 +193,9 @@ class SheetXmlWriter {
   }
 
   void AppendError(std::string_view error) {
-    out_ += " t=\"e\"><v>";
+    out_ += " t=\"e\">";
+    AppendFormula();
+    out_ += "<v>";
     AppendXmlText(out_, error);
     out_ += "</v></c>";
   }
@@ -188,6 +221,7 @@ class SheetXmlWriter {
   ZipWriter& zip_;
   std::string out_;
   std::vector<std::string> column_names_;
+  const std::string* formula_ = nullptr;
 };
 
 std::size_t CellCount(const engine::Sheet& sheet) {
