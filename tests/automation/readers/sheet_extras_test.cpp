@@ -1,0 +1,120 @@
+// What a worksheet holds besides values: formulas (shared ones expanded), row heights and
+// merged cells, as the sheet parser hands them to a sink.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "automation/readers/sheet_parser.h"
+
+namespace tavrio::automation::readers {
+namespace {
+
+// Records, in order, what the parser hands over besides plain values.
+class ExtrasSink : public CellSink {
+ public:
+  void Number(std::uint32_t row, std::uint16_t column, double value, std::uint32_t) override {
+    Add(row, column, "n " + Trimmed(value));
+  }
+  void Text(std::uint32_t row, std::uint16_t column, std::string_view text,
+            std::uint32_t) override {
+    Add(row, column, "s " + std::string(text));
+  }
+  void Boolean(std::uint32_t row, std::uint16_t column, bool value, std::uint32_t) override {
+    Add(row, column, value ? "b 1" : "b 0");
+  }
+  void ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
+                  std::uint32_t) override {
+    Add(row, column, "e " + std::string(text));
+  }
+  void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t) override {
+    Add(row, column, "blank");
+  }
+  void Formula(std::uint32_t row, std::uint16_t column, std::string_view formula) override {
+    Add(row, column, "f " + std::string(formula));
+  }
+  void RowHeight(std::uint32_t row, double points) override {
+    events.push_back("row " + std::to_string(row) + " height " + Trimmed(points));
+  }
+  void MergedCells(std::uint32_t first_row, std::uint16_t first_column, std::uint32_t last_row,
+                   std::uint16_t last_column) override {
+    events.push_back("merge " + std::to_string(first_row) + "," + std::to_string(first_column) +
+                     " " + std::to_string(last_row) + "," + std::to_string(last_column));
+  }
+
+  std::vector<std::string> events;
+
+ private:
+  static std::string Trimmed(double value) {
+    std::string text = std::to_string(value);
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') text.pop_back();
+    return text;
+  }
+  void Add(std::uint32_t row, std::uint16_t column, const std::string& what) {
+    events.push_back(std::to_string(row) + "," + std::to_string(column) + " " + what);
+  }
+};
+
+std::vector<std::string> Parse(const std::string& sheet_data, const std::string& after = "") {
+  const std::string xml =
+      "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+      "<sheetData>" +
+      sheet_data + "</sheetData>" + after + "</worksheet>";
+  ExtrasSink sink;
+  SheetContext context{"xl/worksheets/sheet1.xml", nullptr, 4, false};
+  ParseSheetXml(xml, context, sink);
+  return sink.events;
+}
+
+TEST(SheetExtrasTest, SharedFormulasAreExpandedToEachCellsOwnFormula) {
+  const auto events = Parse(
+      "<row r=\"2\"><c r=\"A2\"><v>1</v></c>"
+      "<c r=\"B2\"><f t=\"shared\" ref=\"B2:C3\" si=\"0\">A2*$A$1+SUM(A$1:A2)</f><v>3</v></c>"
+      "<c r=\"C2\"><f t=\"shared\" si=\"0\"/><v>4</v></c></row>"
+      "<row r=\"3\"><c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>5</v></c>"
+      "<c r=\"D3\"><f t=\"shared\" si=\"7\"/><v>6</v></c>"
+      "<c r=\"E3\" t=\"str\"><f>IF(A3&gt;0,\"&lt;正&gt;\",\"\")</f><v>&lt;正&gt;</v></c>"
+      "<c r=\"F3\"><f>A1+1</f></c>"
+      "<c r=\"G3\"><f>A1+2</f><v></v></c>"
+      "<c r=\"H3\"><f t=\"array\" ref=\"H3:H4\">A1:A2*2</f><v>2</v></c></row>");
+  const std::vector<std::string> expected = {
+      "2,1 n 1",
+      "2,2 f A2*$A$1+SUM(A$1:A2)",
+      "2,2 n 3",
+      "2,3 f B2*$A$1+SUM(B$1:B2)",
+      "2,3 n 4",
+      "3,2 f A3*$A$1+SUM(A$1:A3)",
+      "3,2 n 5",
+      "3,4 n 6",  // a shared formula whose first cell never came keeps its result only
+      "3,5 f IF(A3>0,\"<正>\",\"\")",
+      "3,5 s <正>",
+      "3,6 f A1+1",  // no cached result
+      "3,6 blank",
+      "3,7 f A1+2",
+      "3,7 blank",
+      "3,8 n 2",  // an array formula keeps its result only
+  };
+  EXPECT_EQ(events, expected);
+}
+
+TEST(SheetExtrasTest, OnlyHeightsTheUserSetAndWellFormedMergesCount) {
+  const auto events = Parse(
+      "<row r=\"1\" ht=\"30\" customHeight=\"1\"><c r=\"A1\"><v>1</v></c></row>"
+      "<row r=\"2\" ht=\"20.25\"><c r=\"A2\"><v>2</v></c></row>"
+      "<row r=\"3\" ht=\"500\" customHeight=\"1\"/>"
+      "<row r=\"4\" ht=\"x\" customHeight=\"true\"/>"
+      "<row r=\"5\" customHeight=\"true\" ht=\"12.5\" spans=\"1:3\"/>",
+      "<mergeCells count=\"5\"><mergeCell ref=\"A1:C1\"/><mergeCell ref=\"D5:B3\"/>"
+      "<mergeCell ref=\"A7\"/><mergeCell ref=\"A8:XFE9\"/><mergeCell ref=\"nonsense\"/>"
+      "<mergeCell  ref = 'E1:E1048576' /></mergeCells>");
+  const std::vector<std::string> expected = {
+      "1,1 n 1",       "row 1 height 30",     "2,1 n 2", "row 5 height 12.5", "merge 1,1 1,3",
+      "merge 3,2 5,4", "merge 1,5 1048576,5",
+  };
+  EXPECT_EQ(events, expected);
+}
+
+}  // namespace
+}  // namespace tavrio::automation::readers
