@@ -36,7 +36,7 @@ WorkbookPart ParseWorkbookPart(std::string xml, std::string_view part) {
     if (!IsNamed(sheet, "sheet")) continue;
     const char* name = AttributeValue(sheet, "name");
     const char* id = RelationshipId(sheet);
-    if (name == nullptr || *name == '\0' || id == nullptr) {
+    if (name == nullptr || *name == '\0' || id == nullptr || *id == '\0') {
       throw ReadFault("文件已损坏：" + PartName(part) + "中的工作表定义不完整");
     }
     const char* state = AttributeValue(sheet, "state");
