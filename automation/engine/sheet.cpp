@@ -9,9 +9,10 @@
 namespace tavrio::automation::engine {
 namespace {
 
+// A formula counts even when the file kept no result for it: it has one once calculated.
 bool HasValue(const Row& row) {
   for (const Cell& cell : row.Cells()) {
-    if (cell.type != CellType::kBlank) return true;
+    if (cell.type != CellType::kBlank || (cell.flags & kHasFormula) != 0) return true;
   }
   return false;
 }

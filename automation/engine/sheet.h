@@ -75,7 +75,7 @@ class Sheet {
   // Index of the first stored row numbered `number` or more.
   std::size_t LowerRow(std::uint32_t number) const;
   const Cell* FindCell(std::uint32_t row, std::uint32_t column) const;
-  // Last row holding a value (a styled blank is no value); 0 when there is none.
+  // Last row holding a value or a formula (a styled blank is neither); 0 when there is none.
   std::uint32_t LastUsedRow() const;
   // Highest column of any stored cell; 0 for an empty sheet.
   std::uint32_t LastColumn() const;

@@ -103,6 +103,16 @@ TEST_F(PasteExtrasTest, ABlockPastedOntoItselfMovesFromWhatItWas) {
   EXPECT_EQ(Merges(sheet), (std::vector<std::string>{"1,1:1,2", "3,1:3,2", "4,3:5,4"}));
 }
 
+TEST_F(PasteExtrasTest, AFormulaWithoutAResultStillCountsAsUsed) {
+  Sheet& sheet = source_.SheetAt(0);
+  Cell formula = Cell::Blank(1, 0);
+  formula.flags = kHasFormula;
+  sheet.SetCell(9, formula);
+  sheet.LoadFormula(CellFormula{9, 1, "A8"});
+  sheet.SetCell(10, Cell::Blank(1, 3));
+  EXPECT_EQ(sheet.LastUsedRow(), 9u);
+}
+
 TEST_F(PasteExtrasTest, WritingOverAFormulaCellDropsItsFormula) {
   Sheet& sheet = source_.SheetAt(0);
   sheet.SetCell(3, Cell::Number(2, 7, 0));
