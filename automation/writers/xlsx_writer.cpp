@@ -181,7 +181,7 @@ class SheetXmlWriter {
       // A formula's text result is a cached value, which has no inline form.
       out_ += " t=\"str\">";
       AppendFormula();
-      out_ += NeedsSpacePreserved(text) ? "<v xml:space=\"preserve\">" : "<v>";
+      out_ += "<v>";  // the schema allows no xml:space here; a value is read as it stands
       AppendXmlText(out_, text);
       out_ += "</v></c>";
       return;
