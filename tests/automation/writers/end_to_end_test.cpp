@@ -115,24 +115,7 @@ class EndToEndTest : public ::testing::Test {
 
   // The calls a merge run makes for one file.
   void MergeFile(const std::string& name, bool first) {
-    engine_.OpenWorkbook(folder_.File(name));
-    const std::string source = engine_.ActiveWorkbookName();
-    engine_.SelectSheet(std::string("数据"));
-    engine_.SelectRows(first ? "1:1" : "2:2");
-    engine_.ExtendSelectionToLastUsedRow();
-    engine_.CopySelection();
-    if (first) {
-      engine_.AddWorkbook();
-      engine_.PasteIntoActiveSheet();
-      merged_ = engine_.ActiveWorkbookName();
-    } else {
-      engine_.ActivateWindow(merged_);
-      engine_.SelectCell(engine_.ActiveSheetLastUsedRow() + 1, 1);
-      engine_.PasteIntoActiveSheet();
-    }
-    engine_.ActivateWindow(source);
-    engine_.SetCutCopyMode(false);
-    engine_.CloseActiveWindow();
+    testing::MergeDataSheet(engine_, folder_.File(name), first, merged_);
   }
 
   testing::ScratchFolder folder_;

@@ -198,23 +198,7 @@ class FormatsTest : public ::testing::Test {
 
   // The calls a merge run makes for one file: the first file from row 1, the others from row 2.
   void MergeFile(const std::string& path, bool first) {
-    engine_.OpenWorkbook(path);
-    const std::string source = engine_.ActiveWorkbookName();
-    engine_.SelectSheet(std::string("数据"));
-    engine_.SelectRows(first ? "1:1" : "2:2");
-    engine_.ExtendSelectionToLastUsedRow();
-    engine_.CopySelection();
-    if (first) {
-      engine_.AddWorkbook();
-      merged_ = engine_.ActiveWorkbookName();
-    } else {
-      engine_.ActivateWindow(merged_);
-      engine_.SelectCell(engine_.ActiveSheetLastUsedRow() + 1, 1);
-    }
-    engine_.PasteIntoActiveSheet();
-    engine_.ActivateWindow(source);
-    engine_.SetCutCopyMode(false);
-    engine_.CloseActiveWindow();
+    testing::MergeDataSheet(engine_, path, first, merged_);
   }
 
   std::vector<std::string> SaveAndDump() {
