@@ -87,7 +87,10 @@ std::unordered_map<unsigned, std::string> CustomFormats(pugi::xml_node root,
       throw ReadFault("文件已损坏：" + PartName(part) + "中的数字格式定义不完整");
     }
     std::string scratch;
-    formats[number] = std::string(DecodeEscapes(code, scratch));
+    std::string_view decoded = DecodeEscapes(code, scratch);
+    // An empty code shows as General in spreadsheet applications; keep it from hiding the
+    // built-in format of the same id too.
+    formats[number] = decoded.empty() ? std::string("General") : std::string(decoded);
   }
   return formats;
 }

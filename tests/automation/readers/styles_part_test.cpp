@@ -15,7 +15,8 @@ namespace {
 
 constexpr char kStyles[] = R"(<?xml version="1.0" encoding="UTF-8"?>
 <x:styleSheet xmlns:x="http://schemas.openxmlformats.org/spreadsheetml/2006/main">
-<x:numFmts count="1"><x:numFmt numFmtId="170" formatCode="0.0&quot;件&quot;"/></x:numFmts>
+<x:numFmts count="2"><x:numFmt numFmtId="170" formatCode="0.0&quot;件&quot;"/>
+  <x:numFmt numFmtId="171" formatCode=""/></x:numFmts>
 <x:fonts count="5">
   <x:font><x:sz val="11"/><x:color theme="1"/><x:name val="宋体"/><x:scheme val="minor"/></x:font>
   <x:font><x:b/><x:i val="1"/><x:strike val="true"/><x:u/><x:sz val="10.5"/>
@@ -50,6 +51,7 @@ constexpr char kStyles[] = R"(<?xml version="1.0" encoding="UTF-8"?>
   <x:xf fontId="99" fillId="99" borderId="99"/>
   <x:xf fontId="x" fillId="-1"/>
   <x:xf fontId="4" fillId="4"/>
+  <x:xf numFmtId="171"/>
 </x:cellXfs>
 </x:styleSheet>)";
 
@@ -90,6 +92,7 @@ TEST(StylesPartTest, EachCellFormatCarriesItsFontFillBordersAndAlignment) {
       {"ids that are no numbers", Style("General", {})},
       {"a theme colour darkened, a pattern fill without a pattern",
        Style("General", {"", 0, false, false, false, "", Theme(4, -0.249977111117893)})},
+      {"an empty format code", Style("General", {})},
   };
   const std::vector<StyleInfo> styles = ParseStylesPart(kStyles, "xl/styles.xml");
   ASSERT_EQ(styles.size(), expected.size());

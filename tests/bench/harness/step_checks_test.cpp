@@ -20,7 +20,7 @@ class CheckStepResultTest : public testing::Test {
                std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::create_directories(folder_);
     std::ofstream(saved_) << "PK";
-    std::ofstream(empty_);
+    std::ofstream{empty_};  // an empty file, not a missing one
   }
   void TearDown() override { fs::remove_all(folder_); }
 
