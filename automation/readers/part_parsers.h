@@ -7,6 +7,7 @@
 //   ParseSheetXml       worksheet part -> CellSink          (sheet_parser.h)
 //   ParseSharedStrings  shared-strings part -> strings       (shared_strings.h)
 //   ParseStylesPart     styles part -> cell styles           (styles_part.h)
+//   ParseThemePart      theme part -> theme colours          (theme_part.h)
 //   ParseWorkbookPart   workbook part -> sheets, date system (workbook_part.h)
 //   ParseRelationships  relationships part -> targets        (relationships.h)
 
@@ -15,4 +16,5 @@
 #include "automation/readers/shared_strings.h"
 #include "automation/readers/sheet_parser.h"
 #include "automation/readers/styles_part.h"
+#include "automation/readers/theme_part.h"
 #include "automation/readers/workbook_part.h"

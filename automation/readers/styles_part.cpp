@@ -196,6 +196,70 @@ AlignmentInfo AlignmentOf(pugi::xml_node xf) {
   return info;
 }
 
+// What a colour given by theme or palette index stands for in this workbook.
+struct Palette {
+  const ThemeColors& theme;
+  std::vector<std::string> custom;  // <indexedColors>, when the workbook redefines the palette
+};
+
+std::vector<std::string> CustomPalette(pugi::xml_node root) {
+  std::vector<std::string> palette;
+  for (pugi::xml_node entry = FirstChild(FirstChild(root, "colors"), "indexedColors").first_child();
+       entry; entry = entry.next_sibling()) {
+    if (IsNamed(entry, "rgbColor")) palette.push_back(TextAttribute(entry, "rgb"));
+  }
+  return palette;
+}
+
+// "AARRGGBB" or "RRGGBB" as 0xRRGGBB.
+bool ParseRgb(std::string_view text, std::uint32_t& rgb) {
+  if (text.size() != 6 && text.size() != 8) return false;
+  std::string_view digits = text.substr(text.size() - 6);
+  auto [stop, ec] = std::from_chars(digits.data(), digits.data() + 6, rgb, 16);
+  return ec == std::errc() && stop == digits.data() + 6;
+}
+
+// Resolves a theme colour, or an entry of a redefined palette, to ARGB with its tint applied,
+// since the saved workbook has neither this theme nor this palette. A theme index past the
+// scheme turns automatic. The standard palette means the same everywhere and stays indexed,
+// as do the system colours 64 and 65.
+void Resolve(ColorInfo& color, const Palette& palette) {
+  std::uint32_t rgb = 0;
+  if (!color.rgb.empty()) {
+    if (color.tint != 0 && ParseRgb(color.rgb, rgb)) {
+      color.rgb = OpaqueArgb(ApplyTint(rgb, color.tint));
+      color.tint = 0;
+    }
+    return;
+  }
+  if (color.theme >= 0) {
+    if (static_cast<std::size_t>(color.theme) >= palette.theme.size()) {
+      color = ColorInfo{};
+      return;
+    }
+    rgb = palette.theme[color.theme];
+  } else if (color.indexed < 0 ||
+             static_cast<std::size_t>(color.indexed) >= palette.custom.size() ||
+             !ParseRgb(palette.custom[color.indexed], rgb)) {
+    return;
+  }
+  color = ColorInfo{OpaqueArgb(ApplyTint(rgb, color.tint)), -1, -1, 0};
+}
+
+void ResolveColors(std::vector<FontInfo>& fonts, std::vector<FillInfo>& fills,
+                   std::vector<BorderInfo>& borders, const Palette& palette) {
+  for (FontInfo& font : fonts) Resolve(font.color, palette);
+  for (FillInfo& fill : fills) {
+    Resolve(fill.foreground, palette);
+    Resolve(fill.background, palette);
+  }
+  for (BorderInfo& border : borders) {
+    for (BorderSide* side : {&border.left, &border.right, &border.top, &border.bottom}) {
+      Resolve(side->color, palette);
+    }
+  }
+}
+
 template <typename Info>
 std::vector<Info> ListOf(pugi::xml_node root, std::string_view list, std::string_view item,
                          Info (*parse)(pugi::xml_node)) {
@@ -224,13 +288,15 @@ std::string_view BuiltInNumberFormat(unsigned id) {
   return {};
 }
 
-std::vector<StyleInfo> ParseStylesPart(std::string xml, std::string_view part) {
+std::vector<StyleInfo> ParseStylesPart(std::string xml, std::string_view part,
+                                       const ThemeColors& theme) {
   XmlPart document(std::move(xml), part);
   const pugi::xml_node root = document.root();
   auto custom = CustomFormats(root, part);
-  const auto fonts = ListOf(root, "fonts", "font", &FontOf);
-  const auto fills = ListOf(root, "fills", "fill", &FillOf);
-  const auto borders = ListOf(root, "borders", "border", &BorderOf);
+  auto fonts = ListOf(root, "fonts", "font", &FontOf);
+  auto fills = ListOf(root, "fills", "fill", &FillOf);
+  auto borders = ListOf(root, "borders", "border", &BorderOf);
+  ResolveColors(fonts, fills, borders, Palette{theme, CustomPalette(root)});
   std::vector<StyleInfo> styles;
   for (pugi::xml_node xf = FirstChild(root, "cellXfs").first_child(); xf; xf = xf.next_sibling()) {
     if (!IsNamed(xf, "xf")) continue;

@@ -45,10 +45,12 @@ void XlsxReader::LoadWorkbook(const std::string& workbook_part) {
   }
   std::unordered_map<std::string, const Relationship*> by_id;
   std::string styles_part;
+  std::string theme_part;
   for (const Relationship& r : relationships) {
     by_id.emplace(r.id, &r);
     if (r.external) continue;
     if (HasType(r, "styles")) styles_part = r.target;
+    if (HasType(r, "theme")) theme_part = r.target;
     if (HasType(r, "sharedStrings")) shared_strings_part_ = r.target;
   }
   for (const WorkbookSheet& sheet : workbook.sheets) {
@@ -65,7 +67,12 @@ void XlsxReader::LoadWorkbook(const std::string& workbook_part) {
     sheet_parts_.push_back(has_cells ? r.target : std::string());
   }
   if (!styles_part.empty() && archive_.Contains(styles_part)) {
-    styles_ = ParseStylesPart(archive_.ReadWhole(styles_part), styles_part);
+    // Cells may name the theme's colours, which only this workbook's theme can resolve.
+    ThemeColors theme = DefaultThemeColors();
+    if (!theme_part.empty() && archive_.Contains(theme_part)) {
+      theme = ParseThemePart(archive_.ReadWhole(theme_part), theme_part);
+    }
+    styles_ = ParseStylesPart(archive_.ReadWhole(styles_part), styles_part, theme);
   } else {
     styles_.emplace_back();
   }

@@ -71,13 +71,12 @@ StyleInfo Style(std::string format, FontInfo font, FillInfo fill = {}, BorderInf
 }
 
 ColorInfo Rgb(const char* rgb) { return ColorInfo{rgb, -1, -1, 0}; }
-ColorInfo Theme(int theme, double tint = 0) { return ColorInfo{"", theme, -1, tint}; }
 ColorInfo Indexed(int index, double tint = 0) { return ColorInfo{"", -1, index, tint}; }
 
 TEST(StylesPartTest, EachCellFormatCarriesItsFontFillBordersAndAlignment) {
   const std::vector<Expected> expected = {
-      {"the default, a theme-coloured font",
-       Style("General", {"宋体", 11, false, false, false, "", Theme(1)})},
+      {"the default, a theme-coloured font, resolved with the default theme",
+       Style("General", {"宋体", 11, false, false, false, "", Rgb("FF000000")})},
       {"every switch on, the bare underline single",
        Style("0.0\"件\"", {"Arial", 10.5, true, true, true, "single", Rgb("FFFF0000")},
              {"solid", Rgb("FFFFFF00"), Indexed(64)},
@@ -85,13 +84,13 @@ TEST(StylesPartTest, EachCellFormatCarriesItsFontFillBordersAndAlignment) {
              {"center", "top", true})},
       {"switches off by value, a size out of range, a gradient fill, start and end sides",
        Style("0.00%", {"Arial", 0, false, false, false, "double", Indexed(10, 0.5)}, {},
-             {{"medium", {}}, {"dashed", Theme(3)}, {}, {}})},
+             {{"medium", {}}, {"dashed", Rgb("FF1F497D")}, {}, {}})},
       {"the defaults spelt out, a size that is no number, an automatic colour",
        Style("General", {}, {"gray125", {}, {}}, {}, {"", "distributed", true})},
       {"ids that name nothing", Style("General", {})},
       {"ids that are no numbers", Style("General", {})},
       {"a theme colour darkened, a pattern fill without a pattern",
-       Style("General", {"", 0, false, false, false, "", Theme(4, -0.249977111117893)})},
+       Style("General", {"", 0, false, false, false, "", Rgb("FF376092")})},
       {"an empty format code", Style("General", {})},
   };
   const std::vector<StyleInfo> styles = ParseStylesPart(kStyles, "xl/styles.xml");

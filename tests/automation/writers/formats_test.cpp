@@ -17,7 +17,7 @@ namespace {
 // The look of a cell in dump_formats.py's words.
 struct Look {
   std::string format = "General";
-  std::string font = "Calibri|11.0||theme:1";  // libxlsxwriter's default font
+  std::string font = "Calibri|11.0||rgb:FF000000";  // libxlsxwriter's default, theme resolved
   std::string fill = "-";
   std::string border = "-,-,-,-";
   std::string align = "-|-|-";
@@ -37,19 +37,19 @@ struct FormatCase {
 const std::vector<FormatCase>& Cases() {
   static const std::vector<FormatCase> cases = {
       {"默认", nullptr, {}},
-      {"粗体", [](lxw_format* f) { format_set_bold(f); }, {.font = "Calibri|11.0|b|theme:1"}},
+      {"粗体", [](lxw_format* f) { format_set_bold(f); }, {.font = "Calibri|11.0|b|rgb:FF000000"}},
       {"斜体下划线",
        [](lxw_format* f) {
          format_set_italic(f);
          format_set_underline(f, LXW_UNDERLINE_SINGLE);
        },
-       {.font = "Calibri|11.0|i u=single|theme:1"}},
+       {.font = "Calibri|11.0|i u=single|rgb:FF000000"}},
       {"双下划线删除线",
        [](lxw_format* f) {
          format_set_underline(f, LXW_UNDERLINE_DOUBLE_ACCOUNTING);
          format_set_font_strikeout(f);
        },
-       {.font = "Calibri|11.0|s u=doubleAccounting|theme:1"}},
+       {.font = "Calibri|11.0|s u=doubleAccounting|rgb:FF000000"}},
       {"宋体红字",
        [](lxw_format* f) {
          format_set_font_name(f, "宋体");
@@ -59,7 +59,7 @@ const std::vector<FormatCase>& Cases() {
        {.font = "宋体|14.0||rgb:FFFF0000"}},
       {"小五号",
        [](lxw_format* f) { format_set_font_size(f, 10.5); },
-       {.font = "Calibri|10.5||theme:1"}},
+       {.font = "Calibri|10.5||rgb:FF000000"}},
       {"黄色填充",
        [](lxw_format* f) { format_set_bg_color(f, LXW_COLOR_YELLOW); },
        {.fill = "solid|rgb:FFFFFF00|indexed:64"}},
@@ -101,7 +101,7 @@ const std::vector<FormatCase>& Cases() {
          format_set_num_format(f, "0.00%");
          format_set_bold(f);
        },
-       {.format = "0.00%", .font = "Calibri|11.0|b|theme:1"}},
+       {.format = "0.00%", .font = "Calibri|11.0|b|rgb:FF000000"}},
       {"日期底框",
        [](lxw_format* f) {
          format_set_num_format(f, "yyyy\"年\"m\"月\"d\"日\"");
@@ -228,7 +228,7 @@ TEST_F(FormatsTest, EveryFormatOfTheSourcesReachesTheSavedWorkbook) {
   WriteSource(folder_.File("二月.xlsx"));
   MergeFile(folder_.File("一月.xlsx"), true);
   MergeFile(folder_.File("二月.xlsx"), false);
-  const Look header{.font = "Calibri|11.0|b|theme:1"};
+  const Look header{.font = "Calibri|11.0|b|rgb:FF000000"};
   std::vector<std::string> expected = {
       // Each distinct part once, though two workbooks brought it and the header's bold look
       // is also a case's: 15 looks besides the default, 7 fonts besides the default one, 3
@@ -246,16 +246,19 @@ TEST_F(FormatsTest, EveryFormatOfTheSourcesReachesTheSavedWorkbook) {
   testing::ExpectSameLines(SaveAndDump(), expected);
 }
 
-TEST_F(FormatsTest, ThemeAndPaletteColoursKeepTheirTint) {
+// The saved workbook has neither the source's theme nor its palette, so theme colours arrive as
+// the RGB the source's theme and tint make, and palette entries as the RGB of the palette that
+// openpyxl writes into every styles part.
+TEST_F(FormatsTest, ThemeAndPaletteColoursArriveAsTheirRgb) {
   WriteThemedSource(folder_, folder_.File("主题.xlsx"));
   MergeFile(folder_.File("主题.xlsx"), true);
   const std::vector<std::string> dump = SaveAndDump();
   ASSERT_EQ(dump.size(), 7u);
   EXPECT_EQ(dump[5],
-            "A2 fmt=General font=等线|12.0||theme:4:0.3999755851924192 "
-            "fill=solid|theme:5:-0.249977111117893|rgb:00000000 border=-,-,-,- align=-|-|-");
+            "A2 fmt=General font=等线|12.0||rgb:FF95B3D7 "
+            "fill=solid|rgb:FF953735|rgb:00000000 border=-,-,-,- align=-|-|-");
   EXPECT_EQ(dump[6],
-            "B2 fmt=General font=等线|12.0||indexed:10 fill=- border=-,-,-,thin:indexed:8 "
+            "B2 fmt=General font=等线|12.0||rgb:FFFF0000 fill=- border=-,-,-,thin:rgb:FF000000 "
             "align=-|-|-");
 }
 
