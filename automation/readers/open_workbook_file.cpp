@@ -12,6 +12,7 @@
 
 #include "automation/readers/compound_file.h"
 #include "automation/readers/compound_stream.h"
+#include "automation/readers/ods_reader.h"
 #include "automation/readers/read_fault.h"
 #include "automation/readers/text_encoding.h"
 #include "automation/readers/text_workbook.h"
@@ -121,6 +122,8 @@ std::unique_ptr<WorkbookReader> Open(const std::string& path) {
   FileDescriptor file = OpenForReading(path);
   std::string header = ReadHeader(file);
   if (header.starts_with("PK\x03\x04") || header.starts_with("PK\x05\x06")) {
+    ZipArchive archive(path);
+    if (IsOdsPackage(archive)) return std::make_unique<OdsReader>(path, std::move(archive));
     return std::make_unique<XlsxReader>(path);
   }
   if (IsCompoundFileSignature(header)) return OpenCompoundFile(file, path);

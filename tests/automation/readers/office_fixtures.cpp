@@ -59,13 +59,16 @@ bool Convert(const std::string& dir, const std::string& filter, const std::strin
 bool Generate(const std::string& dir) {
   WriteFile(dir + "/make.py", kSourceScript);
   if (!Run(std::string(kPython) + " " + dir + "/make.py " + dir)) return false;
-  if (!Convert(dir, "xls", dir) || !Convert(dir, "html", dir)) return false;
+  if (!Convert(dir, "xls", dir) || !Convert(dir, "html", dir) || !Convert(dir, "ods", dir)) {
+    return false;
+  }
   const std::string csv = "csv:Text - txt - csv (StarCalc):44,34,";
   if (!Convert(dir, csv + "76,1", dir)) return false;
   if (!Convert(dir, csv + "85,1", dir + "/gb")) return false;
   fs::rename(dir + "/gb/values.csv", dir + "/values-gb18030.csv");
   fs::remove_all(dir + "/home");
-  for (const char* name : {"values.xls", "values.csv", "values.html", "values-gb18030.csv"}) {
+  for (const char* name :
+       {"values.xls", "values.csv", "values.html", "values-gb18030.csv", "values.ods"}) {
     if (!fs::exists(dir + "/" + name)) return false;
   }
   return true;
@@ -76,7 +79,9 @@ std::string MakeFixtures() {
     return {};
   }
   if (PythonWithOpenpyxl().empty()) return {};
-  const std::string key = std::to_string(std::hash<std::string>{}(kSourceScript));
+  // The key covers the list of conversions too, so that adding one remakes the folder.
+  const std::string key =
+      std::to_string(std::hash<std::string>{}(std::string(kSourceScript) + "xls html csv ods"));
   const std::string final_dir = std::string(kCacheRoot) + "/" + key;
   if (fs::exists(final_dir + "/done")) return final_dir;
   fs::create_directories(kCacheRoot);

@@ -1,9 +1,9 @@
 #pragma once
 
 // Files saved by a real spreadsheet application. A Python script (openpyxl) writes the source
-// workbooks; LibreOffice converts them to .xls, .csv (UTF-8 and GB18030) and HTML. LibreOffice
-// starts slowly, so each format is one invocation over all sources, and the results are kept in
-// the build folder under a key made from the script: every later test process reuses them.
+// workbooks; LibreOffice converts them to .xls, .ods, .csv (UTF-8 and GB18030) and HTML.
+// LibreOffice starts slowly, so each format is one invocation over all sources, and the results are
+// kept in the build folder under a key made from the script: every later test process reuses them.
 
 #include <string>
 
@@ -15,6 +15,7 @@ namespace tavrio::automation::readers::testing {
 //   values.xls   Excel 97-2003, all sheets
 //   values.csv   first sheet, UTF-8;  values-gb18030.csv  first sheet, GB18030
 //   values.html  all sheets as HTML tables
+//   values.ods   OpenDocument spreadsheet, all sheets
 const std::string& OfficeFixtureDir();
 
 // The Python interpreter that has openpyxl, or empty.

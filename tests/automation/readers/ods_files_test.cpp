@@ -1,0 +1,394 @@
+// OpenDocument spreadsheets: one saved by LibreOffice, read beside the .xlsx it was made from,
+// and crafted ones for what LibreOffice writes rarely or a hostile file might: long runs of
+// repeated rows and cells, every kind of value, damaged parts.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "automation/engine/engine.h"
+#include "automation/error.h"
+#include "automation/readers/workbook_reader.h"
+#include "tests/automation/readers/crafted_package.h"
+#include "tests/automation/readers/office_fixtures.h"
+#include "tests/automation/readers/recording_sink.h"
+#include "tests/automation/readers/temp_dir.h"
+
+namespace tavrio::automation::readers::testing {
+namespace {
+
+std::string Fixture(const char* name) {
+  const std::string& dir = OfficeFixtureDir();
+  return dir.empty() ? std::string() : dir + "/" + name;
+}
+
+// The cells of sheet `index` as "A1 kind value [format]" lines.
+std::vector<std::string> Dump(WorkbookReader& reader, std::size_t index) {
+  RecordingSink sink;
+  reader.ReadSheet(index, sink);
+  std::vector<std::string> lines;
+  for (const auto& [at, cell] : sink.cells()) {
+    std::string line = "R" + std::to_string(at.first) + "C" + std::to_string(at.second) + " ";
+    switch (cell.kind) {
+      case Kind::kNumber: {
+        char number[64];
+        std::snprintf(number, sizeof number, "%.15g", cell.number);
+        line += std::string("number ") + number;
+        break;
+      }
+      case Kind::kText:
+        line += "text " + cell.text;
+        break;
+      case Kind::kBoolean:
+        line += cell.boolean ? "boolean TRUE" : "boolean FALSE";
+        break;
+      case Kind::kError:
+        line += "error " + cell.text;
+        break;
+      case Kind::kBlank:
+        continue;
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(OdsFilesTest, LibreOfficeOdsHoldsTheValuesOfItsXlsxSource) {
+  const std::string ods = Fixture("values.ods");
+  if (ods.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
+  auto from_ods = OpenWorkbookFile(ods);
+  auto from_xlsx = OpenWorkbookFile(Fixture("values.xlsx"));
+  std::vector<std::string> expected = Dump(*from_xlsx, 0);
+  // LibreOffice keeps a boolean as the formula =TRUE() with the number 1 as its result.
+  auto boolean = std::find(expected.begin(), expected.end(), "R6C2 boolean TRUE");
+  ASSERT_NE(boolean, expected.end());
+  *boolean = "R6C2 number 1";
+  // openpyxl saved the formulas of row 6 without results; LibreOffice calculated them.
+  for (const char* line : {"R6C1 number 24", "R6C3 text abcd", "R6C4 error #DIV/0!"}) {
+    expected.push_back(line);
+  }
+  std::sort(expected.begin(), expected.end());
+  std::vector<std::string> actual = Dump(*from_ods, 0);
+  std::sort(actual.begin(), actual.end());
+  std::vector<std::string> missing, extra;
+  std::set_difference(expected.begin(), expected.end(), actual.begin(), actual.end(),
+                      std::back_inserter(missing));
+  std::set_difference(actual.begin(), actual.end(), expected.begin(), expected.end(),
+                      std::back_inserter(extra));
+  EXPECT_TRUE(missing.empty() && extra.empty())
+      << "missing: " << ::testing::PrintToString(missing)
+      << "\nextra: " << ::testing::PrintToString(extra);
+}
+
+TEST(OdsFilesTest, DatesAndTimesKeepADateOrTimeFormat) {
+  const std::string ods = Fixture("values.ods");
+  if (ods.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
+  auto reader = OpenWorkbookFile(ods);
+  RecordingSink sink;
+  reader->ReadSheet(0, sink);
+  const std::vector<std::pair<std::string, std::string>> formats = {
+      {"C2", "yyyy-mm-dd"},          {"D2", "hh:mm:ss"},  {"E2", "yyyy-mm-dd hh:mm:ss"},
+      {"A7", "yyyy-mm-dd hh:mm:ss"}, {"B7", "[h]:mm:ss"}, {"B2", "General"}};
+  for (const auto& [reference, format] : formats) {
+    SCOPED_TRACE(reference);
+    EXPECT_EQ(reader->Styles().at(sink.At(reference).style).number_format, format);
+  }
+}
+
+TEST(OdsFilesTest, SheetsInWorkbookOrderWithTheHiddenOne) {
+  const std::string ods = Fixture("values.ods");
+  if (ods.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
+  auto reader = OpenWorkbookFile(ods);
+  const std::vector<std::tuple<std::string, bool>> expected = {
+      {"明细", false}, {"隐藏", true}, {"空表", false}, {"第四", false}};
+  ASSERT_EQ(reader->Sheets().size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(reader->Sheets()[i].name, std::get<0>(expected[i]));
+    EXPECT_EQ(reader->Sheets()[i].hidden, std::get<1>(expected[i]));
+  }
+  EXPECT_EQ(Dump(*reader, 1), std::vector<std::string>{"R2C2 text 藏"});
+  EXPECT_TRUE(Dump(*reader, 2).empty());
+  EXPECT_EQ(Dump(*reader, 3), std::vector<std::string>{"R3C3 number 4"});
+}
+
+TEST(OdsFilesTest, TheEngineSelectsOdsSheetsByNameAndPosition) {
+  const std::string ods = Fixture("values.ods");
+  if (ods.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
+  Engine engine;
+  engine.OpenWorkbook(ods);
+  engine.SelectSheet(std::string("第四"));
+  EXPECT_EQ(engine.GetCellValue(std::int16_t{3}, 3), CellValue(4.0));
+  engine.SelectSheet(std::int16_t{1});
+  EXPECT_EQ(engine.GetCellValue(std::int16_t{2}, 1), CellValue(std::string("苹果, 红")));
+  EXPECT_EQ(engine.GetCellValue(std::int16_t{2}, 3), CellValue(45291.0));
+}
+
+constexpr char kHead[] =
+    R"(<?xml version="1.0" encoding="UTF-8"?>
+<office:document-content xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" )"
+    R"(xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" )"
+    R"(xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" )"
+    R"(xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0" )"
+    R"(xmlns:calcext="urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0">
+<office:automatic-styles><style:style style:name="ta1" style:family="table">)"
+    R"(<style:table-properties table:display="true"/></style:style>)"
+    R"(<style:style style:name="ta2" style:family="table">)"
+    R"(<style:table-properties table:display="false"/></style:style></office:automatic-styles>
+<office:body><office:spreadsheet>)";
+constexpr char kTail[] = "</office:spreadsheet></office:body></office:document-content>";
+
+std::string Table(const std::string& name, const std::string& rows,
+                  const std::string& style = "ta1") {
+  return "<table:table table:name=\"" + name + "\" table:style-name=\"" + style + "\">" +
+         "<table:table-column table:number-columns-repeated=\"1024\"/>" + rows + "</table:table>";
+}
+
+std::string WriteOds(
+    const TempDir& dir, const std::string& name, const std::string& content,
+    const std::string& mimetype = "application/vnd.oasis.opendocument.spreadsheet") {
+  const std::string path = dir.File(name);
+  ZipWriter zip(path);
+  zip.Add("mimetype", mimetype, 0);
+  zip.Add("content.xml", content);
+  zip.Close();
+  return path;
+}
+
+std::string Cell(const std::string& attributes, const std::string& inner = "") {
+  return "<table:table-cell " + attributes + ">" + inner + "</table:table-cell>";
+}
+
+TEST(OdsFilesTest, EveryKindOfValueAndText) {
+  const std::string rows =
+      "<table:table-row>" +
+      Cell(R"(office:value-type="float" office:value="-1.5E+3")", "<text:p>-1500</text:p>") +
+      Cell(R"(office:value-type="percentage" office:value="0.25")") +
+      Cell(R"(office:value-type="percentage" office:value="0.125")") +
+      Cell(R"(office:value-type="currency" office:currency="CNY" office:value="9.99")") +
+      Cell(R"(office:value-type="date" office:date-value="2023-12-31")") +
+      Cell(R"(office:value-type="date" office:date-value="2024-01-15T06:00:00.5")") +
+      Cell(R"(office:value-type="date" office:date-value="1900-02-28")") +
+      Cell(R"(office:value-type="date" office:date-value="1899-12-01")",
+           "<text:p>1899/12/1</text:p>") +
+      "</table:table-row><table:table-row>" +
+      Cell(R"(office:value-type="time" office:time-value="PT10H30M15S")") +
+      Cell(R"(office:value-type="time" office:time-value="PT36H00M00S")") +
+      Cell(R"(office:value-type="time" office:time-value="-P1DT12H")") +
+      Cell(R"(office:value-type="boolean" office:boolean-value="true")") +
+      Cell(R"(office:value-type="boolean" office:boolean-value="false")") +
+      Cell(R"(table:formula="of:=1/0" office:value-type="float" office:value="0" )"
+           R"(calcext:value-type="error")",
+           "<text:p>#DIV/0!</text:p>") +
+      "</table:table-row><table:table-row>" +
+      Cell(R"(office:value-type="string")",
+           "<office:annotation><text:p>批注</text:p></office:annotation>"
+           "<text:p>甲<text:s text:c=\"3\"/>乙<text:s/>&amp;<text:tab/>丙</text:p>"
+           "<text:p><text:span text:style-name=\"T1\">粗</text:span>体<text:line-break/>"
+           "<text:a xlink:href=\"x\">链接</text:a></text:p>") +
+      Cell(R"(office:value-type="string" office:string-value="属性")", "<text:p>显示</text:p>") +
+      Cell(R"(office:value-type="string")", "<text:p/>") + Cell("", "<text:p>无类型</text:p>") +
+      "</table:table-row>";
+  TempDir dir;
+  auto reader = OpenWorkbookFile(WriteOds(dir, "值.ods", kHead + Table("表", rows) + kTail));
+  RecordingSink sink;
+  reader->ReadSheet(0, sink);
+  struct Expected {
+    const char* reference;
+    Kind kind;
+    double number;
+    std::string text;  // the text, or the number format of a number
+  };
+  const std::vector<Expected> cells = {
+      {"A1", Kind::kNumber, -1500, "General"},
+      {"B1", Kind::kNumber, 0.25, "0%"},
+      {"C1", Kind::kNumber, 0.125, "0.00%"},
+      {"D1", Kind::kNumber, 9.99, "General"},
+      {"E1", Kind::kNumber, 45291, "yyyy-mm-dd"},
+      {"F1", Kind::kNumber, 45306.25 + 0.5 / 86400, "yyyy-mm-dd hh:mm:ss"},
+      {"G1", Kind::kNumber, 59, "yyyy-mm-dd"},
+      {"H1", Kind::kText, 0, "1899/12/1"},
+      {"A2", Kind::kNumber, (10 * 3600 + 30 * 60 + 15) / 86400.0, "hh:mm:ss"},
+      {"B2", Kind::kNumber, 1.5, "[h]:mm:ss"},
+      {"C2", Kind::kNumber, -1.5, "[h]:mm:ss"},
+      {"D2", Kind::kBoolean, 1, ""},
+      {"E2", Kind::kBoolean, 0, ""},
+      {"F2", Kind::kError, 0, "#DIV/0!"},
+      {"A3", Kind::kText, 0, "甲   乙 &\t丙\n粗体\n链接"},
+      {"B3", Kind::kText, 0, "属性"},
+      {"D3", Kind::kText, 0, "无类型"},
+  };
+  for (const Expected& expected : cells) {
+    SCOPED_TRACE(expected.reference);
+    const RecordedCell& cell = sink.At(expected.reference);
+    ASSERT_EQ(cell.kind, expected.kind);
+    if (expected.kind == Kind::kText || expected.kind == Kind::kError) {
+      EXPECT_EQ(cell.text, expected.text);
+    } else if (expected.kind == Kind::kBoolean) {
+      EXPECT_EQ(cell.boolean, expected.number != 0);
+    } else {
+      EXPECT_DOUBLE_EQ(cell.number, expected.number);
+      EXPECT_EQ(reader->Styles().at(cell.style).number_format, expected.text);
+    }
+  }
+  EXPECT_FALSE(sink.Has("C3"));  // an empty string is no value
+  EXPECT_EQ(sink.cells().size(), cells.size());
+}
+
+TEST(OdsFilesTest, RepeatedRowsAndCellsExpandAsFarAsTheyHoldValues) {
+  const std::string rows =
+      R"(<table:table-row table:number-rows-repeated="2">)" +
+      Cell(R"(table:number-columns-repeated="2")") +
+      Cell(R"(office:value-type="float" office:value="7" table:number-columns-repeated="3")") +
+      Cell(R"(table:number-columns-repeated="16379")") + "</table:table-row>" +
+      R"(<table:table-row table:number-rows-repeated="3"/>)" +
+      "<table:table-header-rows><table:table-row>" +
+      Cell(R"(office:value-type="string" table:number-columns-spanned="2" )"
+           R"(table:number-rows-spanned="2")",
+           "<text:p>合并</text:p>") +
+      "<table:covered-table-cell/></table:table-row></table:table-header-rows>" +
+      R"(<table:table-row table:number-rows-repeated="1048569">)" +
+      Cell(R"(table:number-columns-repeated="16384")") + "</table:table-row>" +
+      R"(<table:table-row table:number-rows-repeated="99999999999999999999">)" +
+      Cell(R"(table:number-columns-repeated="99999999999999999999")") + "</table:table-row>";
+  TempDir dir;
+  auto reader = OpenWorkbookFile(WriteOds(dir, "重复.ods", kHead + Table("表", rows) + kTail));
+  const std::vector<std::string> expected = {"R1C3 number 7", "R1C4 number 7", "R1C5 number 7",
+                                             "R2C3 number 7", "R2C4 number 7", "R2C5 number 7",
+                                             "R6C1 text 合并"};
+  EXPECT_EQ(Dump(*reader, 0), expected);
+}
+
+struct RefusedCase {
+  const char* name;
+  std::string rows;
+  std::string reason;
+};
+
+TEST(OdsFilesTest, RowsAndCellsPastTheSheetsEdgeAreRefused) {
+  const std::string seven = Cell(R"(office:value-type="float" office:value="7")");
+  const std::vector<RefusedCase> cases = {
+      {"a value repeated past the last column",
+       "<table:table-row>" + Cell(R"(table:number-columns-repeated="16383")") +
+           Cell(R"(office:value-type="float" office:value="7" table:number-columns-repeated="2")") +
+           "</table:table-row>",
+       "第 1 行第 16384 列的单元格重复 2 次，超出了工作表的 16,384 列"},
+      {"a value after the last column",
+       "<table:table-row>" + Cell(R"(table:number-columns-repeated="16384")") + seven +
+           "</table:table-row>",
+       "第 1 行第 16385 列超出了工作表的 16,384 列"},
+      {"a row of values repeated past the last row",
+       R"(<table:table-row table:number-rows-repeated="1048575"/>)"
+       R"(<table:table-row table:number-rows-repeated="3">)" +
+           seven + "</table:table-row>",
+       "第 1048576 行的数据重复 3 次，超出了工作表的 1,048,576 行"},
+      {"a row of values after the last row",
+       R"(<table:table-row table:number-rows-repeated="1048576"/><table:table-row>)" + seven +
+           "</table:table-row>",
+       "第 1048577 行超出了工作表的 1,048,576 行"},
+      {"more repeated cells than memory should hold",
+       R"(<table:table-row table:number-rows-repeated="1048576">)" +
+           Cell(R"(office:value-type="float" office:value="7" )"
+                R"(table:number-columns-repeated="16384")") +
+           "</table:table-row>",
+       "重复的单元格超过 16,000,000 个，超出了本程序的限制"},
+      {"a number that is none",
+       "<table:table-row>" + Cell(R"(office:value-type="float" office:value="七")") +
+           "</table:table-row>",
+       "文件已损坏：第 1 行第 1 列的数值“七”无效"},
+      {"a time that is none",
+       "<table:table-row>" + seven + Cell(R"(office:value-type="time" office:time-value="10:30")") +
+           "</table:table-row>",
+       "文件已损坏：第 1 行第 2 列的时间“10:30”无效"},
+  };
+  TempDir dir;
+  for (const RefusedCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = WriteOds(dir, "拒绝.ods", kHead + Table("数据", c.rows) + kTail);
+    auto reader = OpenWorkbookFile(path);
+    RecordingSink sink;
+    try {
+      reader->ReadSheet(0, sink);
+      ADD_FAILURE() << "read";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.description(),
+                "无法读取文件“" + path + "”中的工作表“数据”：" + c.reason + "。");
+    }
+  }
+}
+
+TEST(OdsFilesTest, SheetsAreListedWithTheirHiddenFlagAndReadOneByOne) {
+  const std::string seven = Cell(R"(office:value-type="float" office:value="7")");
+  const std::string content =
+      kHead + Table("一", "<table:table-row>" + seven + "</table:table-row>") +
+      Table("二 &amp; 三", "<table:table-row>" + seven + seven + "</table:table-row>", "ta2") +
+      "<table:table table:name=\"空\"/>" + Table("四", "") + kTail;
+  TempDir dir;
+  auto reader = OpenWorkbookFile(WriteOds(dir, "表.ods", content));
+  const std::vector<std::tuple<std::string, bool>> expected = {
+      {"一", false}, {"二 & 三", true}, {"空", false}, {"四", false}};
+  ASSERT_EQ(reader->Sheets().size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(reader->Sheets()[i].name, std::get<0>(expected[i]));
+    EXPECT_EQ(reader->Sheets()[i].hidden, std::get<1>(expected[i]));
+  }
+  EXPECT_EQ(Dump(*reader, 1), (std::vector<std::string>{"R1C1 number 7", "R1C2 number 7"}));
+  EXPECT_EQ(Dump(*reader, 0), std::vector<std::string>{"R1C1 number 7"});
+  EXPECT_TRUE(Dump(*reader, 2).empty());
+  EXPECT_TRUE(Dump(*reader, 3).empty());
+}
+
+std::string OpenError(const std::string& path) {
+  try {
+    OpenWorkbookFile(path);
+  } catch (const Error& error) {
+    return error.description();
+  }
+  return "opened";
+}
+
+TEST(OdsFilesTest, DamagedPackagesAreRefusedSayingWhy) {
+  TempDir dir;
+  const std::string rows = "<table:table-row><table:table-cell/></table:table-row>";
+  struct Case {
+    const char* name;
+    std::string path;
+    std::string reason;
+  };
+  const std::string no_content = dir.File("无内容.ods");
+  {
+    ZipWriter zip(no_content);
+    zip.Add("mimetype", "application/vnd.oasis.opendocument.spreadsheet", 0);
+    zip.Close();
+  }
+  const std::vector<Case> cases = {
+      {"no content part", no_content, "文件已损坏：缺少部件“content.xml”"},
+      {"content cut short", WriteOds(dir, "截断.ods", std::string(kHead) + "<table:table"),
+       "文件已损坏：部件“content.xml”不是有效的 XML：意外结束（位于第 707 字节）"},
+      {"no sheets", WriteOds(dir, "无表.ods", std::string(kHead) + kTail),
+       "文件已损坏：其中没有工作表"},
+      {"a document type declaration",
+       WriteOds(dir, "声明.ods", "<!DOCTYPE x [<!ENTITY a \"b\">]>" + std::string(kTail)), ""},
+      {"a text document",
+       WriteOds(dir, "文字.odt", std::string(kHead) + Table("表", rows) + kTail,
+                "application/vnd.oasis.opendocument.text"),
+       "不是工作簿文件"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string message = OpenError(c.path);
+    if (c.reason.empty()) {
+      EXPECT_NE(message.find("无法打开文件“" + c.path + "”："), std::string::npos) << message;
+    } else {
+      EXPECT_EQ(message, "无法打开文件“" + c.path + "”：" + c.reason + "。");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tavrio::automation::readers::testing
