@@ -118,5 +118,12 @@ TEST(UsageTextTest, ExplainsEveryFlag) {
   }
 }
 
+TEST(UsageTextTest, NamesEveryWorkbookTypeItReads) {
+  const std::string usage = UsageText();
+  for (const char* type : {".xlsx", ".xlsm", ".xls、", ".ods", "CSV", "HTML"}) {
+    EXPECT_NE(usage.find(type), std::string::npos) << type;
+  }
+}
+
 }  // namespace
 }  // namespace tavrio::batch
