@@ -119,12 +119,14 @@ bool OdsDurationDays(std::string_view text, double& days) {
     }
     const char u = text[unit];
     if ((u == 'D') == in_time) return false;
-    total += u == 'D' ? amount : u == 'H' ? amount / 24 : u == 'M' ? amount / 1440 : amount / 86400;
+    // Counted in seconds and divided once, so that a time of day comes out as the same double
+    // that h:m:s gives in other files.
+    total += amount * (u == 'D' ? 86400 : u == 'H' ? 3600 : u == 'M' ? 60 : 1);
     any = true;
     text.remove_prefix(unit + 1);
   }
   if (!any) return false;
-  days = negative ? -total : total;
+  days = (negative ? -total : total) / 86400;
   return true;
 }
 
