@@ -109,8 +109,11 @@ void OdsRowReader::Row(std::string_view xml, std::string_view part) {
                                   : "第 " + Count(first_row) + " 行第 " + Count(column) +
                                         " 列超出了工作表的 16,384 列");
       }
-      runs.push_back({column, count, std::move(value), Repeat(cell, "table:number-rows-spanned"),
-                      Repeat(cell, "table:number-columns-spanned")});
+      // Spans are clamped to the sheet here, so that adding them to a position cannot wrap.
+      runs.push_back(
+          {column, count, std::move(value),
+           std::min<std::uint64_t>(Repeat(cell, "table:number-rows-spanned"), kMaxRows),
+           std::min<std::uint64_t>(Repeat(cell, "table:number-columns-spanned"), kMaxColumns)});
     }
     column += std::min<std::uint64_t>(count, kMaxColumns + 1);
   }

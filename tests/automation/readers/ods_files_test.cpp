@@ -299,17 +299,31 @@ TEST(OdsFilesTest, RepeatedRowsAndCellsExpandAsFarAsTheyHoldValues) {
       Cell(R"(office:value-type="string" table:number-columns-spanned="2" )"
            R"(table:number-rows-spanned="2")",
            "<text:p>合并</text:p>") +
-      "<table:covered-table-cell/></table:table-row></table:table-header-rows>" +
+      "<table:covered-table-cell/>" +
+      Cell(R"(office:value-type="float" office:value="8" )"
+           R"(table:number-columns-spanned="99999999999999999999")") +
+      "</table:table-row></table:table-header-rows>" +
       R"(<table:table-row table:number-rows-repeated="1048569">)" +
       Cell(R"(table:number-columns-repeated="16384")") + "</table:table-row>" +
       R"(<table:table-row table:number-rows-repeated="99999999999999999999">)" +
       Cell(R"(table:number-columns-repeated="99999999999999999999")") + "</table:table-row>";
   TempDir dir;
   auto reader = OpenWorkbookFile(WriteOds(dir, "重复.ods", kHead + Table("表", rows) + kTail));
-  const std::vector<std::string> expected = {"R1C3 number 7", "R1C4 number 7", "R1C5 number 7",
-                                             "R2C3 number 7", "R2C4 number 7", "R2C5 number 7",
-                                             "R6C1 text 合并"};
+  const std::vector<std::string> expected = {"R1C3 number 7",  "R1C4 number 7", "R1C5 number 7",
+                                             "R2C3 number 7",  "R2C4 number 7", "R2C5 number 7",
+                                             "R6C1 text 合并", "R6C3 number 8"};
   EXPECT_EQ(Dump(*reader, 0), expected);
+  // Merged ranges, clipped to the sheet's edge.
+  struct MergeSink : RecordingSink {
+    void MergedCells(std::uint32_t first_row, std::uint16_t first_column, std::uint32_t last_row,
+                     std::uint16_t last_column) override {
+      merges.push_back(std::to_string(first_row) + "," + std::to_string(first_column) + ":" +
+                       std::to_string(last_row) + "," + std::to_string(last_column));
+    }
+    std::vector<std::string> merges;
+  } sink;
+  reader->ReadSheet(0, sink);
+  EXPECT_EQ(sink.merges, (std::vector<std::string>{"6,1:7,2", "6,3:6,16384"}));
 }
 
 struct RefusedCase {
