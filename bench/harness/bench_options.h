@@ -13,6 +13,7 @@ struct BenchOptions {
   int repeat = 1;                      // runs of each step; the median time is reported
   std::filesystem::path data_root = "bench-data";
   bool python = true;  // false skips the openpyxl comparison
+  bool formatted = false;  // the chosen sets' formatted twins instead of the plain ones
 };
 
 // Reads the command line (without the program name). Throws tavrio::Error naming the flag
