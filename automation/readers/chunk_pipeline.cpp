@@ -14,71 +14,88 @@
 namespace tavrio::automation::readers {
 namespace {
 
+constexpr std::size_t kSlotBytes = kChunkHeadroom + kChunkSize;
+
+// Chunk buffers outlive the sheet they served: a merge reads hundreds of sheets one after the
+// other, and buffers freed and allocated again come back as fresh pages, each faulted in anew.
+class KeptBuffers {
+ public:
+  std::unique_ptr<char[]> Take() {
+    {
+      std::lock_guard lock(mutex_);
+      if (!buffers_.empty()) {
+        std::unique_ptr<char[]> buffer = std::move(buffers_.back());
+        buffers_.pop_back();
+        return buffer;
+      }
+    }
+    return std::make_unique_for_overwrite<char[]>(kSlotBytes);
+  }
+  void Keep(std::unique_ptr<char[]> buffer) {
+    std::lock_guard lock(mutex_);
+    if (buffers_.size() < kKept) buffers_.push_back(std::move(buffer));
+  }
+
+ private:
+  static constexpr std::size_t kKept = 5;
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<char[]>> buffers_;
+};
+
+KeptBuffers& Kept() {
+  static KeptBuffers* kept = new KeptBuffers;  // never destroyed, like the heap it stands for
+  return *kept;
+}
+
 // A chunk buffer with its headroom in front.
 class Slot {
  public:
-  Slot() : bytes_(std::make_unique_for_overwrite<char[]>(kChunkHeadroom + kChunkSize)) {}
+  Slot() : bytes_(Kept().Take()) {}
+  ~Slot() { Kept().Keep(std::move(bytes_)); }
+  Slot(const Slot&) = delete;
+  Slot& operator=(const Slot&) = delete;
   char* data() { return bytes_.get() + kChunkHeadroom; }
 
  private:
   std::unique_ptr<char[]> bytes_;
 };
 
-class InlineWriter final : public ChunkWriter {
+// Four slots: one being consumed, the others filled ahead.
+constexpr std::size_t kSlots = 4;
+
+class Pump {
  public:
-  explicit InlineWriter(const ChunkConsumer& consume) : consume_(consume) {}
-  std::span<char> Next() override { return {slot_.data(), kChunkSize}; }
-  void Publish(std::size_t size) override { consume_(slot_.data(), size); }
-
- private:
-  const ChunkConsumer& consume_;
-  Slot slot_;
-};
-
-// Thrown inside the producer once the consumer has stopped; never leaves ProduceConcurrently.
-struct ConsumerStopped {};
-
-// Three slots: one being filled, one being consumed, one ready between them.
-constexpr std::size_t kSlots = 3;
-
-class ConcurrentWriter final : public ChunkWriter {
- public:
-  ConcurrentWriter() {
+  explicit Pump(const ChunkSource& source) : source_(source) {
     for (std::size_t i = 0; i < kSlots; ++i) free_.push_back(i);
   }
 
-  // Producer side.
-  std::span<char> Next() override {
+  // The worker: fills free slots until the source ends or the consumer stops.
+  void Work() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return stopped_ || !free_.empty(); });
-    if (stopped_) throw ConsumerStopped{};
-    filling_ = free_.front();
-    free_.pop_front();
-    return {slots_[filling_].data(), kChunkSize};
-  }
-  void Publish(std::size_t size) override {
-    std::lock_guard lock(mutex_);
-    if (stopped_) throw ConsumerStopped{};
-    ready_.push_back({filling_, size});
-    changed_.notify_all();
-  }
-  void Finish(std::exception_ptr error) {
-    std::lock_guard lock(mutex_);
-    finished_ = true;
-    error_ = error;
-    changed_.notify_all();
+    while (true) {
+      changed_.wait(lock, [this] { return stopped_ || finished_ || CanFill(); });
+      if (stopped_ || finished_) return;
+      FillOne(lock);
+    }
   }
 
-  // Consumer side: consumes every chunk in order, then rethrows the producer's error if any.
+  // The calling thread: consumes every chunk in order, filling one itself when nothing is
+  // ready and nobody is filling, then rethrows the source's error if any.
   void ConsumeAll(const ChunkConsumer& consume) {
     while (true) {
       Ready chunk;
       {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return finished_ || !ready_.empty(); });
-        if (ready_.empty()) {
-          if (error_) std::rethrow_exception(error_);
-          return;
+        while (ready_.empty()) {
+          if (finished_) {
+            if (error_) std::rethrow_exception(error_);
+            return;
+          }
+          if (CanFill()) {
+            FillOne(lock);
+          } else {
+            changed_.wait(lock);
+          }
         }
         chunk = ready_.front();
         ready_.pop_front();
@@ -86,9 +103,12 @@ class ConcurrentWriter final : public ChunkWriter {
       consume(slots_[chunk.slot].data(), chunk.size);
       std::lock_guard lock(mutex_);
       free_.push_back(chunk.slot);
-      changed_.notify_all();
+      // A worker waiting for room is woken once most slots are free, not for every one: each
+      // wake-up costs a context switch, and it then fills several chunks in one go.
+      if (free_.size() >= kSlots - 1) changed_.notify_all();
     }
   }
+
   void Stop() {
     std::lock_guard lock(mutex_);
     stopped_ = true;
@@ -101,60 +121,78 @@ class ConcurrentWriter final : public ChunkWriter {
     std::size_t size = 0;
   };
 
+  bool CanFill() const { return !filling_ && !finished_ && !free_.empty(); }
+
+  // Runs the source into a free slot with the lock released; one filler at a time, so chunks
+  // join the ready queue in the source's order.
+  void FillOne(std::unique_lock<std::mutex>& lock) {
+    const std::size_t slot = free_.front();
+    free_.pop_front();
+    filling_ = true;
+    lock.unlock();
+    std::size_t size = 0;
+    std::exception_ptr error;
+    try {
+      size = source_({slots_[slot].data(), kChunkSize});
+    } catch (...) {
+      error = std::current_exception();
+    }
+    lock.lock();
+    filling_ = false;
+    if (size > 0) {
+      ready_.push_back({slot, size});
+    } else {
+      free_.push_back(slot);
+      finished_ = true;
+      error_ = error;
+    }
+    changed_.notify_all();
+  }
+
+  const ChunkSource& source_;
   std::array<Slot, kSlots> slots_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<std::size_t> free_;
   std::deque<Ready> ready_;
-  std::size_t filling_ = 0;
-  bool stopped_ = false;
+  bool filling_ = false;
   bool finished_ = false;
+  bool stopped_ = false;
   std::exception_ptr error_;
 };
 
-// Joins the worker on every way out; a consumer that threw stops the producer first.
+// Joins the worker on every way out; a consumer that threw stops it first.
 class Worker {
  public:
-  Worker(ConcurrentWriter& writer, const ChunkProducer& produce)
-      : writer_(writer), thread_([&writer, &produce] { Produce(writer, produce); }) {}
+  explicit Worker(Pump& pump) : pump_(pump), thread_([&pump] { pump.Work(); }) {}
   ~Worker() {
-    writer_.Stop();
+    pump_.Stop();
     thread_.join();
   }
+  Worker(const Worker&) = delete;
+  Worker& operator=(const Worker&) = delete;
 
  private:
-  static void Produce(ConcurrentWriter& writer, const ChunkProducer& produce) {
-    std::exception_ptr error;
-    try {
-      produce(writer);
-    } catch (const ConsumerStopped&) {
-    } catch (...) {
-      error = std::current_exception();
-    }
-    writer.Finish(error);
-  }
-
-  ConcurrentWriter& writer_;
+  Pump& pump_;
   std::thread thread_;
 };
 
 }  // namespace
 
-void ProduceInline(const ChunkProducer& produce, const ChunkConsumer& consume) {
-  InlineWriter writer(consume);
-  produce(writer);
+void PumpInline(const ChunkSource& source, const ChunkConsumer& consume) {
+  Slot slot;
+  while (const std::size_t size = source({slot.data(), kChunkSize})) consume(slot.data(), size);
 }
 
-void ProduceConcurrently(const ChunkProducer& produce, const ChunkConsumer& consume) {
-  ConcurrentWriter writer;
+void PumpConcurrently(const ChunkSource& source, const ChunkConsumer& consume) {
+  Pump pump(source);
   std::optional<Worker> worker;
   try {
-    worker.emplace(writer, produce);
+    worker.emplace(pump);
   } catch (const std::system_error&) {
-    // No thread to be had: the same work, one step after the other.
-    return ProduceInline(produce, consume);
+    // No thread to be had: this thread fills every chunk itself.
   }
-  writer.ConsumeAll(consume);
+  pump.ConsumeAll(consume);
 }
 
 }  // namespace tavrio::automation::readers

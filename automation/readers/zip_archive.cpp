@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <exception>
 #include <memory>
 #include <span>
 #include <utility>
@@ -145,10 +146,10 @@ const ZipArchive::Entry& ZipArchive::Find(std::string_view name) const {
 
 namespace {
 
-// Inflates one opened entry into the chunks of a ChunkWriter, counting and checking as it goes.
-// Each inflate step's output is checked against the limits before it joins the chunk, and a
-// chunk is handed on before any error, so the consumer sees exactly the bytes a step-by-step
-// loop would have handed it before failing.
+// Inflates one opened entry chunk by chunk, counting and checking as it goes. Each inflate
+// step's output is checked against the limits before it joins the chunk, and the bytes that
+// came before a fault are handed out before the fault is thrown, so a consumer sees exactly
+// what a single loop of inflating and consuming would have shown it before failing.
 class EntryInflater {
  public:
   EntryInflater(unzFile file, std::string_view part, std::uint64_t expected_size,
@@ -160,69 +161,72 @@ class EntryInflater {
         stored_(stored),
         guard_(part) {}
 
-  void Run(ChunkWriter& writer) {
-    writer_ = &writer;
-    out_ = writer.Next();
+  // The next bytes into `out`; 0 once the entry is complete and its checksum matched.
+  std::size_t Fill(std::span<char> out) {
+    if (error_) std::rethrow_exception(error_);
+    out_ = out;
+    committed_ = 0;
     try {
-      if (stored_) {
-        CopyStored();
-      } else {
-        InflateDeflated();
+      if (!complete_) stored_ ? FillStored() : FillDeflated();
+      if (complete_ && committed_ == 0 && (inflated_ != expected_size_ || crc_ != expected_crc_)) {
+        Damaged(part_, "的校验和不符");
       }
-      Flush();
     } catch (...) {
-      if (committed_ > 0) Flush();
-      throw;
+      if (committed_ == 0) throw;
+      error_ = std::current_exception();
     }
-    if (inflated_ != expected_size_ || crc_ != expected_crc_) Damaged(part_, "的校验和不符");
+    return committed_;
   }
 
  private:
-  void CopyStored() {
-    while (true) {
-      if (committed_ == out_.size()) Flush();
+  void FillStored() {
+    while (committed_ < out_.size()) {
       const std::size_t room = std::min(kInputChunk, out_.size() - committed_);
       const int read =
           unzReadCurrentFile(file_, out_.data() + committed_, static_cast<unsigned>(room));
       if (read < 0) Damaged(part_, "的压缩数据无法读取");
-      if (read == 0) return;
+      if (read == 0) {
+        complete_ = true;
+        return;
+      }
       compressed_ += static_cast<std::uint64_t>(read);
       Commit(static_cast<std::size_t>(read));
     }
   }
 
-  void InflateDeflated() {
-    Inflater inflater;
-    z_stream& stream = inflater.stream();
-    bool ended = false;
-    while (!ended) {
-      const int read = unzReadCurrentFile(file_, input_.data(), kInputChunk);
-      if (read < 0) Damaged(part_, "的压缩数据无法读取");
-      if (read == 0) break;
-      stream.next_in = input_.data();
-      stream.avail_in = static_cast<uInt>(read);
-      do {
-        if (committed_ == out_.size()) Flush();
-        const std::size_t room = out_.size() - committed_;
-        stream.next_out = reinterpret_cast<unsigned char*>(out_.data() + committed_);
-        stream.avail_out = static_cast<uInt>(room);
-        const uInt input_before = stream.avail_in;
-        const int status = inflate(&stream, Z_NO_FLUSH);
-        if (status == Z_STREAM_END) {
-          ended = true;
-        } else if (status != Z_OK && status != Z_BUF_ERROR) {
-          Damaged(part_, "的压缩数据无效");
-        }
-        compressed_ = stream.total_in;
-        const std::size_t produced = room - stream.avail_out;
-        if (produced > 0) Commit(produced);
-        if (produced == 0 && stream.avail_in == input_before) {
-          if (stream.avail_in > 0) Damaged(part_, "的压缩数据无效");
-          break;
-        }
-      } while (!ended && (stream.avail_in > 0 || stream.avail_out == 0));
+  void FillDeflated() {
+    z_stream& stream = inflater_.stream();
+    while (committed_ < out_.size()) {
+      if (read_next_) ReadInput(stream);
+      const std::size_t room = out_.size() - committed_;
+      stream.next_out = reinterpret_cast<unsigned char*>(out_.data() + committed_);
+      stream.avail_out = static_cast<uInt>(room);
+      const uInt input_before = stream.avail_in;
+      const int status = inflate(&stream, Z_NO_FLUSH);
+      if (status != Z_STREAM_END && status != Z_OK && status != Z_BUF_ERROR) {
+        Damaged(part_, "的压缩数据无效");
+      }
+      compressed_ = stream.total_in;
+      const std::size_t produced = room - stream.avail_out;
+      if (produced > 0) Commit(produced);
+      if (status == Z_STREAM_END) {
+        complete_ = true;
+        return;
+      }
+      const bool stuck = produced == 0 && stream.avail_in == input_before;
+      if (stuck && stream.avail_in > 0) Damaged(part_, "的压缩数据无效");
+      // More input once this input is used up, unless output is still waiting in the stream.
+      read_next_ = stuck || (stream.avail_in == 0 && stream.avail_out != 0);
     }
-    if (!ended) Damaged(part_, "的压缩数据被截断");
+  }
+
+  void ReadInput(z_stream& stream) {
+    const int read = unzReadCurrentFile(file_, input_.data(), kInputChunk);
+    if (read < 0) Damaged(part_, "的压缩数据无法读取");
+    if (read == 0) Damaged(part_, "的压缩数据被截断");
+    stream.next_in = input_.data();
+    stream.avail_in = static_cast<uInt>(read);
+    read_next_ = false;
   }
 
   void Commit(std::size_t size) {
@@ -233,24 +237,19 @@ class EntryInflater {
     committed_ += size;
   }
 
-  // Hands the filled part of the chunk on and starts the next; nothing is handed on twice,
-  // whatever the writer throws.
-  void Flush() {
-    if (committed_ == 0) return;
-    writer_->Publish(std::exchange(committed_, 0));
-    out_ = writer_->Next();
-  }
-
   unzFile file_;
   std::string_view part_;
   std::uint64_t expected_size_;
   std::uint32_t expected_crc_;
   bool stored_;
   InflateGuard guard_;
-  ChunkWriter* writer_ = nullptr;
+  Inflater inflater_;
+  std::array<unsigned char, kInputChunk> input_;
+  bool read_next_ = true;
+  bool complete_ = false;
+  std::exception_ptr error_;  // met after the bytes handed out last; thrown next
   std::span<char> out_;
   std::size_t committed_ = 0;
-  std::array<unsigned char, kInputChunk> input_;
   std::uint64_t compressed_ = 0;
   std::uint64_t inflated_ = 0;
   std::uint32_t crc_ = crc32(0, nullptr, 0);
@@ -272,11 +271,11 @@ void ZipArchive::InflateInPlace(std::string_view name, const ChunkConsumer& cons
   }
   auto inflater = std::make_unique<EntryInflater>(handle_.get(), name, entry.inflated_size,
                                                   entry.crc, open.method() == 0);
-  const ChunkProducer produce = [&inflater](ChunkWriter& writer) { inflater->Run(writer); };
+  const ChunkSource source = [&inflater](std::span<char> out) { return inflater->Fill(out); };
   if (entry.inflated_size >= kConcurrentFrom) {
-    ProduceConcurrently(produce, consumer);
+    PumpConcurrently(source, consumer);
   } else {
-    ProduceInline(produce, consumer);
+    PumpInline(source, consumer);
   }
 }
 

@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <cstring>
+#include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -11,7 +13,7 @@
 namespace tavrio::automation::readers::testing {
 namespace {
 
-using Runner = void (*)(const ChunkProducer&, const ChunkConsumer&);
+using Runner = void (*)(const ChunkSource&, const ChunkConsumer&);
 
 struct Mode {
   const char* name;
@@ -20,23 +22,29 @@ struct Mode {
 
 class ChunkPipelineTest : public ::testing::TestWithParam<Mode> {
  protected:
-  void Run(const ChunkProducer& produce, const ChunkConsumer& consume) {
-    GetParam().run(produce, consume);
+  void Run(const ChunkSource& source, const ChunkConsumer& consume) {
+    GetParam().run(source, consume);
   }
 };
 
-// Publishes chunk i filled with the letter 'a' + i % 26, `count` of them, each one byte longer
-// than the one before, then throws `error` when it is not empty.
-ChunkProducer Letters(int count, const std::string& error = "") {
-  return [count, error](ChunkWriter& writer) {
-    for (int i = 0; i < count; ++i) {
-      const std::span<char> chunk = writer.Next();
-      const std::size_t size = 1000 + static_cast<std::size_t>(i);
-      EXPECT_GE(chunk.size(), size);
-      std::memset(chunk.data(), 'a' + i % 26, size);
-      writer.Publish(size);
+// Fills chunk i with the letter 'a' + i % 26, `count` of them, each one byte longer than the
+// one before, then ends, or throws `error` when it is not empty. It fails the test when two
+// threads call it at once.
+ChunkSource Letters(int count, const std::string& error = "") {
+  auto next = std::make_shared<int>(0);
+  auto inside = std::make_shared<std::atomic<bool>>(false);
+  return [=](std::span<char> buffer) -> std::size_t {
+    EXPECT_FALSE(inside->exchange(true)) << "filled by two threads at once";
+    const int i = (*next)++;
+    std::size_t size = 0;
+    if (i < count) {
+      size = 1000 + static_cast<std::size_t>(i);
+      EXPECT_GE(buffer.size(), size);
+      std::memset(buffer.data(), 'a' + i % 26, size);
     }
-    if (!error.empty()) throw std::runtime_error(error);
+    inside->store(false);
+    if (i >= count && !error.empty()) throw std::runtime_error(error);
+    return size;
   };
 }
 
@@ -55,7 +63,7 @@ TEST_P(ChunkPipelineTest, HandsOverEveryChunkInOrderWithWritableHeadroom) {
   EXPECT_EQ(seen, Expected(40));
 }
 
-TEST_P(ChunkPipelineTest, AProducerErrorComesAfterEveryChunkPublishedBeforeIt) {
+TEST_P(ChunkPipelineTest, ASourceErrorComesAfterEveryChunkFilledBeforeIt) {
   std::string seen;
   try {
     Run(Letters(7, "inflate failed"),
@@ -67,14 +75,12 @@ TEST_P(ChunkPipelineTest, AProducerErrorComesAfterEveryChunkPublishedBeforeIt) {
   EXPECT_EQ(seen, Expected(7));
 }
 
-TEST_P(ChunkPipelineTest, AConsumerErrorStopsAProducerThatWouldNeverEnd) {
-  std::atomic<int> published = 0;
-  const ChunkProducer endless = [&published](ChunkWriter& writer) {
-    while (true) {
-      writer.Next()[0] = 'x';
-      writer.Publish(1);
-      ++published;
-    }
+TEST_P(ChunkPipelineTest, AConsumerErrorStopsASourceThatWouldNeverEnd) {
+  std::atomic<int> filled = 0;
+  const ChunkSource endless = [&filled](std::span<char> buffer) -> std::size_t {
+    buffer[0] = 'x';
+    ++filled;
+    return 1;
   };
   int consumed = 0;
   try {
@@ -86,11 +92,11 @@ TEST_P(ChunkPipelineTest, AConsumerErrorStopsAProducerThatWouldNeverEnd) {
     EXPECT_STREQ(error.what(), "parse failed");
   }
   EXPECT_EQ(consumed, 5);
-  // The producer ran at most a few chunks ahead, and it has stopped.
-  EXPECT_LE(published.load(), 5 + 3);
+  // The source ran at most a few chunks ahead, and it has stopped.
+  EXPECT_LE(filled.load(), 5 + 4);
 }
 
-TEST_P(ChunkPipelineTest, TheConsumersErrorWinsOverALaterProducerError) {
+TEST_P(ChunkPipelineTest, TheConsumersErrorWinsOverALaterSourceError) {
   try {
     Run(Letters(3, "later"), [](char*, std::size_t) { throw std::runtime_error("first"); });
     FAIL() << "no error";
@@ -99,15 +105,15 @@ TEST_P(ChunkPipelineTest, TheConsumersErrorWinsOverALaterProducerError) {
   }
 }
 
-TEST_P(ChunkPipelineTest, NothingPublishedMeansNothingConsumed) {
+TEST_P(ChunkPipelineTest, AnEmptySourceMeansNothingConsumed) {
   int consumed = 0;
   Run(Letters(0), [&consumed](char*, std::size_t) { ++consumed; });
   EXPECT_EQ(consumed, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, ChunkPipelineTest,
-                         ::testing::Values(Mode{"Inline", ProduceInline},
-                                           Mode{"Concurrently", ProduceConcurrently}),
+                         ::testing::Values(Mode{"Inline", PumpInline},
+                                           Mode{"Concurrently", PumpConcurrently}),
                          [](const ::testing::TestParamInfo<Mode>& info) {
                            return std::string(info.param.name);
                          });
