@@ -40,7 +40,7 @@ KeptBlocks& Kept() {
 }
 
 // Maps twice the size and gives back what lies outside the aligned middle.
-std::byte* MapAligned() {
+std::byte* MapAligned(bool huge_pages) {
   const std::size_t size = 2 * kLargeBlockBytes;
   void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) throw std::bad_alloc();
@@ -51,7 +51,7 @@ std::byte* MapAligned() {
   if (tail > 0) munmap(reinterpret_cast<void*>(aligned + kLargeBlockBytes), tail);
   auto* block = reinterpret_cast<std::byte*>(aligned);
   // Only a hint: where huge pages are off, the block is served in small pages as usual.
-  madvise(block, kLargeBlockBytes, MADV_HUGEPAGE);
+  if (huge_pages) madvise(block, kLargeBlockBytes, MADV_HUGEPAGE);
   return block;
 }
 
@@ -61,9 +61,9 @@ void LargeBlockRelease::operator()(std::byte* block) const noexcept {
   if (block != nullptr && !Kept().Keep(block)) munmap(block, kLargeBlockBytes);
 }
 
-LargeBlock AllocateLargeBlock() {
+LargeBlock AllocateLargeBlock(bool huge_pages) {
   std::byte* block = Kept().Take();
-  return LargeBlock(block != nullptr ? block : MapAligned());
+  return LargeBlock(block != nullptr ? block : MapAligned(huge_pages));
 }
 
 }  // namespace tavrio::automation::engine

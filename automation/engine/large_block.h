@@ -16,9 +16,13 @@ struct LargeBlockRelease {
 
 // A block of kLargeBlockBytes with unspecified contents. Released blocks are kept (up to a
 // fixed number) and handed out again, so the blocks of a closed source workbook carry the
-// next one's cells without new faults. Throws std::bad_alloc when no memory is left.
+// next one's cells without new faults. A new block is backed by huge pages only when
+// `huge_pages`: a huge page is cleared whole when first touched, which pays for a store that
+// fills its blocks (the second block on) but not for the first block of a small workbook,
+// of which only a few small pages are ever touched. Throws std::bad_alloc when no memory is
+// left.
 using LargeBlock = std::unique_ptr<std::byte[], LargeBlockRelease>;
-LargeBlock AllocateLargeBlock();
+LargeBlock AllocateLargeBlock(bool huge_pages);
 
 // How many released blocks are kept for reuse at most: enough for the cells of the largest
 // source sheet of a merge near the row limit to be read again and again without new faults,

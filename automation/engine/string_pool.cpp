@@ -43,7 +43,9 @@ std::uint32_t StringPool::Intern(std::string_view text) {
 std::uint32_t StringPool::Add(std::string_view text) {
   const auto id = static_cast<std::uint32_t>(size_);
   const char* stored = Store(text);
-  if (size_ == entry_blocks_.size() * kEntriesPerBlock) entry_blocks_.push_back(AllocateLargeBlock());
+  if (size_ == entry_blocks_.size() * kEntriesPerBlock) {
+    entry_blocks_.push_back(AllocateLargeBlock(/*huge_pages=*/!entry_blocks_.empty()));
+  }
   auto* entries = reinterpret_cast<std::string_view*>(entry_blocks_.back().get());
   new (&entries[id & (kEntriesPerBlock - 1)]) std::string_view(stored, text.size());
   ++size_;
@@ -74,7 +76,7 @@ const char* StringPool::Store(std::string_view text) {
     return long_texts_.back().get();
   }
   if (text.size() > free_size_) {
-    blocks_.push_back(AllocateLargeBlock());
+    blocks_.push_back(AllocateLargeBlock(/*huge_pages=*/!blocks_.empty()));
     free_ = reinterpret_cast<char*>(blocks_.back().get());
     free_size_ = kBlockSize;
   }
