@@ -11,8 +11,8 @@ namespace tavrio::automation::engine {
 
 // Storage for the cells of one sheet: each row's cells lie side by side in blocks that never
 // move, so appending a million rows copies nothing already stored and costs one large block
-// (see AllocateLargeBlock) per 131,072 cells. Cells a row gives up (a paste over it, an edit that grows it) are only counted;
-// the sheet compacts when they outweigh the live ones.
+// (see AllocateLargeBlock) per 131,072 cells. Cells a row gives up (a paste over it, an edit that
+// grows it) are only counted; the sheet compacts when they outweigh the live ones.
 class CellArena {
  public:
   // A row holds at most 16,384 cells.

@@ -166,7 +166,9 @@ const std::string* Sheet::FormulaAt(std::uint32_t row, std::uint32_t column) con
 void Sheet::ReplaceFormulas(const CellRange& range, std::vector<CellFormula> formulas) {
   // Only the formulas of the range's rows are touched, so that pasting block after block under
   // a sheet of many formulas costs what the block holds, not what the sheet holds.
-  const auto by_row = [](const CellFormula& formula, std::uint32_t row) { return formula.row < row; };
+  const auto by_row = [](const CellFormula& formula, std::uint32_t row) {
+    return formula.row < row;
+  };
   const auto begin = std::lower_bound(formulas_.begin(), formulas_.end(), range.first_row, by_row);
   const auto end = std::lower_bound(begin, formulas_.end(), range.last_row + 1, by_row);
   if (begin == end && formulas.empty()) return;

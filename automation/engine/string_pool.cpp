@@ -57,8 +57,7 @@ void StringPool::Index(std::uint32_t id, std::uint32_t hash) {
   const std::size_t mask = slots_.size() - 1;
   std::size_t slot = hash & mask;
   while (const std::uint64_t occupant = slots_[slot]) {
-    if (occupant >> 32 == hash &&
-        Get(static_cast<std::uint32_t>(occupant) - 1) == Get(id)) {
+    if (occupant >> 32 == hash && Get(static_cast<std::uint32_t>(occupant) - 1) == Get(id)) {
       return;  // an equal text added earlier keeps the slot
     }
     slot = (slot + 1) & mask;

@@ -22,9 +22,7 @@ bool IsNameStart(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' ||
          static_cast<unsigned char>(c) >= 0x80;
 }
-bool IsNameChar(char c) {
-  return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
+bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
 
 std::string_view Local(std::string_view name) {
   const std::size_t colon = name.rfind(':');
@@ -109,7 +107,8 @@ class Scan {
   }
   // At "</": the end tag of `tag`, spelled as its start tag was.
   void EndTag(const Tag& tag) {
-    if (xml_.compare(pos_, 2, "</") != 0 || xml_.compare(pos_ + 2, tag.name.size(), tag.name) != 0) {
+    if (xml_.compare(pos_, 2, "</") != 0 ||
+        xml_.compare(pos_ + 2, tag.name.size(), tag.name) != 0) {
       throw Declined{};
     }
     pos_ += 2 + tag.name.size();

@@ -40,8 +40,8 @@ class SheetParser {
   XmlScanner scanner_;
   std::optional<RowParser> rows_;  // while inside <sheetData>
   bool sheet_data_done_ = false;
-  std::string buffer_;                // the unparsed end of what came so far
-  std::string_view data_;             // what Drain is parsing
+  std::string buffer_;               // the unparsed end of what came so far
+  std::string_view data_;            // what Drain is parsing
   std::uint64_t buffer_offset_ = 0;  // where buffer_[0] sits in the part
   std::size_t retry_size_ = 0;       // the buffer size at which to parse again
 };

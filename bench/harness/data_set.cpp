@@ -51,12 +51,10 @@ void Generate(const DataSet& set, const fs::path& folder, const std::string& gen
   fs::create_directories(folder, error);
   if (error)
     throw SetError(set, "无法创建文件夹 " + folder.string() + "（" + error.message() + "）");
-  std::vector<std::string> argv = {generator,        "--files",   std::to_string(set.files),
-                                   "--rows",         std::to_string(set.rows),
-                                   "--columns",      std::to_string(set.columns),
-                                   "--out",          folder.string(),
-                                   "--seed",         kSeed,
-                                   "--prefix",       set.name + "-"};
+  std::vector<std::string> argv = {generator, "--files", std::to_string(set.files), "--rows",
+                                   std::to_string(set.rows)};
+  argv.insert(argv.end(), {"--columns", std::to_string(set.columns), "--out", folder.string()});
+  argv.insert(argv.end(), {"--seed", kSeed, "--prefix", set.name + "-"});
   if (set.formatted) argv.push_back("--formatted");
   const Measurement run = RunMeasured(argv, folder.parent_path() / (set.name + "-generate.log"));
   if (run.exit_code != 0) {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <array>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <system_error>

@@ -102,24 +102,34 @@ TEST(ReplaceFormulasTest, OnlyTheRectangleChangesWhereverItLies) {
     std::vector<std::string> expected;
   };
   const std::vector<Case> cases = {
-      {"middle columns", CellRange{2, 3, 2, 2}, {CellFormula{3, 2, "N"}},
+      {"middle columns",
+       CellRange{2, 3, 2, 2},
+       {CellFormula{3, 2, "N"}},
        {"1,1 a", "1,2 b", "2,1 c", "2,3 e", "3,1 f", "3,2 N", "4,2 h"}},
-      {"whole rows, nothing new", CellRange{2, 3, 1, kMaxColumns}, {},
-       {"1,1 a", "1,2 b", "4,2 h"}},
-      {"rows below the last", CellRange{6, 7, 1, kMaxColumns},
+      {"whole rows, nothing new", CellRange{2, 3, 1, kMaxColumns}, {}, {"1,1 a", "1,2 b", "4,2 h"}},
+      {"rows below the last",
+       CellRange{6, 7, 1, kMaxColumns},
        {CellFormula{6, 1, "X"}, CellFormula{7, 3, "Y"}},
        {"1,1 a", "1,2 b", "2,1 c", "2,2 d", "2,3 e", "3,1 f", "4,2 h", "6,1 X", "7,3 Y"}},
-      {"above the first", CellRange{1, 1, 3, 3}, {CellFormula{1, 3, "Z"}},
+      {"above the first",
+       CellRange{1, 1, 3, 3},
+       {CellFormula{1, 3, "Z"}},
        {"1,1 a", "1,2 b", "1,3 Z", "2,1 c", "2,2 d", "2,3 e", "3,1 f", "4,2 h"}},
-      {"rows without formulas", CellRange{5, 5, 1, 1}, {},
+      {"rows without formulas",
+       CellRange{5, 5, 1, 1},
+       {},
        {"1,1 a", "1,2 b", "2,1 c", "2,2 d", "2,3 e", "3,1 f", "4,2 h"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Sheet sheet("Sheet1", false, false);
-    for (const auto& [row, column, text] :
-         std::vector<CellFormula>{{1, 1, "a"}, {1, 2, "b"}, {2, 1, "c"}, {2, 2, "d"},
-                                  {2, 3, "e"}, {3, 1, "f"}, {4, 2, "h"}}) {
+    for (const auto& [row, column, text] : std::vector<CellFormula>{{1, 1, "a"},
+                                                                    {1, 2, "b"},
+                                                                    {2, 1, "c"},
+                                                                    {2, 2, "d"},
+                                                                    {2, 3, "e"},
+                                                                    {3, 1, "f"},
+                                                                    {4, 2, "h"}}) {
       sheet.LoadFormula(CellFormula{row, column, text});
     }
     sheet.FinishLoading();

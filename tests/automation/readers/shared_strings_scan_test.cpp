@@ -1,3 +1,5 @@
+#include "automation/readers/shared_strings_scan.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,7 +7,6 @@
 
 #include "automation/readers/read_fault.h"
 #include "automation/readers/shared_strings.h"
-#include "automation/readers/shared_strings_scan.h"
 
 namespace tavrio::automation::readers::testing {
 namespace {

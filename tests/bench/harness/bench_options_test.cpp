@@ -31,8 +31,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RejectedCase{{"--fast"}, "未知的参数：--fast"}, RejectedCase{{"many"}, "未知的参数：many"},
         RejectedCase{{"--set"}, "参数 --set 缺少取值"},
-        RejectedCase{{"--set", "huge"},
-                     "--set 只接受 many、million、many-formatted、million-formatted 或 all，而不是“huge”"},
+        RejectedCase{
+            {"--set", "huge"},
+            "--set 只接受 many、million、many-formatted、million-formatted 或 all，而不是“huge”"},
         RejectedCase{{"--repeat"}, "参数 --repeat 缺少取值"},
         RejectedCase{{"--repeat", "0"}, "--repeat 的取值应为 1 到 100 之间的整数，而不是“0”"},
         RejectedCase{{"--repeat", "101"}, "--repeat 的取值应为 1 到 100 之间的整数，而不是“101”"},
@@ -54,9 +55,8 @@ TEST(ParseOptionsTest, DefaultsRunEverySetOnceWithPython) {
 }
 
 TEST(ParseOptionsTest, ReadsEveryFlag) {
-  const BenchOptions options = ParseOptions(
-      {"--quick", "--set", "million", "--repeat", "5", "--data", "x/y", "--no-python", "-h",
-       "--formatted"});
+  const BenchOptions options = ParseOptions({"--quick", "--set", "million", "--repeat", "5",
+                                             "--data", "x/y", "--no-python", "-h", "--formatted"});
   EXPECT_TRUE(options.help);
   EXPECT_TRUE(options.quick);
   EXPECT_EQ(options.set_names, std::vector<std::string>{"million"});
@@ -75,7 +75,8 @@ TEST(ParseOptionsTest, SetsKeepTheirOrderAndAllChoosesEverySet) {
 }
 
 TEST(ParseOptionsTest, UsageNamesEveryFlag) {
-  for (const char* flag : {"--quick", "--set", "--repeat", "--data", "--no-python", "--formatted"}) {
+  for (const char* flag :
+       {"--quick", "--set", "--repeat", "--data", "--no-python", "--formatted"}) {
     SCOPED_TRACE(flag);
     EXPECT_NE(Usage().find(flag), std::string::npos);
   }
