@@ -171,7 +171,11 @@ void Sheet::ReplaceFormulas(const CellRange& range, std::vector<CellFormula> for
   };
   const auto begin = std::lower_bound(formulas_.begin(), formulas_.end(), range.first_row, by_row);
   const auto end = std::lower_bound(begin, formulas_.end(), range.last_row + 1, by_row);
-  if (begin == end && formulas.empty()) return;
+  if (begin == end) {  // the common paste: rows that held no formulas, often past the last
+    formulas_.insert(begin, std::make_move_iterator(formulas.begin()),
+                     std::make_move_iterator(formulas.end()));
+    return;
+  }
   std::vector<CellFormula> rows;
   rows.reserve(static_cast<std::size_t>(end - begin) + formulas.size());
   for (auto it = begin; it != end; ++it) {
