@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "automation/error.h"
 #include "bench/xlsx_workbook.h"
@@ -50,61 +51,157 @@ constexpr std::array<const char*, 8> kHeaders = {"编号", "姓名", "代码", "
 // Serial day of 2024-01-01 in the 1900 date system.
 constexpr double kFirstDay = 45292;
 
-void WriteHeader(lxw_worksheet* sheet, int columns) {
-  for (int column = 0; column < columns; ++column) {
-    std::string header = kHeaders[column % kHeaders.size()];
-    if (column >= static_cast<int>(kHeaders.size())) {
-      header += std::to_string(column / kHeaders.size() + 1);
-    }
-    worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(column), header.c_str(), nullptr);
+// Each column kind's format (nullptr: none) and the header's; a plain workbook formats only
+// its dates, a formatted one everything.
+struct Formats {
+  lxw_format* header = nullptr;
+  std::array<lxw_format*, kHeaders.size()> kind{};
+  lxw_format* late_date = nullptr;  // dates past the first eight columns show the time too
+  lxw_format* formula = nullptr;
+};
+
+// The formula column replaces the ninth column's id: amount times quantity (columns E and G).
+constexpr int kFormulaColumn = 8;
+constexpr int kAmountColumn = 4;
+constexpr int kQuantityColumn = 6;
+
+// Every few thousand data rows one has a height of its own, as rows made taller by hand do.
+constexpr int kTallRowEvery = 1000;
+
+lxw_format* BorderedFormat(XlsxWorkbook& workbook, const char* number_format) {
+  lxw_format* format = workbook.AddNumberFormat(number_format);
+  format_set_border(format, LXW_BORDER_THIN);
+  format_set_border_color(format, 0xBFBFBF);
+  return format;
+}
+
+Formats PlainFormats(XlsxWorkbook& workbook) {
+  Formats formats;
+  formats.kind[3] = workbook.AddNumberFormat("yyyy-mm-dd");
+  formats.late_date = formats.kind[3];
+  return formats;
+}
+
+Formats RichFormats(XlsxWorkbook& workbook) {
+  Formats formats;
+  formats.header = BorderedFormat(workbook, "General");
+  format_set_bold(formats.header);
+  format_set_font_color(formats.header, LXW_COLOR_WHITE);
+  format_set_bg_color(formats.header, 0x1F4E79);
+  format_set_align(formats.header, LXW_ALIGN_CENTER);
+  format_set_align(formats.header, LXW_ALIGN_VERTICAL_CENTER);
+  formats.kind[0] = BorderedFormat(workbook, "000000");
+  formats.kind[1] = BorderedFormat(workbook, "@");
+  format_set_font_name(formats.kind[1], "宋体");
+  formats.kind[2] = BorderedFormat(workbook, "@");
+  formats.kind[3] = BorderedFormat(workbook, "yyyy\"年\"m\"月\"d\"日\"");
+  formats.kind[4] = BorderedFormat(workbook, "#,##0.00");
+  format_set_bg_color(formats.kind[4], 0xFFF2CC);
+  formats.kind[5] = BorderedFormat(workbook, "General");
+  format_set_italic(formats.kind[5]);
+  format_set_font_color(formats.kind[5], 0x2F5597);
+  formats.kind[6] = BorderedFormat(workbook, "0");
+  formats.kind[7] = BorderedFormat(workbook, "@");
+  format_set_font_size(formats.kind[7], 9);
+  format_set_text_wrap(formats.kind[7]);
+  formats.late_date = BorderedFormat(workbook, "yyyy-mm-dd hh:mm");
+  formats.formula = BorderedFormat(workbook, "#,##0.00;[Red]-#,##0.00");
+  format_set_bold(formats.formula);
+  return formats;
+}
+
+std::string HeaderText(int column) {
+  std::string header = kHeaders[column % kHeaders.size()];
+  if (column >= static_cast<int>(kHeaders.size())) {
+    header += std::to_string(column / kHeaders.size() + 1);
+  }
+  return header;
+}
+
+// A formatted header is taller than the rows and its last two cells are shown as one.
+void WriteHeader(lxw_worksheet* sheet, int columns, const Formats& formats) {
+  const bool merge_last = formats.header != nullptr && columns >= 2;
+  if (formats.header != nullptr) worksheet_set_row(sheet, 0, 24, nullptr);
+  for (int column = 0; column < columns - (merge_last ? 2 : 0); ++column) {
+    worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(column), HeaderText(column).c_str(),
+                           formats.header);
+  }
+  if (merge_last) {
+    const auto last = static_cast<lxw_col_t>(columns - 1);
+    worksheet_merge_range(sheet, 0, last - 1, 0, last, HeaderText(columns - 2).c_str(),
+                          formats.header);
   }
 }
 
-void WriteDataCell(lxw_worksheet* sheet, lxw_row_t row, int column, double id, Random& random,
-                   lxw_format* date_format) {
+// Writes one data cell and returns its number (0 for a text), which the formula column uses.
+double WriteDataCell(lxw_worksheet* sheet, lxw_row_t row, int column, double id, Random& random,
+                     const Formats& formats) {
   const auto col = static_cast<lxw_col_t>(column);
+  const std::size_t kind = column % kHeaders.size();
+  lxw_format* format = formats.kind[kind];
   char code[16];
-  switch (column % kHeaders.size()) {
+  double number = 0;
+  switch (kind) {
     case 0:
-      worksheet_write_number(sheet, row, col, id, nullptr);
+      number = id;
       break;
     case 1: {
       std::string name = std::string(random.Pick(kSurnames)) + random.Pick(kGivenNames);
-      worksheet_write_string(sheet, row, col, name.c_str(), nullptr);
-      break;
+      worksheet_write_string(sheet, row, col, name.c_str(), format);
+      return 0;
     }
     case 2:  // leading zeros that must survive as text
       std::snprintf(code, sizeof code, "%05d", random.Below(100000));
-      worksheet_write_string(sheet, row, col, code, nullptr);
-      break;
+      worksheet_write_string(sheet, row, col, code, format);
+      return 0;
     case 3:
-      worksheet_write_number(sheet, row, col, kFirstDay + random.Below(731), date_format);
+      number = kFirstDay + random.Below(731);
+      if (column >= static_cast<int>(kHeaders.size())) format = formats.late_date;
       break;
     case 4:
-      worksheet_write_number(sheet, row, col, random.Below(10000000) / 100.0, nullptr);
+      number = random.Below(10000000) / 100.0;
       break;
     case 5:
-      worksheet_write_string(sheet, row, col, random.Pick(kCities), nullptr);
-      break;
+      worksheet_write_string(sheet, row, col, random.Pick(kCities), format);
+      return 0;
     case 6:
-      worksheet_write_number(sheet, row, col, random.Below(1000), nullptr);
+      number = random.Below(1000);
       break;
     default:
-      worksheet_write_string(sheet, row, col, random.Pick(kNotes), nullptr);
-      break;
+      worksheet_write_string(sheet, row, col, random.Pick(kNotes), format);
+      return 0;
   }
+  worksheet_write_number(sheet, row, col, number, format);
+  return number;
+}
+
+// The formula column of a formatted row, with the result a spreadsheet application would have
+// saved with it.
+void WriteFormulaCell(lxw_worksheet* sheet, lxw_row_t row, const std::vector<double>& numbers,
+                      const Formats& formats) {
+  const std::string excel_row = std::to_string(row + 1);
+  const std::string formula = "=E" + excel_row + "*G" + excel_row;
+  worksheet_write_formula_num(sheet, row, kFormulaColumn, formula.c_str(), formats.formula,
+                              numbers[kAmountColumn] * numbers[kQuantityColumn]);
 }
 
 void FillBook(XlsxWorkbook& workbook, const GeneratedSet& set, int file) {
   lxw_worksheet* sheet = workbook.AddSheet("Sheet1");
-  lxw_format* date_format = workbook.AddNumberFormat("yyyy-mm-dd");
-  WriteHeader(sheet, set.columns);
+  const Formats formats = set.formatted ? RichFormats(workbook) : PlainFormats(workbook);
+  const bool formula_column = set.formatted && set.columns > kFormulaColumn;
+  WriteHeader(sheet, set.columns, formats);
   Random random(set.seed * 0x100000001B3ull + static_cast<std::uint64_t>(file));
+  std::vector<double> numbers(set.columns);
   for (int r = 1; r <= set.rows; ++r) {
     const double id = static_cast<double>(file) * set.rows + r;
+    const auto row = static_cast<lxw_row_t>(r);
+    if (set.formatted && r % kTallRowEvery == 0) worksheet_set_row(sheet, row, 30, nullptr);
     for (int column = 0; column < set.columns; ++column) {
-      WriteDataCell(sheet, static_cast<lxw_row_t>(r), column, id, random, date_format);
+      // An id draws nothing from `random`, so leaving it out keeps every other column's values.
+      if (formula_column && column == kFormulaColumn) continue;
+      numbers[column] = WriteDataCell(sheet, row, column, id, random, formats);
     }
+    if (formula_column) WriteFormulaCell(sheet, row, numbers, formats);
   }
 }
 

@@ -21,6 +21,12 @@ struct GeneratedSet {
   // Excel, LibreOffice and openpyxl all write the table, so it is the default; inline strings
   // are what writers that stream rows (libxlsxwriter's constant-memory mode) produce.
   bool inline_strings = false;
+  // The look of a workbook kept by hand: a bold, filled, bordered header row with a custom
+  // height and a merged cell, fonts, fills and borders on the data, several number formats
+  // (dates, times, money, percentages), a formula column with cached results and a few rows
+  // of a height of their own. The values are those of the plain workbook except in the formula
+  // column, so a formatted set costs a reader the same texts and numbers plus the styles.
+  bool formatted = false;
 };
 
 // Writes `set.files` workbooks into `folder` (created if missing), named prefix_0001.xlsx, ...,

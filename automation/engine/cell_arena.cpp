@@ -5,8 +5,8 @@ namespace tavrio::automation::engine {
 Cell* CellArena::Allocate(std::size_t count) {
   if (count == 0) return nullptr;
   if (count > free_count_) {
-    blocks_.push_back(std::make_unique_for_overwrite<Cell[]>(kBlockCells));
-    free_ = blocks_.back().get();
+    blocks_.push_back(AllocateLargeBlock(/*huge_pages=*/!blocks_.empty()));
+    free_ = reinterpret_cast<Cell*>(blocks_.back().get());
     free_count_ = kBlockCells;
   }
   Cell* cells = free_;

@@ -164,15 +164,32 @@ const std::string* Sheet::FormulaAt(std::uint32_t row, std::uint32_t column) con
 }
 
 void Sheet::ReplaceFormulas(const CellRange& range, std::vector<CellFormula> formulas) {
-  std::erase_if(formulas_, [&](const CellFormula& f) {
-    return f.row >= range.first_row && f.row <= range.last_row && f.column >= range.first_column &&
-           f.column <= range.last_column;
-  });
-  const std::size_t kept = formulas_.size();
-  formulas_.insert(formulas_.end(), std::make_move_iterator(formulas.begin()),
-                   std::make_move_iterator(formulas.end()));
-  std::inplace_merge(formulas_.begin(), formulas_.begin() + static_cast<std::ptrdiff_t>(kept),
-                     formulas_.end(), Before);
+  // Only the formulas of the range's rows are touched, so that pasting block after block under
+  // a sheet of many formulas costs what the block holds, not what the sheet holds.
+  const auto by_row = [](const CellFormula& formula, std::uint32_t row) {
+    return formula.row < row;
+  };
+  const auto begin = std::lower_bound(formulas_.begin(), formulas_.end(), range.first_row, by_row);
+  const auto end = std::lower_bound(begin, formulas_.end(), range.last_row + 1, by_row);
+  if (begin == end) {  // the common paste: rows that held no formulas, often past the last
+    formulas_.insert(begin, std::make_move_iterator(formulas.begin()),
+                     std::make_move_iterator(formulas.end()));
+    return;
+  }
+  std::vector<CellFormula> rows;
+  rows.reserve(static_cast<std::size_t>(end - begin) + formulas.size());
+  for (auto it = begin; it != end; ++it) {
+    if (it->column < range.first_column || it->column > range.last_column) {
+      rows.push_back(std::move(*it));
+    }
+  }
+  const std::size_t kept = rows.size();
+  rows.insert(rows.end(), std::make_move_iterator(formulas.begin()),
+              std::make_move_iterator(formulas.end()));
+  std::inplace_merge(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(kept), rows.end(),
+                     Before);
+  const auto at = formulas_.erase(begin, end);
+  formulas_.insert(at, std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
 }
 
 void Sheet::ReplaceRowHeights(std::uint32_t first, std::uint32_t last,

@@ -63,7 +63,9 @@ void SheetLoader::SharedText(std::uint32_t row, std::uint16_t column, std::uint3
   const std::uint32_t id = Check(row, column, style);
   if (index >= shared_ids_.size()) shared_ids_.resize(std::size_t{index} + 1, 0);
   std::uint32_t& known = shared_ids_[index];
-  if (known == 0) known = strings_.Intern(text) + 1;
+  // A shared text is stored once per sheet read without looking for an equal one: the table
+  // holds distinct texts already, and a paste translates ids one to one in any case.
+  if (known == 0) known = strings_.Add(text) + 1;
   sheet_.LoadCell(row, WithFormula(row, Cell::String(column, CellType::kText, known - 1, id)));
 }
 

@@ -2,11 +2,12 @@
 
 #include <cstring>
 #include <functional>
+#include <new>
 
 namespace tavrio::automation::engine {
 namespace {
 
-constexpr std::size_t kBlockSize = 1 << 20;
+constexpr std::size_t kBlockSize = kLargeBlockBytes;
 
 std::uint32_t Hash(std::string_view text) {
   return static_cast<std::uint32_t>(std::hash<std::string_view>{}(text));
@@ -21,15 +22,16 @@ std::uint64_t Slot(std::uint32_t hash, std::uint32_t id) {
 StringPool::StringPool() : slots_(1024, 0) {}
 
 std::uint32_t StringPool::Intern(std::string_view text) {
-  for (; indexed_ < entries_.size(); ++indexed_) {
-    Index(static_cast<std::uint32_t>(indexed_), Hash(entries_[indexed_]));
+  for (; indexed_ < size_; ++indexed_) {
+    const auto id = static_cast<std::uint32_t>(indexed_);
+    Index(id, Hash(Get(id)));
   }
   const std::uint32_t hash = Hash(text);
   const std::size_t mask = slots_.size() - 1;
   std::size_t slot = hash & mask;
   while (const std::uint64_t occupant = slots_[slot]) {
     const auto id = static_cast<std::uint32_t>(occupant) - 1;
-    if (occupant >> 32 == hash && entries_[id] == text) return id;
+    if (occupant >> 32 == hash && Get(id) == text) return id;
     slot = (slot + 1) & mask;
   }
   const std::uint32_t id = Add(text);
@@ -39,8 +41,14 @@ std::uint32_t StringPool::Intern(std::string_view text) {
 }
 
 std::uint32_t StringPool::Add(std::string_view text) {
-  const auto id = static_cast<std::uint32_t>(entries_.size());
-  entries_.emplace_back(Store(text), text.size());
+  const auto id = static_cast<std::uint32_t>(size_);
+  const char* stored = Store(text);
+  if (size_ == entry_blocks_.size() * kEntriesPerBlock) {
+    entry_blocks_.push_back(AllocateLargeBlock(/*huge_pages=*/!entry_blocks_.empty()));
+  }
+  auto* entries = reinterpret_cast<std::string_view*>(entry_blocks_.back().get());
+  new (&entries[id & (kEntriesPerBlock - 1)]) std::string_view(stored, text.size());
+  ++size_;
   return id;
 }
 
@@ -49,8 +57,7 @@ void StringPool::Index(std::uint32_t id, std::uint32_t hash) {
   const std::size_t mask = slots_.size() - 1;
   std::size_t slot = hash & mask;
   while (const std::uint64_t occupant = slots_[slot]) {
-    if (occupant >> 32 == hash &&
-        entries_[static_cast<std::uint32_t>(occupant) - 1] == entries_[id]) {
+    if (occupant >> 32 == hash && Get(static_cast<std::uint32_t>(occupant) - 1) == Get(id)) {
       return;  // an equal text added earlier keeps the slot
     }
     slot = (slot + 1) & mask;
@@ -63,13 +70,13 @@ const char* StringPool::Store(std::string_view text) {
   if (text.empty()) return "";
   if (text.size() > kBlockSize / 8) {
     // A long text gets a block of its own, so the shared block's remainder is not wasted.
-    blocks_.push_back(std::make_unique_for_overwrite<char[]>(text.size()));
-    std::memcpy(blocks_.back().get(), text.data(), text.size());
-    return blocks_.back().get();
+    long_texts_.push_back(std::make_unique_for_overwrite<char[]>(text.size()));
+    std::memcpy(long_texts_.back().get(), text.data(), text.size());
+    return long_texts_.back().get();
   }
   if (text.size() > free_size_) {
-    blocks_.push_back(std::make_unique_for_overwrite<char[]>(kBlockSize));
-    free_ = blocks_.back().get();
+    blocks_.push_back(AllocateLargeBlock(/*huge_pages=*/!blocks_.empty()));
+    free_ = reinterpret_cast<char*>(blocks_.back().get());
     free_size_ = kBlockSize;
   }
   char* stored = free_;

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "automation/engine/large_block.h"
+
 namespace tavrio::automation::engine {
 
 // The texts of one workbook, named by 32-bit ids. Ids are dense (0, 1, ...) so that copying
@@ -27,8 +29,10 @@ class StringPool {
   std::uint32_t Intern(std::string_view text);
   // A new id for `text`, whether or not the pool holds it already.
   std::uint32_t Add(std::string_view text);
-  std::string_view Get(std::uint32_t id) const { return entries_[id]; }
-  std::size_t size() const { return entries_.size(); }
+  std::string_view Get(std::uint32_t id) const {
+    return EntriesOf(id >> kEntryShift)[id & (kEntriesPerBlock - 1)];
+  }
+  std::size_t size() const { return size_; }
 
  private:
   const char* Store(std::string_view text);
@@ -36,13 +40,24 @@ class StringPool {
   void Index(std::uint32_t id, std::uint32_t hash);
   void Grow();
 
-  std::vector<std::string_view> entries_;
+  // Entries lie in large blocks that never move: a pool that a merge fills with millions of
+  // texts grows without copying what it holds or faulting in a doubled array each time.
+  static constexpr std::size_t kEntryShift = 17;
+  static constexpr std::size_t kEntriesPerBlock = std::size_t{1} << kEntryShift;
+  static_assert(kEntriesPerBlock * sizeof(std::string_view) == kLargeBlockBytes);
+  const std::string_view* EntriesOf(std::size_t block) const {
+    return reinterpret_cast<const std::string_view*>(entry_blocks_[block].get());
+  }
+
+  std::vector<LargeBlock> entry_blocks_;
+  std::size_t size_ = 0;
   // Open addressing; a slot holds the text's hash in its high half and entry id + 1 in its low
   // half (0: free), so most probes never touch the entries.
   std::vector<std::uint64_t> slots_;
-  std::size_t indexed_ = 0;  // entries_[0, indexed_) are in the table
+  std::size_t indexed_ = 0;  // entries [0, indexed_) are in the table
   std::size_t slots_used_ = 0;
-  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::vector<LargeBlock> blocks_;
+  std::vector<std::unique_ptr<char[]>> long_texts_;
   char* free_ = nullptr;
   std::size_t free_size_ = 0;
 };

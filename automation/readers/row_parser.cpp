@@ -20,6 +20,14 @@ constexpr std::string_view kMismatch = "开始标签与结束标签不匹配";
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+// Whether `data` holds `literal` at `pos`: a compare of a fixed size, which the compiler
+// unrolls, where string_view::compare calls into the library for a few bytes of every cell.
+template <std::size_t N>
+bool HasAt(std::string_view data, std::size_t pos, const char (&literal)[N]) {
+  return pos <= data.size() && data.size() - pos >= N - 1 &&
+         std::memcmp(data.data() + pos, literal, N - 1) == 0;
+}
+
 std::string_view Local(std::string_view name) {
   std::size_t colon = name.rfind(':');
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
@@ -300,17 +308,16 @@ std::size_t RowParser::CellChildren(const Tag& tag, std::string_view value_eleme
 // the buffer and `end` is past "</c>"; anything else (a formula, a prefix, an entity, the data
 // ending early) returns false and leaves the cell to the general path.
 bool RowParser::PlainValue(std::size_t pos, std::string_view& value, std::size_t& end) const {
-  static constexpr std::string_view kOpen = "<v>";
-  static constexpr std::string_view kClose = "</v></c>";
-  if (data_.compare(pos, kOpen.size(), kOpen) != 0) return false;
-  const std::size_t begin = pos + kOpen.size();
-  const std::size_t close = data_.find('<', begin);
-  if (close == std::string_view::npos || data_.compare(close, kClose.size(), kClose) != 0) {
-    return false;
+  if (!HasAt(data_, pos, "<v>")) return false;
+  const std::size_t begin = pos + 3;
+  // A value is a few bytes: one loop finds its end and what would need decoding.
+  std::size_t close = begin;
+  for (; close < data_.size() && data_[close] != '<'; ++close) {
+    if (data_[close] == '&' || data_[close] == '\r') return false;
   }
+  if (!HasAt(data_, close, "</v></c>")) return false;
   value = data_.substr(begin, close - begin);
-  if (value.find_first_of("&\r") != std::string_view::npos) return false;
-  end = close + kClose.size();
+  end = close + 8;
   return true;
 }
 
@@ -608,8 +615,10 @@ std::size_t RowParser::StartTag(std::size_t at, Tag& tag) {
       }
       char quote = At(i);
       if (quote != '"' && quote != '\'') Malformed(i, "属性有误");
-      std::size_t close = data_.find(quote, i + 1);
-      if (close == std::string_view::npos) throw NeedMore{};
+      // Attribute values are short; a plain loop beats a library call for each.
+      std::size_t close = i + 1;
+      while (close < data_.size() && data_[close] != quote) ++close;
+      if (close == data_.size()) throw NeedMore{};
       std::string_view value = data_.substr(i + 1, close - i - 1);
       if (name == "r")
         tag.r = value, tag.has_r = true;

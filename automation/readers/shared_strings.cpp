@@ -1,6 +1,10 @@
 #include "automation/readers/shared_strings.h"
 
+#include <optional>
+#include <utility>
+
 #include "automation/readers/cell_text.h"
+#include "automation/readers/shared_strings_scan.h"
 #include "automation/readers/xml_document.h"
 
 namespace tavrio::automation::readers {
@@ -20,6 +24,11 @@ void AppendStringItem(pugi::xml_node item, std::string& out) {
 }  // namespace
 
 SharedStrings ParseSharedStrings(std::string xml, std::string_view part) {
+  if (std::optional<SharedStrings> scanned = ScanSharedStrings(xml)) return std::move(*scanned);
+  return ParseSharedStringsTree(std::move(xml), part);
+}
+
+SharedStrings ParseSharedStringsTree(std::string xml, std::string_view part) {
   XmlPart document(std::move(xml), part);
   SharedStrings strings;
   std::string text;

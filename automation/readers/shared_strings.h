@@ -31,4 +31,8 @@ class SharedStrings {
 // left out, as a spreadsheet application shows the text without them. Throws ReadFault.
 SharedStrings ParseSharedStrings(std::string xml, std::string_view part);
 
+// The same through a general XML parser's tree, which ParseSharedStrings falls back on for
+// whatever its one-pass scan leaves aside: both give the same table for any part.
+SharedStrings ParseSharedStringsTree(std::string xml, std::string_view part);
+
 }  // namespace tavrio::automation::readers

@@ -1,5 +1,6 @@
 #include "automation/readers/sheet_parser.h"
 
+#include <cstring>
 #include <utility>
 
 #include "automation/readers/cell_text.h"
@@ -59,8 +60,8 @@ struct SheetParser::Tracker {
 
   bool Opened(std::string_view name, std::size_t end, bool self_closing) {
     if (name == "mergeCell") {
-      const std::size_t begin = parser.buffer_.rfind('<', end - 1);
-      MergedCell(std::string_view(parser.buffer_).substr(begin, end - begin), parser.sink_);
+      const std::size_t begin = parser.data_.rfind('<', end - 1);
+      MergedCell(parser.data_.substr(begin, end - begin), parser.sink_);
       return true;
     }
     if (parser.sheet_data_done_ || self_closing || name != "sheetData") return true;
@@ -77,34 +78,48 @@ void SheetParser::Feed(std::string_view chunk) {
   buffer_.append(chunk);
   // What stopped short is parsed again only once the buffer has doubled, so that a row longer
   // than many chunks costs time in proportion to its length, not to its length times the chunks.
-  if (buffer_.size() >= retry_size_) Drain();
+  if (buffer_.size() >= retry_size_) {
+    buffer_.erase(0, Drain(buffer_));
+    retry_size_ = 2 * buffer_.size();
+  }
 }
 
-void SheetParser::Drain() {
+void SheetParser::FeedInPlace(char* data, std::size_t size) {
+  const std::size_t carried = buffer_.size();
+  if (carried > kChunkHeadroom || carried + size < retry_size_) return Feed({data, size});
+  // The unfinished row moves in front of the chunk, and the chunk is parsed where it lies.
+  char* begin = data - carried;
+  std::memcpy(begin, buffer_.data(), carried);
+  const std::string_view view(begin, carried + size);
+  buffer_.assign(view.substr(Drain(view)));
+  retry_size_ = 2 * buffer_.size();
+}
+
+std::size_t SheetParser::Drain(std::string_view data) {
+  data_ = data;
+  std::size_t pos = 0;
   while (true) {
     if (rows_) {
       bool ended = false;
-      scan_pos_ = rows_->Parse(buffer_, scan_pos_, buffer_offset_, ended);
+      pos = rows_->Parse(data_, pos, buffer_offset_, ended);
       if (!ended) break;
       rows_.reset();
       sheet_data_done_ = true;
       scanner_.LeaveElement();
     }
     Tracker tracker{*this};
-    scan_pos_ = scanner_.Scan(buffer_, scan_pos_, buffer_offset_, tracker);
+    pos = scanner_.Scan(data_, pos, buffer_offset_, tracker);
     if (!rows_) break;
   }
-  buffer_.erase(0, scan_pos_);
-  buffer_offset_ += scan_pos_;
-  scan_pos_ = 0;
-  retry_size_ = 2 * buffer_.size();
+  buffer_offset_ += pos;
+  return pos;
 }
 
 void SheetParser::Finish() {
-  if (!buffer_.empty()) Drain();
+  if (!buffer_.empty()) buffer_.erase(0, Drain(buffer_));
   if (rows_ || !buffer_.empty() || scanner_.depth() != 0) {
     throw ReadFault("文件已损坏：" + PartName(context_.part) + "不是有效的 XML：意外结束" +
-                    AtOffset(buffer_offset_ + scan_pos_));
+                    AtOffset(buffer_offset_));
   }
 }
 

@@ -98,7 +98,8 @@ void XlsxReader::ReadSheet(std::size_t index, CellSink& sink) {
     LoadSharedStrings();
     SheetContext context{part, &*shared_strings_, styles_.size(), date1904_};
     SheetParser parser(context, sink);
-    archive_.Inflate(part, [&parser](std::string_view chunk) { parser.Feed(chunk); });
+    archive_.InflateInPlace(
+        part, [&parser](char* data, std::size_t size) { parser.FeedInPlace(data, size); });
     parser.Finish();
   } catch (const ReadFault& fault) {
     throw ReadSheetError(path_, sheets_[index].name, fault.what());

@@ -4,7 +4,12 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <exception>
+#include <memory>
+#include <span>
+#include <utility>
 
 #include "automation/readers/read_fault.h"
 
@@ -12,7 +17,6 @@ namespace tavrio::automation::readers {
 namespace {
 
 constexpr std::size_t kInputChunk = 64 * 1024;
-constexpr std::size_t kOutputChunk = 256 * 1024;
 
 std::string Lowered(std::string_view name) {
   std::string lowered(name);
@@ -140,8 +144,124 @@ const ZipArchive::Entry& ZipArchive::Find(std::string_view name) const {
   return entries_[found->second];
 }
 
-void ZipArchive::Inflate(std::string_view name,
-                         const std::function<void(std::string_view)>& consumer) {
+namespace {
+
+// Inflates one opened entry chunk by chunk, counting and checking as it goes. Each inflate
+// step's output is checked against the limits before it joins the chunk, and the bytes that
+// came before a fault are handed out before the fault is thrown, so a consumer sees exactly
+// what a single loop of inflating and consuming would have shown it before failing.
+class EntryInflater {
+ public:
+  EntryInflater(unzFile file, std::string_view part, std::uint64_t expected_size,
+                std::uint32_t expected_crc, bool stored)
+      : file_(file),
+        part_(part),
+        expected_size_(expected_size),
+        expected_crc_(expected_crc),
+        stored_(stored),
+        guard_(part) {}
+
+  // The next bytes into `out`; 0 once the entry is complete and its checksum matched.
+  std::size_t Fill(std::span<char> out) {
+    if (error_) std::rethrow_exception(error_);
+    out_ = out;
+    committed_ = 0;
+    try {
+      if (!complete_) stored_ ? FillStored() : FillDeflated();
+      if (complete_ && committed_ == 0 && (inflated_ != expected_size_ || crc_ != expected_crc_)) {
+        Damaged(part_, "的校验和不符");
+      }
+    } catch (...) {
+      if (committed_ == 0) throw;
+      error_ = std::current_exception();
+    }
+    return committed_;
+  }
+
+ private:
+  void FillStored() {
+    while (committed_ < out_.size()) {
+      const std::size_t room = std::min(kInputChunk, out_.size() - committed_);
+      const int read =
+          unzReadCurrentFile(file_, out_.data() + committed_, static_cast<unsigned>(room));
+      if (read < 0) Damaged(part_, "的压缩数据无法读取");
+      if (read == 0) {
+        complete_ = true;
+        return;
+      }
+      compressed_ += static_cast<std::uint64_t>(read);
+      Commit(static_cast<std::size_t>(read));
+    }
+  }
+
+  void FillDeflated() {
+    z_stream& stream = inflater_.stream();
+    while (committed_ < out_.size()) {
+      if (read_next_) ReadInput(stream);
+      const std::size_t room = out_.size() - committed_;
+      stream.next_out = reinterpret_cast<unsigned char*>(out_.data() + committed_);
+      stream.avail_out = static_cast<uInt>(room);
+      const uInt input_before = stream.avail_in;
+      const int status = inflate(&stream, Z_NO_FLUSH);
+      if (status != Z_STREAM_END && status != Z_OK && status != Z_BUF_ERROR) {
+        Damaged(part_, "的压缩数据无效");
+      }
+      compressed_ = stream.total_in;
+      const std::size_t produced = room - stream.avail_out;
+      if (produced > 0) Commit(produced);
+      if (status == Z_STREAM_END) {
+        complete_ = true;
+        return;
+      }
+      const bool stuck = produced == 0 && stream.avail_in == input_before;
+      if (stuck && stream.avail_in > 0) Damaged(part_, "的压缩数据无效");
+      // More input once this input is used up, unless output is still waiting in the stream.
+      read_next_ = stuck || (stream.avail_in == 0 && stream.avail_out != 0);
+    }
+  }
+
+  void ReadInput(z_stream& stream) {
+    const int read = unzReadCurrentFile(file_, input_.data(), kInputChunk);
+    if (read < 0) Damaged(part_, "的压缩数据无法读取");
+    if (read == 0) Damaged(part_, "的压缩数据被截断");
+    stream.next_in = input_.data();
+    stream.avail_in = static_cast<uInt>(read);
+    read_next_ = false;
+  }
+
+  void Commit(std::size_t size) {
+    inflated_ += size;
+    guard_.Check(compressed_, inflated_);
+    crc_ = crc32(crc_, reinterpret_cast<const unsigned char*>(out_.data() + committed_),
+                 static_cast<uInt>(size));
+    committed_ += size;
+  }
+
+  unzFile file_;
+  std::string_view part_;
+  std::uint64_t expected_size_;
+  std::uint32_t expected_crc_;
+  bool stored_;
+  InflateGuard guard_;
+  Inflater inflater_;
+  std::array<unsigned char, kInputChunk> input_;
+  bool read_next_ = true;
+  bool complete_ = false;
+  std::exception_ptr error_;  // met after the bytes handed out last; thrown next
+  std::span<char> out_;
+  std::size_t committed_ = 0;
+  std::uint64_t compressed_ = 0;
+  std::uint64_t inflated_ = 0;
+  std::uint32_t crc_ = crc32(0, nullptr, 0);
+};
+
+// Below this size (as the entry's header claims it: only a choice of speed rests on it) a
+// second thread costs more than it saves.
+constexpr std::uint64_t kConcurrentFrom = 2 * kChunkSize;
+
+}  // namespace
+
+void ZipArchive::InflateInPlace(std::string_view name, const ChunkConsumer& consumer) {
   const Entry& entry = Find(name);
   if (entry.encrypted) throw ReadFault("文件受密码保护：" + PartName(name) + "已加密");
   if (unzGoToFilePos64(handle_.get(), &entry.position) != UNZ_OK) Damaged(name, "无法定位");
@@ -149,54 +269,19 @@ void ZipArchive::Inflate(std::string_view name,
   if (open.method() != 0 && open.method() != Z_DEFLATED) {
     throw ReadFault(PartName(name) + "使用了不支持的压缩方法");
   }
-  const bool stored = open.method() == 0;
-  InflateGuard guard(name);
-  Inflater inflater;
-  z_stream& stream = inflater.stream();
-  std::vector<unsigned char> input(kInputChunk);
-  std::vector<unsigned char> output(kOutputChunk);
-  std::uint64_t compressed = 0;
-  std::uint64_t inflated = 0;
-  std::uint32_t crc = crc32(0, nullptr, 0);
-  bool ended = false;
-  auto emit = [&](const unsigned char* data, std::size_t size) {
-    inflated += size;
-    guard.Check(compressed, inflated);
-    crc = crc32(crc, data, static_cast<uInt>(size));
-    consumer(std::string_view(reinterpret_cast<const char*>(data), size));
-  };
-  while (!ended) {
-    int read = unzReadCurrentFile(handle_.get(), input.data(), kInputChunk);
-    if (read < 0) Damaged(name, "的压缩数据无法读取");
-    if (read == 0) break;
-    if (stored) {
-      compressed += read;
-      emit(input.data(), read);
-      continue;
-    }
-    stream.next_in = input.data();
-    stream.avail_in = static_cast<uInt>(read);
-    do {
-      stream.next_out = output.data();
-      stream.avail_out = static_cast<uInt>(output.size());
-      const uInt input_before = stream.avail_in;
-      int status = inflate(&stream, Z_NO_FLUSH);
-      if (status == Z_STREAM_END) {
-        ended = true;
-      } else if (status != Z_OK && status != Z_BUF_ERROR) {
-        Damaged(name, "的压缩数据无效");
-      }
-      compressed = stream.total_in;
-      std::size_t produced = output.size() - stream.avail_out;
-      if (produced > 0) emit(output.data(), produced);
-      if (produced == 0 && stream.avail_in == input_before) {
-        if (stream.avail_in > 0) Damaged(name, "的压缩数据无效");
-        break;
-      }
-    } while (!ended && (stream.avail_in > 0 || stream.avail_out == 0));
+  auto inflater = std::make_unique<EntryInflater>(handle_.get(), name, entry.inflated_size,
+                                                  entry.crc, open.method() == 0);
+  const ChunkSource source = [&inflater](std::span<char> out) { return inflater->Fill(out); };
+  if (entry.inflated_size >= kConcurrentFrom) {
+    PumpConcurrently(source, consumer);
+  } else {
+    PumpInline(source, consumer);
   }
-  if (!stored && !ended) Damaged(name, "的压缩数据被截断");
-  if (inflated != entry.inflated_size || crc != entry.crc) Damaged(name, "的校验和不符");
+}
+
+void ZipArchive::Inflate(std::string_view name,
+                         const std::function<void(std::string_view)>& consumer) {
+  InflateInPlace(name, [&consumer](char* data, std::size_t size) { consumer({data, size}); });
 }
 
 std::string ZipArchive::ReadWhole(std::string_view name) {

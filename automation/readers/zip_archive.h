@@ -13,6 +13,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "automation/readers/chunk_pipeline.h"
+
 namespace tavrio::automation::readers {
 
 inline constexpr std::size_t kMaxZipEntries = 1000;
@@ -42,6 +44,10 @@ class ZipArchive {
   // Inflates entry `name` and hands it over in chunks of bounded size, each valid only during
   // the call. Throws ReadFault when the entry is missing, damaged or breaks a size limit.
   void Inflate(std::string_view name, const std::function<void(std::string_view)>& consumer);
+  // As Inflate, with chunks the consumer may change and write in front of (see ChunkConsumer).
+  // A large entry is inflated on a second thread while the consumer works on the chunk before;
+  // the chunks, the errors and their order are the same either way.
+  void InflateInPlace(std::string_view name, const ChunkConsumer& consumer);
 
   // The whole inflated entry.
   std::string ReadWhole(std::string_view name);

@@ -136,11 +136,12 @@ class SetRunner {
 };
 
 std::vector<DataSet> ChosenSets(const BenchOptions& options) {
-  const std::vector<DataSet> standard = tavrio::bench::StandardSets(options.quick);
-  if (options.set_names.empty()) return standard;
+  std::vector<std::string> names = options.set_names;
+  if (names.empty()) names = {"many", "million"};
   std::vector<DataSet> chosen;
-  for (const std::string& name : options.set_names) {
-    for (const DataSet& set : standard) {
+  for (std::string name : names) {
+    if (options.formatted && !name.ends_with("-formatted")) name += "-formatted";
+    for (const DataSet& set : tavrio::bench::StandardSets(options.quick)) {
       if (set.name == name) chosen.push_back(set);
     }
   }

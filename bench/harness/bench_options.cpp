@@ -28,8 +28,11 @@ int ParseRepeat(const std::string& text) {
 
 void AddSet(const std::string& name, BenchOptions& options) {
   if (name == "all") return options.set_names.clear();
-  if (name != "many" && name != "million") {
-    throw OptionError("--set 只接受 many、million 或 all，而不是“" + name + "”");
+  if (name != "many" && name != "million" && name != "many-formatted" &&
+      name != "million-formatted") {
+    throw OptionError(
+        "--set 只接受 many、million、many-formatted、million-formatted 或 all，而不是“" + name +
+        "”");
   }
   options.set_names.push_back(name);
 }
@@ -46,6 +49,8 @@ BenchOptions ParseOptions(const std::vector<std::string>& args) {
       options.quick = true;
     } else if (arg == "--no-python") {
       options.python = false;
+    } else if (arg == "--formatted") {
+      options.formatted = true;
     } else if (arg == "--set") {
       AddSet(ValueOf(args, i), options);
     } else if (arg == "--repeat") {
@@ -61,7 +66,7 @@ BenchOptions ParseOptions(const std::vector<std::string>& args) {
 }
 
 std::string Usage() {
-  return R"(Usage: tavrio-bench [--quick] [--set many|million|all]... [--repeat N]
+  return R"(Usage: tavrio-bench [--quick] [--set NAME]... [--formatted] [--repeat N]
                    [--data DIR] [--no-python]
 
 Times, for each set of generated workbooks:
@@ -75,7 +80,11 @@ and prints wall times, peak memory and the ratios against the targets.
 
   --quick       scaled-down sets that run in seconds (a smoke test)
   --set NAME    many (200 files x 2,000 rows) or million (25 files x 40,000 rows);
-                repeatable; all (the default) runs both
+                many-formatted or million-formatted, the same shapes with formatted
+                workbooks (fonts, fills, borders, number formats, formulas, merged
+                header cells, row heights); repeatable; all (the default) runs many
+                and million
+  --formatted   the formatted twin of every chosen set instead of the set itself
   --repeat N    runs of every step (1 to 100); the median time is reported
   --data DIR    where generated workbooks are kept between runs (default: bench-data)
   --no-python   skip (d)

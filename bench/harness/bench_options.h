@@ -12,7 +12,8 @@ struct BenchOptions {
   std::vector<std::string> set_names;  // in the order given; empty means every set
   int repeat = 1;                      // runs of each step; the median time is reported
   std::filesystem::path data_root = "bench-data";
-  bool python = true;  // false skips the openpyxl comparison
+  bool python = true;      // false skips the openpyxl comparison
+  bool formatted = false;  // the chosen sets' formatted twins instead of the plain ones
 };
 
 // Reads the command line (without the program name). Throws tavrio::Error naming the flag

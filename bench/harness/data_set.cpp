@@ -21,7 +21,7 @@ constexpr const char* kStampName = "complete.txt";
 
 std::string Stamp(const DataSet& set) {
   return std::to_string(set.files) + " " + std::to_string(set.rows) + " " +
-         std::to_string(set.columns) + " " + kSeed + "\n";
+         std::to_string(set.columns) + " " + kSeed + (set.formatted ? " formatted" : "") + "\n";
 }
 
 std::string ReadWholeFile(const fs::path& path) {
@@ -51,11 +51,12 @@ void Generate(const DataSet& set, const fs::path& folder, const std::string& gen
   fs::create_directories(folder, error);
   if (error)
     throw SetError(set, "无法创建文件夹 " + folder.string() + "（" + error.message() + "）");
-  const Measurement run =
-      RunMeasured({generator, "--files", std::to_string(set.files), "--rows",
-                   std::to_string(set.rows), "--columns", std::to_string(set.columns), "--out",
-                   folder.string(), "--seed", kSeed, "--prefix", set.name + "-"},
-                  folder.parent_path() / (set.name + "-generate.log"));
+  std::vector<std::string> argv = {generator, "--files", std::to_string(set.files), "--rows",
+                                   std::to_string(set.rows)};
+  argv.insert(argv.end(), {"--columns", std::to_string(set.columns), "--out", folder.string()});
+  argv.insert(argv.end(), {"--seed", kSeed, "--prefix", set.name + "-"});
+  if (set.formatted) argv.push_back("--formatted");
+  const Measurement run = RunMeasured(argv, folder.parent_path() / (set.name + "-generate.log"));
   if (run.exit_code != 0) {
     throw SetError(set, "生成程序以代码 " + std::to_string(run.exit_code) + " 退出：" + run.output);
   }
@@ -64,8 +65,15 @@ void Generate(const DataSet& set, const fs::path& folder, const std::string& gen
 }  // namespace
 
 std::vector<DataSet> StandardSets(bool quick) {
-  if (quick) return {{"many", 8, 100, 12}, {"million", 2, 2000, 12}};
-  return {{"many", 200, 2000, 12}, {"million", 25, 40000, 12}};
+  std::vector<DataSet> sets = {{"many", 200, 2000, 12}, {"million", 25, 40000, 12}};
+  if (quick) sets = {{"many", 8, 100, 12}, {"million", 2, 2000, 12}};
+  for (std::size_t i = 0, plain = sets.size(); i < plain; ++i) {
+    DataSet formatted = sets[i];
+    formatted.name += "-formatted";
+    formatted.formatted = true;
+    sets.push_back(formatted);
+  }
+  return sets;
 }
 
 fs::path DataSetFolder(const DataSet& set, const fs::path& root) {

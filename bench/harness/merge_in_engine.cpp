@@ -63,10 +63,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: tavrio-bench-merge WORKBOOK... (at most 32767)\n");
     return 2;
   }
-  const fs::path folder = fs::path(argv[1]).parent_path();
+  // Absolute, so that workbooks named relative to the current folder ("a.xlsx") are found: an
+  // empty folder would be joined into "/a.xlsx".
+  const fs::path folder = fs::absolute(argv[1]).parent_path();
   std::vector<std::string> names;
   for (int i = 1; i < argc; ++i) {
-    if (fs::path(argv[i]).parent_path() != folder) {
+    if (fs::absolute(argv[i]).parent_path() != folder) {
       std::fprintf(stderr, "all workbooks must be in one folder: %s\n", argv[i]);
       return 2;
     }

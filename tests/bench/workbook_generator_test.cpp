@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <system_error>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "automation/readers/workbook_reader.h"
 #include "automation/readers/zip_archive.h"
@@ -106,6 +108,70 @@ TEST(WorkbookGeneratorTest, BothStringStoresHoldTheSameCells) {
     // The code column keeps its leading zeros as text.
     EXPECT_EQ(std::get<std::string>(cells.at({2, 3}).first).size(), 5u);
     EXPECT_NE(cells.at({2, 4}).second, 0u) << "the date column has a date style";
+  }
+}
+
+// Everything a formatted sheet carries besides its values.
+class LookSink : public CellsSink {
+ public:
+  void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) override {
+    blanks[{row, column}] = style;
+  }
+  void Formula(std::uint32_t row, std::uint16_t column, std::string_view formula) override {
+    formulas[{row, column}] = std::string(formula);
+  }
+  void RowHeight(std::uint32_t row, double points) override { heights[row] = points; }
+  void MergedCells(std::uint32_t first_row, std::uint16_t first_column, std::uint32_t last_row,
+                   std::uint16_t last_column) override {
+    merged.push_back({first_row, first_column, last_row, last_column});
+  }
+
+  std::map<std::pair<std::uint32_t, std::uint16_t>, std::uint32_t> blanks;
+  std::map<std::pair<std::uint32_t, std::uint16_t>, std::string> formulas;
+  std::map<std::uint32_t, double> heights;
+  std::vector<std::array<std::uint32_t, 4>> merged;
+};
+
+TEST(WorkbookGeneratorTest, FormattedWorkbooksCarryStylesFormulasHeightsAndMergedHeader) {
+  TempFolder folder;
+  GeneratedSet set;
+  set.rows = 1000;
+  set.columns = 12;
+  set.formatted = true;
+  set.prefix = "formatted";
+  GeneratedSet plain = set;
+  plain.formatted = false;
+  plain.prefix = "plain";
+  const fs::path formatted_path = GenerateWorkbooks(set, folder.path()).at(0);
+  const Cells plain_cells = ReadFirstSheet(GenerateWorkbooks(plain, folder.path()).at(0));
+
+  const auto reader = automation::readers::OpenWorkbookFile(formatted_path.string());
+  LookSink sink;
+  reader->ReadSheet(0, sink);
+  const auto& styles = reader->Styles();
+  EXPECT_TRUE(styles.at(sink.cells.at({1, 1}).second).font.bold) << "bold header";
+  EXPECT_EQ(styles.at(sink.cells.at({2, 5}).second).number_format, "#,##0.00");
+  EXPECT_EQ(styles.at(sink.cells.at({2, 4}).second).number_format, "yyyy\"年\"m\"月\"d\"日\"");
+  EXPECT_EQ(styles.at(sink.cells.at({2, 12}).second).number_format, "yyyy-mm-dd hh:mm");
+  EXPECT_EQ(styles.at(sink.cells.at({2, 2}).second).border.left.style, "thin");
+  EXPECT_EQ(sink.merged, (std::vector<std::array<std::uint32_t, 4>>{{1, 11, 1, 12}}));
+  EXPECT_TRUE(sink.blanks.contains({1, 12})) << "the merged header's hidden cell";
+  EXPECT_EQ(sink.heights, (std::map<std::uint32_t, double>{{1, 24}, {1001, 30}}));
+
+  // One formula per data row, its cached result the product it names.
+  ASSERT_EQ(sink.formulas.size(), 1000u);
+  for (std::uint32_t row : {2u, 500u, 1001u}) {
+    SCOPED_TRACE(row);
+    EXPECT_EQ(sink.formulas.at({row, 9}), "E" + std::to_string(row) + "*G" + std::to_string(row));
+    EXPECT_EQ(std::get<double>(sink.cells.at({row, 9}).first),
+              std::get<double>(sink.cells.at({row, 5}).first) *
+                  std::get<double>(sink.cells.at({row, 7}).first));
+  }
+  // Apart from the formula column and the merged header cell, the values are the plain ones.
+  for (const auto& [place, value] : plain_cells) {
+    if (place.second == 9 || place == std::make_pair(1u, std::uint16_t{12})) continue;
+    ASSERT_TRUE(sink.cells.contains(place)) << place.first << "," << place.second;
+    EXPECT_EQ(sink.cells.at(place).first, value.first) << place.first << "," << place.second;
   }
 }
 

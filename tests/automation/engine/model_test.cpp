@@ -44,6 +44,27 @@ TEST(StringPoolTest, AddedTextsGetTheirOwnIdsAndInternFindsTheFirst) {
   EXPECT_EQ(pool.Intern("北京"), first);
 }
 
+// Entries are stored in blocks of 131,072; ids and texts must run on across them, whether the
+// pool was filled by Add (as a paste fills it) or by Intern, and views must stay put.
+TEST(StringPoolTest, IdsAndTextsRunOnAcrossEntryBlocks) {
+  StringPool pool;
+  constexpr std::uint32_t kCount = 300'000;  // past two block boundaries
+  const std::uint32_t first = pool.Add("first");
+  const std::string_view first_view = pool.Get(first);
+  for (std::uint32_t i = 1; i < kCount; ++i) {
+    ASSERT_EQ(pool.Add("t" + std::to_string(i)), i);
+  }
+  EXPECT_EQ(pool.size(), kCount);
+  for (std::uint32_t id : {1u, 131'071u, 131'072u, 131'073u, 262'144u, kCount - 1}) {
+    SCOPED_TRACE(id);
+    EXPECT_EQ(pool.Get(id), "t" + std::to_string(id));
+    EXPECT_EQ(pool.Intern("t" + std::to_string(id)), id);
+  }
+  EXPECT_EQ(pool.Get(first).data(), first_view.data());
+  EXPECT_EQ(pool.Intern("new"), kCount);
+  EXPECT_EQ(pool.Get(kCount), "new");
+}
+
 struct FormatCase {
   const char* code;
   bool date;

@@ -92,6 +92,56 @@ TEST_F(PasteExtrasTest, ARectangleMovesColumnsTooButLeavesRowHeights) {
   EXPECT_EQ(Merges(to), (std::vector<std::string>{"10,5:10,6"}));
 }
 
+// Replacing the formulas of a rectangle keeps every other formula, in row and column order,
+// wherever the rectangle lies among them.
+TEST(ReplaceFormulasTest, OnlyTheRectangleChangesWhereverItLies) {
+  struct Case {
+    const char* name;
+    CellRange range;
+    std::vector<CellFormula> formulas;
+    std::vector<std::string> expected;
+  };
+  const std::vector<Case> cases = {
+      {"middle columns",
+       CellRange{2, 3, 2, 2},
+       {CellFormula{3, 2, "N"}},
+       {"1,1 a", "1,2 b", "2,1 c", "2,3 e", "3,1 f", "3,2 N", "4,2 h"}},
+      {"whole rows, nothing new", CellRange{2, 3, 1, kMaxColumns}, {}, {"1,1 a", "1,2 b", "4,2 h"}},
+      {"rows below the last",
+       CellRange{6, 7, 1, kMaxColumns},
+       {CellFormula{6, 1, "X"}, CellFormula{7, 3, "Y"}},
+       {"1,1 a", "1,2 b", "2,1 c", "2,2 d", "2,3 e", "3,1 f", "4,2 h", "6,1 X", "7,3 Y"}},
+      {"above the first",
+       CellRange{1, 1, 3, 3},
+       {CellFormula{1, 3, "Z"}},
+       {"1,1 a", "1,2 b", "1,3 Z", "2,1 c", "2,2 d", "2,3 e", "3,1 f", "4,2 h"}},
+      {"rows without formulas",
+       CellRange{5, 5, 1, 1},
+       {},
+       {"1,1 a", "1,2 b", "2,1 c", "2,2 d", "2,3 e", "3,1 f", "4,2 h"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sheet sheet("Sheet1", false, false);
+    for (const auto& [row, column, text] : std::vector<CellFormula>{{1, 1, "a"},
+                                                                    {1, 2, "b"},
+                                                                    {2, 1, "c"},
+                                                                    {2, 2, "d"},
+                                                                    {2, 3, "e"},
+                                                                    {3, 1, "f"},
+                                                                    {4, 2, "h"}}) {
+      sheet.LoadFormula(CellFormula{row, column, text});
+    }
+    sheet.FinishLoading();
+    sheet.ReplaceFormulas(c.range, c.formulas);
+    std::vector<std::string> formulas;
+    for (const CellFormula& f : sheet.formulas()) {
+      formulas.push_back(std::to_string(f.row) + "," + std::to_string(f.column) + " " + f.text);
+    }
+    EXPECT_EQ(formulas, c.expected);
+  }
+}
+
 TEST_F(PasteExtrasTest, ABlockPastedOntoItselfMovesFromWhatItWas) {
   Sheet& sheet = source_.SheetAt(0);
   CopyCells(source_, sheet, CellRange{1, 5, 1, kMaxColumns}, source_, sheet, 3, 1);

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "automation/error.h"
@@ -16,13 +17,15 @@ namespace {
 namespace fs = std::filesystem;
 
 // A stand-in for the workbook generator: it takes the same flags, writes empty .xlsx files
-// named by --prefix, and counts its runs. FAKE_MODE in its folder makes it misbehave.
+// named by --prefix, and counts its runs, noting the formatted ones. The file "mode" in its
+// folder makes it misbehave.
 constexpr const char* kFakeGenerator = R"(#!/bin/sh
 here=$(dirname "$0")
 echo run >> "$here/runs"
 mode=$(cat "$here/mode" 2>/dev/null)
 while [ $# -gt 0 ]; do
   case "$1" in
+    --formatted) echo formatted >> "$here/formatted"; shift; continue ;;
     --files) files=$2 ;; --out) out=$2 ;; --prefix) prefix=$2 ;;
   esac
   shift 2
@@ -47,8 +50,8 @@ class EnsureDataSetTest : public testing::Test {
   }
   void TearDown() override { fs::remove_all(folder_); }
 
-  int Runs() const {
-    std::ifstream in(folder_ / "tool" / "runs");
+  int Runs(const char* log = "runs") const {
+    std::ifstream in(folder_ / "tool" / log);
     std::string line;
     int runs = 0;
     while (std::getline(in, line)) ++runs;
@@ -87,6 +90,23 @@ TEST_F(EnsureDataSetTest, EachShapeHasItsOwnFolder) {
   const DataSet wider{"many", 3, 10, 5};
   EXPECT_EQ(Ensure(wider)[0].parent_path().filename(), "many-3x10x5");
   EXPECT_EQ(Runs(), 2);
+}
+
+TEST_F(EnsureDataSetTest, AFormattedSetIsGeneratedFormattedIntoAFolderOfItsOwn) {
+  Ensure(set_);
+  DataSet formatted = set_;
+  formatted.name = "many-formatted";
+  formatted.formatted = true;
+  EXPECT_EQ(Ensure(formatted)[0].parent_path().filename(), "many-formatted-3x10x4");
+  EXPECT_EQ(Runs(), 2);
+  EXPECT_EQ(Runs("formatted"), 1);
+  // A plain set's folder is never taken for a formatted one of the same name and shape.
+  const fs::path plain_folder = DataSetFolder(set_, folder_ / "data");
+  fs::rename(plain_folder, folder_ / "plain");
+  fs::remove_all(DataSetFolder(formatted, folder_ / "data"));
+  fs::rename(folder_ / "plain", DataSetFolder(formatted, folder_ / "data"));
+  Ensure(formatted);
+  EXPECT_EQ(Runs("formatted"), 2);
 }
 
 TEST_F(EnsureDataSetTest, RegeneratesAnIncompleteSet) {
@@ -132,7 +152,7 @@ TEST_F(EnsureDataSetTest, AMissingGeneratorIsReported) {
 
 TEST(StandardSetsTest, FullSetsHaveTheBenchmarkShapesAndQuickOnesAreSmaller) {
   const std::vector<DataSet> full = StandardSets(false);
-  ASSERT_EQ(full.size(), 2u);
+  ASSERT_EQ(full.size(), 4u);
   EXPECT_EQ(full[0].name, "many");
   EXPECT_EQ(full[0].files * full[0].rows, 400000);
   EXPECT_EQ(full[1].name, "million");
@@ -144,6 +164,22 @@ TEST(StandardSetsTest, FullSetsHaveTheBenchmarkShapesAndQuickOnesAreSmaller) {
     EXPECT_EQ(quick[i].name, full[i].name);
     EXPECT_EQ(quick[i].columns, 12);
     EXPECT_LT(quick[i].files * quick[i].rows, full[i].files * full[i].rows / 50);
+  }
+}
+
+TEST(StandardSetsTest, EachPlainSetHasAFormattedTwinOfTheSameShape) {
+  for (bool quick : {false, true}) {
+    const std::vector<DataSet> sets = StandardSets(quick);
+    ASSERT_EQ(sets.size(), 4u);
+    for (std::size_t i = 0; i < 2; ++i) {
+      SCOPED_TRACE(sets[i].name);
+      const DataSet& twin = sets[i + 2];
+      EXPECT_FALSE(sets[i].formatted);
+      EXPECT_TRUE(twin.formatted);
+      EXPECT_EQ(twin.name, sets[i].name + "-formatted");
+      EXPECT_EQ(std::tie(twin.files, twin.rows, twin.columns),
+                std::tie(sets[i].files, sets[i].rows, sets[i].columns));
+    }
   }
 }
 
