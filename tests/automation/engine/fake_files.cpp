@@ -76,11 +76,11 @@ FakeSheet GridSheet(const std::string& name, std::uint32_t rows, std::uint16_t c
   FakeSheet sheet(name);
   for (std::uint32_t row = 1; row <= rows; ++row) {
     for (std::uint16_t column = 1; column <= columns; ++column) {
+      FakeCell& cell = sheet.cells.emplace_back(FakeCell{row, column, {}});
       if (column % 2 == 1) {
-        sheet.cells.push_back(
-            {row, column, "r" + std::to_string(row) + "c" + std::to_string(column)});
+        cell.value = "r" + std::to_string(row) + "c" + std::to_string(column);
       } else {
-        sheet.cells.push_back({row, column, static_cast<double>(row * column)});
+        cell.value = static_cast<double>(row * column);
       }
     }
   }
