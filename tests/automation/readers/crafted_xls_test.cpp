@@ -129,5 +129,54 @@ TEST(CraftedXlsTest, AMiniStreamChainThatLoopsIsDamage) {
   }
 }
 
+// A mini sector size of 2^262 bytes shifted a word past its width; on x86 it came out as 64.
+TEST(CraftedXlsTest, AMiniSectorSizeNoFileCanHoldIsDamage) {
+  std::string bytes = CompoundFileWithSmallStream("Workbook", Bof(0x0600) + Record(0x000A, ""));
+  TempDir dir;
+  for (std::uint16_t shift : {13, 70, 262}) {
+    SCOPED_TRACE(shift);
+    PutU16(bytes, 0x20, shift);
+    std::string path = dir.File("mini.xls");
+    WriteFile(path, bytes);
+    try {
+      OpenWorkbookFile(path);
+      ADD_FAILURE() << "opened";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.description(), "无法打开文件“" + path + "”：文件已损坏：复合文档结构无效。");
+    }
+  }
+}
+
+// freexl converts a directory entry's name with the length the entry claims and reads far past
+// the entry when it is longer than the 64 bytes a name may take (a stack buffer underflow).
+TEST(CraftedXlsTest, ADirectoryNameLongerThanAnEntryAllowsIsRefusedBeforeFreexlReadsIt) {
+  struct NameLength {
+    std::string name;
+    std::size_t entry;
+    std::uint16_t bytes;
+  };
+  const std::vector<NameLength> cases = {
+      {"root entry", 0, 66},
+      {"workbook stream", 1, 0xFFFF},
+      {"unused entry", 2, 0x6666},
+  };
+  std::string stream = Bof(0x0600) + Record(0x000A, "");
+  TempDir dir;
+  for (const NameLength& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = CompoundFileWithSmallStream("Workbook", stream);
+    PutU16(bytes, 1024 + 128 * c.entry + 0x40, c.bytes);
+    std::string path = dir.File("long-name.xls");
+    WriteFile(path, bytes);
+    try {
+      OpenWorkbookFile(path);
+      ADD_FAILURE() << "opened";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.description(),
+                "无法打开文件“" + path + "”：文件已损坏：复合文档目录中的名称过长。");
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tavrio::automation::readers::testing
