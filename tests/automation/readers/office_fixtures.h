@@ -15,6 +15,8 @@ namespace tavrio::automation::readers::testing {
 //   values.xls   Excel 97-2003, all sheets
 //   values.csv   first sheet, UTF-8;  values-gb18030.csv  first sheet, GB18030
 //   values.html  all sheets as HTML tables
+//   formats.xls  sheet "数据": column A holds numbers (and a text, a formula) in the number
+//                formats of the FORMATS table of office_fixtures.cpp, one per row
 const std::string& OfficeFixtureDir();
 
 // The Python interpreter that has openpyxl, or empty.
