@@ -1,7 +1,6 @@
 #include "automation/readers/xls_reader.h"
 
 #include <freexl.h>
-
 #include <strings.h>
 
 #include <map>
@@ -209,13 +208,13 @@ void XlsReader::ReadCells(std::size_t index, CellSink& sink) {
     return found != cell_styles.end() ? found->second : std::uint32_t{kGeneral};
   };
   if (substreams_[index] >= 0) {
-    ScanBiffCellFormats(stream_, static_cast<std::uint32_t>(substreams_[index]),
-                        [this, &cell_styles](std::uint16_t row, std::uint16_t column,
-                                             std::uint16_t xf) {
-                          if (xf < xf_styles_.size() && xf_styles_[xf] != kGeneral) {
-                            cell_styles.insert_or_assign(Key(row, column), xf_styles_[xf]);
-                          }
-                        });
+    ScanBiffCellFormats(
+        stream_, static_cast<std::uint32_t>(substreams_[index]),
+        [this, &cell_styles](std::uint16_t row, std::uint16_t column, std::uint16_t xf) {
+          if (xf < xf_styles_.size() && xf_styles_[xf] != kGeneral) {
+            cell_styles.insert_or_assign(Key(row, column), xf_styles_[xf]);
+          }
+        });
     ScanBiffSheetCells(stream_, static_cast<std::uint32_t>(substreams_[index]),
                        [&extras, &stored](const BiffCell& cell) {
                          if (cell.stored) {

@@ -184,17 +184,12 @@ struct FormattedCell {
 // Column A of formats.xls, row by row: each value with the number format LibreOffice saved.
 const std::vector<FormattedCell>& FormattedCells() {
   static const std::vector<FormattedCell> cells = {
-      {"0.256", "0%"},
-      {"0.256", "0.00%"},
-      {"1234567.891", "#,##0"},
-      {"1234.5", "#,##0.00"},
-      {"3.14159", "0.000"},
-      {"-1234.5", "\\¥#,##0.00;[RED]\"-¥\"#,##0.00"},
-      {"00123", "@"},
-      {"12345", "0.00E+00"},
+      {"0.256", "0%"},          {"0.256", "0.00%"},
+      {"1234567.891", "#,##0"}, {"1234.5", "#,##0.00"},
+      {"3.14159", "0.000"},     {"-1234.5", "\\¥#,##0.00;[RED]\"-¥\"#,##0.00"},
+      {"00123", "@"},           {"12345", "0.00E+00"},
       {"2469", "#,##0.00"},  // =A4*2: the .xls reader hands over formula results
-      {"42", "General"},
-      {"7", "0.0"},
+      {"42", "General"},        {"7", "0.0"},
   };
   return cells;
 }
@@ -228,8 +223,8 @@ TEST(XlsFilesTest, BuiltInFormatIdsReadAsTheirCodes) {
   const std::size_t at = bytes.find(xf);
   ASSERT_NE(at, std::string::npos);
   TempDir out;
-  for (const auto& [id, code] : std::vector<std::pair<char, std::string>>{{10, "0.00%"},
-                                                                          {3, "#,##0"}}) {
+  for (const auto& [id, code] :
+       std::vector<std::pair<char, std::string>>{{10, "0.00%"}, {3, "#,##0"}}) {
     SCOPED_TRACE(code);
     std::string changed = bytes;
     changed[at + 6] = id;
@@ -271,8 +266,8 @@ TEST(XlsFilesTest, NumberFormatsSurviveAMergeIntoAnXlsxFile) {
             "with open(sys.argv[2], 'w', encoding='utf-8') as out:\n"
             "    for (cell,) in ws.iter_rows(min_col=1, max_col=1):\n"
             "        out.write('%s|%s\\n' % (cell.value, cell.number_format))\n");
-  ASSERT_TRUE(RunQuietly(python + " " + out.File("dump.py") + " " + saved + " " +
-                         out.File("dump.txt")));
+  ASSERT_TRUE(
+      RunQuietly(python + " " + out.File("dump.py") + " " + saved + " " + out.File("dump.txt")));
   std::string expected;
   for (const FormattedCell& cell : FormattedCells()) {
     expected += cell.value + "|" + cell.format + "\n";
