@@ -7,6 +7,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "automation/readers/text_encoding.h"
+
 namespace tavrio::fuzz {
 
 void CheckingSink::Broken(std::string what) {
@@ -33,6 +35,7 @@ void CheckingSink::Number(std::uint32_t row, std::uint16_t column, double value,
 
 void CheckingSink::Text(std::uint32_t row, std::uint16_t column, std::string_view text,
                         std::uint32_t style) {
+  if (utf8_text_ && !automation::readers::IsValidUtf8(text)) Broken("a text that is not UTF-8");
   Check(row, column, style, 's');
   digest_ += std::to_string(text.size()) + ':';
   digest_ += text;

@@ -14,10 +14,12 @@ namespace tavrio::fuzz {
 
 // Notes the first cell that breaks the CellSink contract: row 1..1048576, column 1..16384,
 // style below the style count, numbers finite, error values spelled with '#'. Keeps a digest
-// of every cell in order, so that two ways of reading the same bytes can be compared.
+// of every cell in order, so that two ways of reading the same bytes can be compared. With
+// `utf8_text`, every text must be well-formed UTF-8 too.
 class CheckingSink : public automation::readers::CellSink {
  public:
-  explicit CheckingSink(std::size_t style_count) : style_count_(style_count) {}
+  explicit CheckingSink(std::size_t style_count, bool utf8_text = false)
+      : style_count_(style_count), utf8_text_(utf8_text) {}
 
   void Number(std::uint32_t row, std::uint16_t column, double value, std::uint32_t style) override;
   void Text(std::uint32_t row, std::uint16_t column, std::string_view text,
@@ -36,6 +38,7 @@ class CheckingSink : public automation::readers::CellSink {
   void Broken(std::string what);
 
   std::size_t style_count_;
+  bool utf8_text_;
   std::string digest_;
   std::string broken_;
 };

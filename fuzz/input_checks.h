@@ -25,6 +25,11 @@ std::string CheckWorkbook(std::string_view input);
 std::string CheckRelationships(std::string_view input);
 // The conversions of typed option texts, which must agree with each other.
 std::string CheckConversions(std::string_view input);
+// CSV or tab-separated text: the first byte chooses the file name (and so the delimiter rule),
+// the rest are the file's bytes, decoded as the reader does and read to cells.
+std::string CheckTextTable(std::string_view input);
+// An HTML page: its tables, then the page read as a workbook under an ".xls" name.
+std::string CheckHtmlTables(std::string_view input);
 
 using InputCheck = std::string (*)(std::string_view input);
 struct FuzzTarget {

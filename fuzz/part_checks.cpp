@@ -72,6 +72,8 @@ const std::vector<FuzzTarget>& FuzzTargets() {
       {"workbook", CheckWorkbook},
       {"relationships", CheckRelationships},
       {"conversions", CheckConversions},
+      {"text_table", CheckTextTable},
+      {"html_tables", CheckHtmlTables},
   };
   return targets;
 }

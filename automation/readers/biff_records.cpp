@@ -23,6 +23,13 @@ constexpr std::uint16_t kContinue = 0x003C;
 constexpr std::uint16_t kSharedFormula = 0x04BC;
 constexpr std::uint16_t kArray = 0x0221;
 constexpr std::uint16_t kTable = 0x0236;
+constexpr std::uint16_t kLabelSst = 0x00FD;
+constexpr std::uint16_t kLabel = 0x0204;
+constexpr std::uint16_t kRString = 0x00D6;
+constexpr std::uint16_t kBlank = 0x0201;
+constexpr std::uint16_t kMulBlank = 0x00BE;
+constexpr std::uint16_t kFormat = 0x041E;
+constexpr std::uint16_t kXf = 0x00E0;
 constexpr std::uint16_t kBiff8Version = 0x0600;
 
 [[noreturn]] void Damaged() { throw ReadFault("文件已损坏：工作簿数据无效"); }
@@ -202,6 +209,31 @@ void StoredNumbers(const Record& record, const std::function<void(const BiffCell
   }
 }
 
+// A FORMAT record's code; a code cut short by the record's end keeps what is there.
+void ReadFormat(const Record& record, BiffGlobals& globals) {
+  if (record.data.size() < 5) Damaged();
+  std::u16string units;
+  AppendChars(record.data, 5, U16(record.data, 2), record.data[4] & 1, units);
+  globals.formats.insert_or_assign(U16(record.data, 0), Utf8(units));
+}
+
+// Cell records that start with row, column and XF index.
+bool IsSingleCell(std::uint16_t type) {
+  switch (type) {
+    case kNumber:
+    case kRk:
+    case kLabelSst:
+    case kFormula:
+    case kBoolErr:
+    case kBlank:
+    case kLabel:
+    case kRString:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 BiffGlobals ScanBiffGlobals(std::string_view stream) {
@@ -217,6 +249,8 @@ BiffGlobals ScanBiffGlobals(std::string_view stream) {
       if (record.data.size() < 6) Damaged();
       globals.sheets.push_back({record.data[4] != 0, record.data[5] == 0, U32(record.data, 0)});
     }
+    if (record.type == kFormat && globals.biff8) ReadFormat(record, globals);
+    if (record.type == kXf && globals.biff8) globals.xf_formats.push_back(U16(record.data, 2));
   }
   return globals;
 }
@@ -243,6 +277,30 @@ void ScanBiffSheetCells(std::string_view stream, std::uint32_t offset,
     bool has_value = record.type == kFormula ? FormulaResult(record, cursor, found)
                                              : BoolErrValue(record, found);
     if (has_value) cell(found);
+  }
+}
+
+void ScanBiffCellFormats(
+    std::string_view stream, std::uint32_t offset,
+    const std::function<void(std::uint16_t row, std::uint16_t column, std::uint16_t xf)>& cell) {
+  RecordCursor cursor(stream, offset);
+  Record record{};
+  if (!cursor.Next(record) || record.type != kBof) Damaged();
+  int depth = 1;
+  while (depth > 0 && cursor.Next(record)) {
+    if (record.type == kBof) ++depth;
+    if (record.type == kEof) --depth;
+    if (depth != 1) continue;
+    if (IsSingleCell(record.type)) {
+      cell(U16(record.data, 0), U16(record.data, 2), U16(record.data, 4));
+    } else if (record.type == kMulRk || record.type == kMulBlank) {
+      // Row, first column, then per cell its XF index (and an RK value), then the last column.
+      const std::size_t step = record.type == kMulRk ? 6 : 2;
+      std::uint16_t column = U16(record.data, 2);
+      for (std::size_t at = 4; at + step + 2 <= record.data.size(); at += step, ++column) {
+        cell(U16(record.data, 0), column, U16(record.data, at));
+      }
+    }
   }
 }
 

@@ -17,6 +17,7 @@ constexpr std::uint32_t kMaxSectorId = 0xFFFFFFFA;
 constexpr std::size_t kHeaderSize = 512;
 constexpr std::size_t kHeaderFatSlots = 109;
 constexpr std::size_t kDirectoryEntrySize = 128;
+constexpr std::size_t kMaxNameBytes = 64;
 
 [[noreturn]] void Damaged() { throw ReadFault("文件已损坏：复合文档结构无效"); }
 
@@ -75,7 +76,7 @@ std::vector<std::uint32_t> ReadFat(const SectorFile& file, const unsigned char* 
 }
 
 std::string EntryName(const unsigned char* entry) {
-  std::size_t bytes = std::min<std::size_t>(U16(entry + 0x40), 64);
+  std::size_t bytes = U16(entry + 0x40);
   std::string name;
   for (std::size_t i = 0; i + 1 < bytes; i += 2) {
     std::uint16_t unit = U16(entry + i);
@@ -105,6 +106,11 @@ std::vector<std::string> CompoundFileEntryNames(int fd) {
     if (hops > file.count() || sector_id >= fat.size()) Damaged();
     auto sector = file.Read(sector_id);
     for (std::size_t at = 0; at + kDirectoryEntrySize <= sector.size(); at += kDirectoryEntrySize) {
+      // freexl converts every entry's name with the length the entry claims, reading past the
+      // entry on a longer one, so such a file must not reach it.
+      if (U16(sector.data() + at + 0x40) > kMaxNameBytes) {
+        throw ReadFault("文件已损坏：复合文档目录中的名称过长");
+      }
       if (sector[at + 0x42] != 0) names.push_back(EntryName(sector.data() + at));
     }
     sector_id = fat[sector_id];

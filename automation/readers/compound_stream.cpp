@@ -113,7 +113,9 @@ class CompoundFile {
   }
 
   std::string MiniStream(const char* root, std::uint32_t start, std::uint64_t size) const {
-    const std::size_t mini_size = std::size_t{1} << U16(header_ + 0x20);
+    const unsigned shift = U16(header_ + 0x20);
+    if (shift > 12) Damaged();
+    const std::size_t mini_size = std::size_t{1} << shift;
     if (mini_size > sector_size_) Damaged();
     std::string container = WholeChain(U32(root + 0x74));
     std::string mini_fat_bytes = WholeChain(U32(header_ + 0x3C));

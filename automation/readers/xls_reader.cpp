@@ -1,6 +1,7 @@
 #include "automation/readers/xls_reader.h"
 
 #include <freexl.h>
+#include <strings.h>
 
 #include <map>
 #include <unordered_map>
@@ -8,6 +9,7 @@
 
 #include "automation/readers/cell_text.h"
 #include "automation/readers/read_fault.h"
+#include "automation/readers/styles_part.h"
 
 namespace tavrio::automation::readers {
 namespace {
@@ -64,38 +66,38 @@ void HandOverDate(std::uint32_t row, std::uint16_t column, const char* text, con
   sink.Text(row, column, text, kGeneral);
 }
 
-void HandOver(const BiffCell& cell, CellSink& sink) {
+void HandOver(const BiffCell& cell, std::uint32_t style, CellSink& sink) {
   const std::uint32_t row = cell.row + 1u;
   const auto column = static_cast<std::uint16_t>(cell.column + 1);
   switch (cell.kind) {
     case BiffCell::Kind::kNumber:
-      sink.Number(row, column, cell.number, kGeneral);
+      sink.Number(row, column, cell.number, style);
       break;
     case BiffCell::Kind::kText:
-      sink.Text(row, column, cell.text, kGeneral);
+      sink.Text(row, column, cell.text, style);
       break;
     case BiffCell::Kind::kBoolean:
-      sink.Boolean(row, column, cell.boolean, kGeneral);
+      sink.Boolean(row, column, cell.boolean, style);
       break;
     case BiffCell::Kind::kError:
-      sink.ErrorValue(row, column, cell.text, kGeneral);
+      sink.ErrorValue(row, column, cell.text, style);
       break;
   }
 }
 
 // False for a cell freexl holds nothing for.
 bool HandOver(std::uint32_t row, std::uint16_t column, const FreeXL_CellValue& value,
-              const double* stored, bool date1904, CellSink& sink) {
+              const double* stored, bool date1904, std::uint32_t style, CellSink& sink) {
   switch (value.type) {
     case FREEXL_CELL_INT:
-      sink.Number(row, column, value.value.int_value, kGeneral);
+      sink.Number(row, column, value.value.int_value, style);
       break;
     case FREEXL_CELL_DOUBLE:
-      sink.Number(row, column, value.value.double_value, kGeneral);
+      sink.Number(row, column, value.value.double_value, style);
       break;
     case FREEXL_CELL_TEXT:
     case FREEXL_CELL_SST_TEXT:
-      sink.Text(row, column, value.value.text_value, kGeneral);
+      sink.Text(row, column, value.value.text_value, style);
       break;
     case FREEXL_CELL_DATE:
       HandOverDate(row, column, value.value.text_value, stored, date1904, kDate, sink);
@@ -113,6 +115,17 @@ bool HandOver(std::uint32_t row, std::uint16_t column, const FreeXL_CellValue& v
 }
 
 std::uint64_t Key(std::uint64_t row, std::uint64_t column) { return (row << 16) | column; }
+
+// A format id's code: the workbook's own FORMAT record, else the built-in one; empty if neither.
+std::string FormatCode(const BiffGlobals& globals, std::uint16_t id) {
+  auto own = globals.formats.find(id);
+  if (own != globals.formats.end()) return own->second;
+  return std::string(BuiltInNumberFormat(id));
+}
+
+bool IsGeneral(const std::string& code) {
+  return code.empty() || strcasecmp(code.c_str(), "General") == 0;
+}
 
 }  // namespace
 
@@ -136,7 +149,23 @@ XlsReader::XlsReader(const std::string& path, std::string workbook_stream)
   styles_[kDateTime].number_format = "yyyy-mm-dd hh:mm:ss";
   styles_[kTime].number_format = "hh:mm:ss";
   date1904_ = globals.date1904;
+  StylesFromFormats(globals);
   MatchRecordsToSheets(globals);
+}
+
+// One style per number format code that a cell format uses, so cells of the same format share it.
+void XlsReader::StylesFromFormats(const BiffGlobals& globals) {
+  std::unordered_map<std::string, std::uint32_t> by_code;
+  for (std::uint16_t id : globals.xf_formats) {
+    std::string code = FormatCode(globals, id);
+    std::uint32_t style = kGeneral;
+    if (!IsGeneral(code)) {
+      auto [found, added] = by_code.try_emplace(code, static_cast<std::uint32_t>(styles_.size()));
+      if (added) styles_.emplace_back(code);
+      style = found->second;
+    }
+    xf_styles_.push_back(style);
+  }
 }
 
 // freexl lists the sheets it can read; the records list every sheet. When the counts tell how
@@ -173,7 +202,19 @@ void XlsReader::ReadCells(std::size_t index, CellSink& sink) {
   Check(freexl_worksheet_dimensions(handle_.get(), &rows, &columns));
   std::map<std::pair<unsigned, unsigned>, BiffCell> extras;
   std::unordered_map<std::uint64_t, double> stored;
+  std::unordered_map<std::uint64_t, std::uint32_t> cell_styles;
+  auto style_of = [&cell_styles](unsigned row, unsigned column) {
+    auto found = cell_styles.find(Key(row, column));
+    return found != cell_styles.end() ? found->second : std::uint32_t{kGeneral};
+  };
   if (substreams_[index] >= 0) {
+    ScanBiffCellFormats(
+        stream_, static_cast<std::uint32_t>(substreams_[index]),
+        [this, &cell_styles](std::uint16_t row, std::uint16_t column, std::uint16_t xf) {
+          if (xf < xf_styles_.size() && xf_styles_[xf] != kGeneral) {
+            cell_styles.insert_or_assign(Key(row, column), xf_styles_[xf]);
+          }
+        });
     ScanBiffSheetCells(stream_, static_cast<std::uint32_t>(substreams_[index]),
                        [&extras, &stored](const BiffCell& cell) {
                          if (cell.stored) {
@@ -190,15 +231,17 @@ void XlsReader::ReadCells(std::size_t index, CellSink& sink) {
       auto extra = extras.find({row, column});
       auto number = value.type >= FREEXL_CELL_DATE ? stored.find(Key(row, column)) : stored.end();
       const double* raw = number != stored.end() ? &number->second : nullptr;
-      if (!HandOver(row + 1, static_cast<std::uint16_t>(column + 1), value, raw, date1904_, sink) &&
+      const std::uint32_t style = style_of(row, column);
+      if (!HandOver(row + 1, static_cast<std::uint16_t>(column + 1), value, raw, date1904_, style,
+                    sink) &&
           extra != extras.end()) {
-        HandOver(extra->second, sink);
+        HandOver(extra->second, style, sink);
       }
       if (extra != extras.end()) extras.erase(extra);
     }
   }
   // Cells beyond the dimensions freexl read.
-  for (const auto& [where, cell] : extras) HandOver(cell, sink);
+  for (const auto& [where, cell] : extras) HandOver(cell, style_of(cell.row, cell.column), sink);
 }
 
 }  // namespace tavrio::automation::readers

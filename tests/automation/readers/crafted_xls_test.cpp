@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "automation/error.h"
+#include "automation/readers/biff_records.h"
 #include "automation/readers/workbook_reader.h"
 #include "tests/automation/readers/temp_dir.h"
 
@@ -127,6 +129,102 @@ TEST(CraftedXlsTest, AMiniStreamChainThatLoopsIsDamage) {
   } catch (const Error& error) {
     EXPECT_EQ(error.description(), "无法打开文件“" + path + "”：文件已损坏：复合文档结构无效。");
   }
+}
+
+// A mini sector size of 2^262 bytes shifted a word past its width; on x86 it came out as 64.
+TEST(CraftedXlsTest, AMiniSectorSizeNoFileCanHoldIsDamage) {
+  std::string bytes = CompoundFileWithSmallStream("Workbook", Bof(0x0600) + Record(0x000A, ""));
+  TempDir dir;
+  for (std::uint16_t shift : {13, 70, 262}) {
+    SCOPED_TRACE(shift);
+    PutU16(bytes, 0x20, shift);
+    std::string path = dir.File("mini.xls");
+    WriteFile(path, bytes);
+    try {
+      OpenWorkbookFile(path);
+      ADD_FAILURE() << "opened";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.description(), "无法打开文件“" + path + "”：文件已损坏：复合文档结构无效。");
+    }
+  }
+}
+
+// freexl converts a directory entry's name with the length the entry claims and reads far past
+// the entry when it is longer than the 64 bytes a name may take (a stack buffer underflow).
+TEST(CraftedXlsTest, ADirectoryNameLongerThanAnEntryAllowsIsRefusedBeforeFreexlReadsIt) {
+  struct NameLength {
+    std::string name;
+    std::size_t entry;
+    std::uint16_t bytes;
+  };
+  const std::vector<NameLength> cases = {
+      {"root entry", 0, 66},
+      {"workbook stream", 1, 0xFFFF},
+      {"unused entry", 2, 0x6666},
+  };
+  std::string stream = Bof(0x0600) + Record(0x000A, "");
+  TempDir dir;
+  for (const NameLength& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = CompoundFileWithSmallStream("Workbook", stream);
+    PutU16(bytes, 1024 + 128 * c.entry + 0x40, c.bytes);
+    std::string path = dir.File("long-name.xls");
+    WriteFile(path, bytes);
+    try {
+      OpenWorkbookFile(path);
+      ADD_FAILURE() << "opened";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.description(),
+                "无法打开文件“" + path + "”：文件已损坏：复合文档目录中的名称过长。");
+    }
+  }
+}
+
+std::string U16s(std::initializer_list<std::uint16_t> values) {
+  std::string bytes;
+  for (std::uint16_t value : values) {
+    bytes.push_back(static_cast<char>(value & 0xFF));
+    bytes.push_back(static_cast<char>(value >> 8));
+  }
+  return bytes;
+}
+
+TEST(CraftedXlsTest, FormatAndXfRecordsGiveEachXfItsFormat) {
+  // "¥0" in 16-bit characters, "0.0" in 8-bit ones; XFs name a built-in id, then both.
+  const std::string stream =
+      Bof(0x0600) + Record(0x041E, U16s({0xA4, 2}) + '\x01' + U16s({0xA5, '0'})) +
+      Record(0x041E, U16s({0xA5, 3}) + '\x00' + "0.0") +
+      Record(0x00E0, U16s({0, 9}) + std::string(16, '\0')) +
+      Record(0x00E0, U16s({0, 0xA4}) + std::string(16, '\0')) +
+      Record(0x00E0, U16s({0, 0xA5}) + std::string(16, '\0')) + Record(0x000A, "");
+  BiffGlobals globals = ScanBiffGlobals(stream);
+  EXPECT_EQ(globals.formats.at(0xA4), "¥0");
+  EXPECT_EQ(globals.formats.at(0xA5), "0.0");
+  EXPECT_EQ(globals.xf_formats, (std::vector<std::uint16_t>{9, 0xA4, 0xA5}));
+}
+
+TEST(CraftedXlsTest, EveryCellRecordNamesItsXf) {
+  std::string sheet_bof(16, '\0');
+  sheet_bof[0] = '\x00';
+  sheet_bof[1] = '\x06';
+  sheet_bof[2] = '\x10';  // a worksheet
+  const std::string chart_number = Record(0x0203, U16s({9, 9, 99}) + std::string(8, '\0'));
+  const std::string stream =
+      Record(0x0809, sheet_bof) + Record(0x0203, U16s({0, 0, 17}) + std::string(8, '\0')) +
+      Record(0x00BD, U16s({1, 0, 18, 0, 0, 19, 0, 0, 20, 0, 0, 2})) +
+      Record(0x00BE, U16s({2, 1, 21, 22, 2})) + Record(0x00FD, U16s({3, 0, 23, 0, 0})) +
+      Record(0x0201, U16s({3, 4, 24})) + Record(0x0809, sheet_bof) + chart_number +
+      Record(0x000A, "") +  // an embedded chart
+      Record(0x000A, "");
+  std::vector<std::tuple<int, int, int>> cells;
+  ScanBiffCellFormats(stream, 0,
+                      [&cells](std::uint16_t row, std::uint16_t column, std::uint16_t xf) {
+                        cells.emplace_back(row, column, xf);
+                      });
+  const std::vector<std::tuple<int, int, int>> expected = {{0, 0, 17}, {1, 0, 18}, {1, 1, 19},
+                                                           {1, 2, 20}, {2, 1, 21}, {2, 2, 22},
+                                                           {3, 0, 23}, {3, 4, 24}};
+  EXPECT_EQ(cells, expected);
 }
 
 }  // namespace

@@ -21,6 +21,9 @@ constexpr char kCacheRoot[] = TAVRIO_FIXTURE_CACHE;
 const char kSourceScript[] = R"(
 import sys, datetime
 from openpyxl import Workbook
+FORMATS = [(0.256, "0%"), (0.256, "0.00%"), (1234567.891, "#,##0"), (1234.5, "#,##0.00"),
+           (3.14159, "0.000"), (-1234.5, '"¥"#,##0.00;[Red]\\-"¥"#,##0.00'), ("00123", "@"),
+           (12345, "0.00E+00"), ("=A4*2", "#,##0.00"), (42, "General"), (7, "0.0")]
 wb = Workbook()
 ws = wb.active
 ws.title = "明细"
@@ -45,21 +48,29 @@ wb.create_sheet("空表")
 fourth = wb.create_sheet("第四")
 fourth["C3"] = 4
 wb.save(sys.argv[1] + "/values.xlsx")
+formats = Workbook()
+data = formats.active
+data.title = "数据"
+for row, (value, shown) in enumerate(FORMATS, start=1):
+    data.cell(row, 1, value).number_format = shown
+formats.save(sys.argv[1] + "/formats.xlsx")
 )";
 
 bool Run(const std::string& command) { return RunQuietly(command); }
 
-// One LibreOffice invocation converting `source` in `dir` with `filter`.
-bool Convert(const std::string& dir, const std::string& filter, const std::string& out_dir) {
+// One LibreOffice invocation converting `sources` in `dir` with `filter`.
+bool Convert(const std::string& dir, const std::string& filter, const std::string& out_dir,
+             const std::string& sources = "values.xlsx") {
   return Run("cd " + dir + " && HOME=" + dir + "/home " + kSoffice +
-             " --headless --norestore --convert-to '" + filter + "' --outdir " + out_dir +
-             " values.xlsx");
+             " --headless --norestore --convert-to '" + filter + "' --outdir " + out_dir + " " +
+             sources);
 }
 
 bool Generate(const std::string& dir) {
   WriteFile(dir + "/make.py", kSourceScript);
   if (!Run(std::string(kPython) + " " + dir + "/make.py " + dir)) return false;
-  if (!Convert(dir, "xls", dir) || !Convert(dir, "html", dir) || !Convert(dir, "ods", dir)) {
+  if (!Convert(dir, "xls", dir, "values.xlsx formats.xlsx") || !Convert(dir, "html", dir) ||
+      !Convert(dir, "ods", dir)) {
     return false;
   }
   const std::string csv = "csv:Text - txt - csv (StarCalc):44,34,";
@@ -67,8 +78,8 @@ bool Generate(const std::string& dir) {
   if (!Convert(dir, csv + "85,1", dir + "/gb")) return false;
   fs::rename(dir + "/gb/values.csv", dir + "/values-gb18030.csv");
   fs::remove_all(dir + "/home");
-  for (const char* name :
-       {"values.xls", "values.csv", "values.html", "values-gb18030.csv", "values.ods"}) {
+  for (const char* name : {"values.xls", "formats.xls", "values.csv", "values.html",
+                           "values-gb18030.csv", "values.ods"}) {
     if (!fs::exists(dir + "/" + name)) return false;
   }
   return true;

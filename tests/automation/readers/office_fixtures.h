@@ -16,6 +16,8 @@ namespace tavrio::automation::readers::testing {
 //   values.csv   first sheet, UTF-8;  values-gb18030.csv  first sheet, GB18030
 //   values.html  all sheets as HTML tables
 //   values.ods   OpenDocument spreadsheet, all sheets
+//   formats.xls  sheet "数据": column A holds numbers (and a text, a formula) in the number
+//                formats of the FORMATS table of office_fixtures.cpp, one per row
 const std::string& OfficeFixtureDir();
 
 // The Python interpreter that has openpyxl, or empty.

@@ -176,5 +176,104 @@ TEST(XlsFilesTest, DamagedAndEncryptedFilesAreRefused) {
   }
 }
 
+struct FormattedCell {
+  std::string value;  // as openpyxl prints it after the merge
+  std::string format;
+};
+
+// Column A of formats.xls, row by row: each value with the number format LibreOffice saved.
+const std::vector<FormattedCell>& FormattedCells() {
+  static const std::vector<FormattedCell> cells = {
+      {"0.256", "0%"},          {"0.256", "0.00%"},
+      {"1234567.891", "#,##0"}, {"1234.5", "#,##0.00"},
+      {"3.14159", "0.000"},     {"-1234.5", "\\¥#,##0.00;[RED]\"-¥\"#,##0.00"},
+      {"00123", "@"},           {"12345", "0.00E+00"},
+      {"2469", "#,##0.00"},  // =A4*2: the .xls reader hands over formula results
+      {"42", "General"},        {"7", "0.0"},
+  };
+  return cells;
+}
+
+TEST(XlsFilesTest, CellsKeepTheirNumberFormats) {
+  const std::string& dir = OfficeFixtureDir();
+  if (dir.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
+  auto reader = OpenWorkbookFile(dir + "/formats.xls");
+  RecordingSink sink;
+  reader->ReadSheet(0, sink);
+  for (std::size_t i = 0; i < FormattedCells().size(); ++i) {
+    const FormattedCell& expected = FormattedCells()[i];
+    SCOPED_TRACE(expected.value);
+    const RecordedCell& cell = sink.At("A" + std::to_string(i + 1));
+    EXPECT_EQ(reader->Styles().at(cell.style).number_format, expected.format);
+  }
+  EXPECT_EQ(sink.At("A9").number, 2469);
+  // Cells of one format share one style.
+  EXPECT_EQ(sink.At("A4").style, sink.At("A9").style);
+}
+
+// A cell format may name a built-in format id, which has no FORMAT record: here the format of
+// the first row's cell is turned from LibreOffice's own "0%" (id 165) into id 10 and id 3.
+TEST(XlsFilesTest, BuiltInFormatIdsReadAsTheirCodes) {
+  const std::string& dir = OfficeFixtureDir();
+  if (dir.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
+  const std::string bytes = ReadFile(dir + "/formats.xls");
+  // An XF record (type 0x00E0, 20 bytes): font 0, then the format id 0x00A5.
+  const std::string xf("\xE0\x00\x14\x00\x00\x00\xA5\x00", 8);
+  ASSERT_EQ(bytes.find(xf), bytes.rfind(xf));
+  const std::size_t at = bytes.find(xf);
+  ASSERT_NE(at, std::string::npos);
+  TempDir out;
+  for (const auto& [id, code] :
+       std::vector<std::pair<char, std::string>>{{10, "0.00%"}, {3, "#,##0"}}) {
+    SCOPED_TRACE(code);
+    std::string changed = bytes;
+    changed[at + 6] = id;
+    const std::string path = out.File("builtin.xls");
+    WriteFile(path, changed);
+    auto reader = OpenWorkbookFile(path);
+    RecordingSink sink;
+    reader->ReadSheet(0, sink);
+    EXPECT_EQ(reader->Styles().at(sink.At("A1").style).number_format, code);
+    EXPECT_EQ(sink.At("A1").number, 0.256);
+  }
+}
+
+// The merge copies the rows with their formats and saves them; openpyxl reads the saved file.
+TEST(XlsFilesTest, NumberFormatsSurviveAMergeIntoAnXlsxFile) {
+  const std::string& dir = OfficeFixtureDir();
+  const std::string python = PythonWithOpenpyxl();
+  if (dir.empty() || python.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
+  TempDir out;
+  Engine engine;
+  engine.OpenWorkbook(dir + "/formats.xls");
+  const std::string source = engine.ActiveWorkbookName();
+  engine.SelectSheet(std::string("数据"));
+  engine.SelectRows("1:1");
+  engine.ExtendSelectionToLastUsedRow();
+  engine.CopySelection();
+  engine.AddWorkbook();
+  const std::string merged = engine.ActiveWorkbookName();
+  engine.PasteIntoActiveSheet();
+  engine.ActivateWindow(source);
+  engine.SetCutCopyMode(false);
+  engine.CloseActiveWindow();
+  const std::string saved = out.File("merged.xlsx");
+  engine.SaveWorkbookAs(merged, saved);
+
+  WriteFile(out.File("dump.py"),
+            "import sys, openpyxl\n"
+            "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+            "with open(sys.argv[2], 'w', encoding='utf-8') as out:\n"
+            "    for (cell,) in ws.iter_rows(min_col=1, max_col=1):\n"
+            "        out.write('%s|%s\\n' % (cell.value, cell.number_format))\n");
+  ASSERT_TRUE(
+      RunQuietly(python + " " + out.File("dump.py") + " " + saved + " " + out.File("dump.txt")));
+  std::string expected;
+  for (const FormattedCell& cell : FormattedCells()) {
+    expected += cell.value + "|" + cell.format + "\n";
+  }
+  EXPECT_EQ(ReadFile(out.File("dump.txt")), expected);
+}
+
 }  // namespace
 }  // namespace tavrio::automation::readers::testing
