@@ -13,13 +13,15 @@
 namespace tavrio::fuzz {
 
 // A whole workbook file through OpenWorkbookFile, then every sheet read. The reader is chosen
-// by content, so the same check serves the .xlsx/.xlsm package and the .xls compound file.
+// by content, so the same check serves the .xlsx/.xlsm package, the .xls compound file and
+// the .ods package.
 std::string CheckXlsxPackage(std::string_view input);
 // A worksheet part, read whole and in chunks; the first two bytes choose the context and the
 // chunk size. Both readings must agree cell for cell and fault for fault.
 std::string CheckSheetXml(std::string_view input);
 std::string CheckSharedStrings(std::string_view input);
 std::string CheckStyles(std::string_view input);
+std::string CheckTheme(std::string_view input);
 std::string CheckWorkbook(std::string_view input);
 // The first byte chooses the part that owns the relationships.
 std::string CheckRelationships(std::string_view input);

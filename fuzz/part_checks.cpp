@@ -33,6 +33,16 @@ std::string CheckStyles(std::string_view input) {
   return {};
 }
 
+std::string CheckTheme(std::string_view input) {
+  try {
+    for (std::uint32_t rgb : ParseThemePart(std::string(input), "xl/theme/theme1.xml")) {
+      if (rgb > 0xFFFFFF) return "a theme colour wider than RGB";
+    }
+  } catch (const ReadFault&) {
+  }
+  return {};
+}
+
 std::string CheckWorkbook(std::string_view input) {
   try {
     WorkbookPart workbook = ParseWorkbookPart(std::string(input), "xl/workbook.xml");
@@ -66,9 +76,11 @@ const std::vector<FuzzTarget>& FuzzTargets() {
   static const std::vector<FuzzTarget> targets = {
       {"xlsx_package", CheckXlsxPackage},
       {"xls_workbook", CheckXlsxPackage},
+      {"ods_workbook", CheckXlsxPackage},
       {"sheet_xml", CheckSheetXml},
       {"shared_strings", CheckSharedStrings},
       {"styles", CheckStyles},
+      {"theme", CheckTheme},
       {"workbook", CheckWorkbook},
       {"relationships", CheckRelationships},
       {"conversions", CheckConversions},
