@@ -48,6 +48,12 @@ void FormulaTable::Replace(std::uint32_t first_row, std::uint32_t last_row,
                            std::span<const FormulaRef> formulas) {
   // Only the entries of the rectangle's rows are touched, so that pasting block after block
   // under a sheet of many formulas costs what the block holds, not what the sheet holds.
+  if (entries_.empty() || entries_.back().row < first_row) {
+    // The common paste: rows past the last formula, where nothing is replaced and nothing
+    // needs merging.
+    for (const FormulaRef& formula : formulas) Append(formula.row, formula.column, formula.text);
+    return;
+  }
   const auto begin = entries_.begin() + static_cast<std::ptrdiff_t>(LowerRow(first_row));
   const auto end = std::lower_bound(begin, entries_.end(), last_row + 1, RowBefore);
   std::vector<FormulaRef> rows;
@@ -61,10 +67,6 @@ void FormulaTable::Replace(std::uint32_t first_row, std::uint32_t last_row,
   }
   std::inplace_merge(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(kept), rows.end(),
                      Before);
-  if (begin == end && begin == entries_.end()) {  // the common paste: past the last formula
-    entries_.insert(entries_.end(), rows.begin(), rows.end());
-    return;
-  }
   const auto at = entries_.erase(begin, end);
   entries_.insert(at, rows.begin(), rows.end());
 }
