@@ -15,14 +15,16 @@ bool RowBefore(const FormulaRef& formula, std::uint32_t row) { return formula.ro
 }  // namespace
 
 const std::string_view* FormulaTable::Find(std::uint32_t row, std::uint32_t column) const {
+  const std::span<const FormulaRef> entries = entries_.all();
   const FormulaRef key{row, column, {}};
-  const auto it = std::lower_bound(entries_.begin(), entries_.end(), key, Before);
-  return it != entries_.end() && it->row == row && it->column == column ? &it->text : nullptr;
+  const auto it = std::lower_bound(entries.begin(), entries.end(), key, Before);
+  return it != entries.end() && it->row == row && it->column == column ? &it->text : nullptr;
 }
 
 std::size_t FormulaTable::LowerRow(std::uint32_t row) const {
-  return static_cast<std::size_t>(
-      std::lower_bound(entries_.begin(), entries_.end(), row, RowBefore) - entries_.begin());
+  const std::span<const FormulaRef> entries = entries_.all();
+  return static_cast<std::size_t>(std::lower_bound(entries.begin(), entries.end(), row, RowBefore) -
+                                  entries.begin());
 }
 
 void FormulaTable::Append(std::uint32_t row, std::uint32_t column, std::string_view text) {
@@ -30,17 +32,17 @@ void FormulaTable::Append(std::uint32_t row, std::uint32_t column, std::string_v
 }
 
 void FormulaTable::Normalise() {
-  if (!std::is_sorted(entries_.begin(), entries_.end(), Before)) {
-    std::stable_sort(entries_.begin(), entries_.end(), Before);
-  }
+  FormulaRef* const first = entries_.data();
+  const std::size_t size = entries_.size();
+  if (!std::is_sorted(first, first + size, Before)) std::stable_sort(first, first + size, Before);
   // Of equal places the later entry survives: keep each entry not followed by its twin.
   std::size_t kept = 0;
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    const bool superseded = i + 1 < entries_.size() && entries_[i + 1].row == entries_[i].row &&
-                            entries_[i + 1].column == entries_[i].column;
-    if (!superseded) entries_[kept++] = entries_[i];
+  for (std::size_t i = 0; i < size; ++i) {
+    const bool superseded =
+        i + 1 < size && first[i + 1].row == first[i].row && first[i + 1].column == first[i].column;
+    if (!superseded) first[kept++] = first[i];
   }
-  entries_.resize(kept);
+  entries_.resize_down(kept);
 }
 
 void FormulaTable::Replace(std::uint32_t first_row, std::uint32_t last_row,
@@ -54,8 +56,9 @@ void FormulaTable::Replace(std::uint32_t first_row, std::uint32_t last_row,
     for (const FormulaRef& formula : formulas) Append(formula.row, formula.column, formula.text);
     return;
   }
-  const auto begin = entries_.begin() + static_cast<std::ptrdiff_t>(LowerRow(first_row));
-  const auto end = std::lower_bound(begin, entries_.end(), last_row + 1, RowBefore);
+  const std::span<const FormulaRef> entries = entries_.all();
+  const auto begin = entries.begin() + static_cast<std::ptrdiff_t>(LowerRow(first_row));
+  const auto end = std::lower_bound(begin, entries.end(), last_row + 1, RowBefore);
   std::vector<FormulaRef> rows;
   rows.reserve(static_cast<std::size_t>(end - begin) + formulas.size());
   for (auto it = begin; it != end; ++it) {
@@ -67,8 +70,8 @@ void FormulaTable::Replace(std::uint32_t first_row, std::uint32_t last_row,
   }
   std::inplace_merge(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(kept), rows.end(),
                      Before);
-  const auto at = entries_.erase(begin, end);
-  entries_.insert(at, rows.begin(), rows.end());
+  entries_.Splice(static_cast<std::size_t>(begin - entries.begin()),
+                  static_cast<std::size_t>(end - begin), rows);
 }
 
 void FormulaTable::Clear() {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "automation/engine/large_block.h"
+#include "automation/engine/remapped_array.h"
 
 namespace tavrio::automation::engine {
 
@@ -18,13 +19,13 @@ struct FormulaRef {
 };
 
 // The formulas of one sheet, by row, then column. A formatted sheet may hold a formula in
-// every row, so the texts lie end to end in large blocks that never move, and an entry is a
-// plain record: growing the table copies no strings and faults in no doubled string array.
+// every row, so the texts lie end to end in large blocks that never move, and the entries are
+// plain records in memory that grows without being copied or faulted in again.
 // Replaced texts are not reclaimed; a paste replaces the formulas of rows it lands on, which
 // in a merge are nearly always rows that held none.
 class FormulaTable {
  public:
-  std::span<const FormulaRef> entries() const { return entries_; }
+  std::span<const FormulaRef> entries() const { return entries_.all(); }
   // The formula at that place, or nullptr; the pointer is valid until the table next changes.
   const std::string_view* Find(std::uint32_t row, std::uint32_t column) const;
   // Index of the first entry in row `row` or later.
@@ -42,7 +43,7 @@ class FormulaTable {
  private:
   std::string_view Store(std::string_view text);
 
-  std::vector<FormulaRef> entries_;
+  RemappedArray<FormulaRef> entries_;
   std::vector<LargeBlock> blocks_;
   std::vector<std::unique_ptr<char[]>> long_texts_;
   char* free_ = nullptr;
