@@ -88,7 +88,7 @@ std::vector<CellFormula> FormulasOf(const Sheet& from, const CellRange& range,
   std::vector<CellFormula> formulas;
   const auto first = std::lower_bound(
       from.formulas().begin(), from.formulas().end(), range.first_row,
-      [](const CellFormula& formula, std::uint32_t row) { return formula.row < row; });
+      [](const FormulaRef& formula, std::uint32_t row) { return formula.row < row; });
   for (auto it = first; it != from.formulas().end() && it->row <= range.last_row; ++it) {
     if (it->column < range.first_column || it->column > range.last_column) continue;
     formulas.push_back(CellFormula{static_cast<std::uint32_t>(it->row + rows),

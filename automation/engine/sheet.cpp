@@ -149,47 +149,13 @@ void Sheet::ReplaceCells(const CellRange& range, std::vector<Row> replacement) {
   ReplaceRows(range.first_row, range.last_row, std::move(merged));
 }
 
-namespace {
-
-bool Before(const CellFormula& a, const CellFormula& b) {
-  return a.row != b.row ? a.row < b.row : a.column < b.column;
-}
-
-}  // namespace
-
-const std::string* Sheet::FormulaAt(std::uint32_t row, std::uint32_t column) const {
-  const CellFormula key{row, column, {}};
-  const auto it = std::lower_bound(formulas_.begin(), formulas_.end(), key, Before);
-  return it != formulas_.end() && it->row == row && it->column == column ? &it->text : nullptr;
-}
-
 void Sheet::ReplaceFormulas(const CellRange& range, std::vector<CellFormula> formulas) {
-  // Only the formulas of the range's rows are touched, so that pasting block after block under
-  // a sheet of many formulas costs what the block holds, not what the sheet holds.
-  const auto by_row = [](const CellFormula& formula, std::uint32_t row) {
-    return formula.row < row;
-  };
-  const auto begin = std::lower_bound(formulas_.begin(), formulas_.end(), range.first_row, by_row);
-  const auto end = std::lower_bound(begin, formulas_.end(), range.last_row + 1, by_row);
-  if (begin == end) {  // the common paste: rows that held no formulas, often past the last
-    formulas_.insert(begin, std::make_move_iterator(formulas.begin()),
-                     std::make_move_iterator(formulas.end()));
-    return;
+  std::vector<FormulaRef> refs;
+  refs.reserve(formulas.size());
+  for (const CellFormula& formula : formulas) {
+    refs.push_back(FormulaRef{formula.row, formula.column, formula.text});
   }
-  std::vector<CellFormula> rows;
-  rows.reserve(static_cast<std::size_t>(end - begin) + formulas.size());
-  for (auto it = begin; it != end; ++it) {
-    if (it->column < range.first_column || it->column > range.last_column) {
-      rows.push_back(std::move(*it));
-    }
-  }
-  const std::size_t kept = rows.size();
-  rows.insert(rows.end(), std::make_move_iterator(formulas.begin()),
-              std::make_move_iterator(formulas.end()));
-  std::inplace_merge(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(kept), rows.end(),
-                     Before);
-  const auto at = formulas_.erase(begin, end);
-  formulas_.insert(at, std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+  formulas_.Replace(range.first_row, range.last_row, range.first_column, range.last_column, refs);
 }
 
 void Sheet::ReplaceRowHeights(std::uint32_t first, std::uint32_t last,
@@ -275,14 +241,7 @@ void Sheet::FinishLoading() {
     heights.push_back(row_heights_[i]);
   }
   row_heights_ = std::move(heights);
-  std::stable_sort(formulas_.begin(), formulas_.end(), Before);
-  std::vector<CellFormula> formulas;
-  for (std::size_t i = 0; i < formulas_.size(); ++i) {
-    const bool superseded = i + 1 < formulas_.size() && formulas_[i + 1].row == formulas_[i].row &&
-                            formulas_[i + 1].column == formulas_[i].column;
-    if (!superseded) formulas.push_back(std::move(formulas_[i]));
-  }
-  formulas_ = std::move(formulas);
+  formulas_.Normalise();
   loaded_ = true;
 }
 
@@ -290,7 +249,7 @@ void Sheet::AbortLoading() {
   rows_.clear();
   row_heights_.clear();
   merged_cells_.clear();
-  formulas_.clear();
+  formulas_.Clear();
   arena_ = CellArena();
   pending_cells_.clear();
   unordered_.clear();

@@ -8,6 +8,7 @@
 
 #include "automation/engine/cell.h"
 #include "automation/engine/cell_arena.h"
+#include "automation/engine/formula_table.h"
 
 namespace tavrio::automation::engine {
 
@@ -44,7 +45,8 @@ struct RowHeight {
   double points;
 };
 
-// The formula of a cell whose flags have kHasFormula, without the leading '='.
+// The formula of a cell whose flags have kHasFormula, without the leading '=', as it is handed
+// to a sheet.
 struct CellFormula {
   std::uint32_t row;
   std::uint32_t column;
@@ -92,9 +94,11 @@ class Sheet {
   void ReplaceCells(const CellRange& range, std::vector<Row> replacement);
 
   // Formulas by row, then column.
-  std::span<const CellFormula> formulas() const { return formulas_; }
-  // The formula of the cell there, or nullptr.
-  const std::string* FormulaAt(std::uint32_t row, std::uint32_t column) const;
+  std::span<const FormulaRef> formulas() const { return formulas_.entries(); }
+  // The formula of the cell there, or nullptr; valid until the sheet's formulas next change.
+  const std::string_view* FormulaAt(std::uint32_t row, std::uint32_t column) const {
+    return formulas_.Find(row, column);
+  }
   // Makes `formulas` (by row and column, all inside `range`) the only ones in `range`.
   void ReplaceFormulas(const CellRange& range, std::vector<CellFormula> formulas);
 
@@ -111,7 +115,12 @@ class Sheet {
   // wins. FinishLoading marks the sheet loaded; AbortLoading drops what came so far.
   void LoadCell(std::uint32_t row, const Cell& cell);
   void LoadRowHeight(const RowHeight& height) { row_heights_.push_back(height); }
-  void LoadFormula(CellFormula formula) { formulas_.push_back(std::move(formula)); }
+  void LoadFormula(std::uint32_t row, std::uint32_t column, std::string_view text) {
+    formulas_.Append(row, column, text);
+  }
+  void LoadFormula(const CellFormula& formula) {
+    LoadFormula(formula.row, formula.column, formula.text);
+  }
   void LoadMergedCells(const CellRange& range) { merged_cells_.push_back(range); }
   void FinishLoading();
   void AbortLoading();
@@ -132,7 +141,7 @@ class Sheet {
   std::vector<Row> rows_;
   CellArena arena_;
   std::vector<RowHeight> row_heights_;
-  std::vector<CellFormula> formulas_;
+  FormulaTable formulas_;
   std::vector<CellRange> merged_cells_;
   // Loading state: the row being gathered while cells arrive in order, and everything once
   // they do not.

@@ -87,16 +87,18 @@ void SheetLoader::Blank(std::uint32_t row, std::uint16_t column, std::uint32_t s
 
 void SheetLoader::Formula(std::uint32_t row, std::uint16_t column, std::string_view formula) {
   CheckPlace(row, column);
-  formula_ = CellFormula{row, column, std::string(formula)};
+  formula_row_ = row;
+  formula_column_ = column;
+  formula_.assign(formula);
 }
 
 Cell SheetLoader::WithFormula(std::uint32_t row, Cell cell) {
-  if (!formula_) return cell;
-  if (formula_->row == row && formula_->column == cell.column) {
+  if (formula_row_ == 0) return cell;
+  if (formula_row_ == row && formula_column_ == cell.column) {
     cell.flags |= kHasFormula;
-    sheet_.LoadFormula(std::move(*formula_));
+    sheet_.LoadFormula(row, cell.column, formula_);
   }
-  formula_.reset();
+  formula_row_ = 0;
   return cell;
 }
 

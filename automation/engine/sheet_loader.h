@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,7 +46,11 @@ class SheetLoader final : public readers::CellSink {
   const std::vector<std::uint32_t>& style_ids_;
   bool from_1904_;
   std::string file_;
-  std::optional<CellFormula> formula_;  // handed over, its cell not yet
+  // The formula handed over, its cell not yet (row 0: none); the buffer is reused from cell to
+  // cell.
+  std::uint32_t formula_row_ = 0;
+  std::uint16_t formula_column_ = 0;
+  std::string formula_;
   // The pool id of each shared text met so far, plus one (0: not yet interned). A sheet
   // repeats a few thousand texts over a million cells, so this lookup replaces hashing them.
   std::vector<std::uint32_t> shared_ids_;

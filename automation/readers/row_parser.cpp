@@ -197,6 +197,7 @@ std::size_t RowParser::Row(const Tag& tag) {
         pos = SkipMarkup(at);
         continue;
       }
+      if (next == 'c' && FastCell(at, column, pos)) continue;
       Tag child;
       StartTag(at, child);
       pos = child.name == "c" ? CellElement(child, row, column) : SkipElement(child);

@@ -64,6 +64,7 @@ class RowParser {
   std::size_t CellElement(const Tag& tag, std::uint32_t row, std::uint16_t& column);
   std::size_t CellChildren(const Tag& tag, std::string_view value_element, bool& has_value);
   bool PlainValue(std::size_t pos, std::string_view& value, std::size_t& end) const;
+  bool FastCell(std::size_t at, std::uint16_t& column, std::size_t& end);
   std::size_t InlineString(const Tag& tag, std::string& out);
   std::size_t Text(std::size_t pos, std::string_view name, std::string& out);
   void AppendDecoded(std::size_t begin, std::size_t end, std::string& out);

@@ -221,7 +221,7 @@ class SheetXmlWriter {
   ZipWriter& zip_;
   std::string out_;
   std::vector<std::string> column_names_;
-  const std::string* formula_ = nullptr;
+  const std::string_view* formula_ = nullptr;
 };
 
 std::size_t CellCount(const engine::Sheet& sheet) {

@@ -15,11 +15,11 @@ namespace {
 
 std::vector<std::string> Formulas(const Sheet& sheet) {
   std::vector<std::string> found;
-  for (const CellFormula& f : sheet.formulas()) {
+  for (const FormulaRef& f : sheet.formulas()) {
     const Cell* cell = sheet.FindCell(f.row, f.column);
     const bool flagged = cell != nullptr && (cell->flags & kHasFormula) != 0;
-    found.push_back(std::to_string(f.row) + "," + std::to_string(f.column) + " " + f.text +
-                    (flagged ? "" : " (unflagged)"));
+    found.push_back(std::to_string(f.row) + "," + std::to_string(f.column) + " " +
+                    std::string(f.text) + (flagged ? "" : " (unflagged)"));
   }
   return found;
 }
@@ -135,8 +135,9 @@ TEST(ReplaceFormulasTest, OnlyTheRectangleChangesWhereverItLies) {
     sheet.FinishLoading();
     sheet.ReplaceFormulas(c.range, c.formulas);
     std::vector<std::string> formulas;
-    for (const CellFormula& f : sheet.formulas()) {
-      formulas.push_back(std::to_string(f.row) + "," + std::to_string(f.column) + " " + f.text);
+    for (const FormulaRef& f : sheet.formulas()) {
+      formulas.push_back(std::to_string(f.row) + "," + std::to_string(f.column) + " " +
+                         std::string(f.text));
     }
     EXPECT_EQ(formulas, c.expected);
   }

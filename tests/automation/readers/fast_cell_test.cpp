@@ -1,0 +1,106 @@
+// The common cell shape is parsed on a path of its own; each case here reads a cell in that
+// shape and the same cell written otherwise (attributes reordered, spaced, single-quoted),
+// which the general path reads, and requires the same cells or the same fault from both.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "automation/error.h"
+#include "automation/readers/workbook_reader.h"
+#include "tests/automation/readers/crafted_package.h"
+#include "tests/automation/readers/recording_sink.h"
+#include "tests/automation/readers/temp_dir.h"
+
+namespace tavrio::automation::readers::testing {
+namespace {
+
+struct TwinCase {
+  const char* name;
+  std::string fast;     // the common shape
+  std::string general;  // the same cell, written so that only the general path takes it
+  std::string expected;
+};
+
+// What reading a sheet of these rows gives: its cells in order, or the fault's description.
+std::string Outcome(const std::string& rows) {
+  TempDir dir;
+  const std::string path = dir.File("cells.xlsx");
+  WritePackage(path,
+               WorkbookParts({{"Sheet1", SheetXml(rows)}}, "<si><t>a</t></si><si><t>b</t></si>"));
+  auto reader = OpenWorkbookFile(path);
+  RecordingSink sink;
+  try {
+    reader->ReadSheet(0, sink);
+  } catch (const Error& error) {
+    std::string text = error.description();
+    text.replace(text.find(path), path.size(), "F");
+    return text;
+  }
+  std::ostringstream out;
+  for (const auto& [place, cell] : sink.cells()) {
+    out << place.first << "," << place.second << ":" << static_cast<int>(cell.kind) << " "
+        << cell.number << " " << cell.text << " s" << cell.style << ";";
+  }
+  return out.str();
+}
+
+std::string InRow(const std::string& cell) { return "<row r=\"7\">" + cell + "</row>"; }
+
+TEST(FastCellTest, ReadsAsTheGeneralPathDoes) {
+  const std::string kFault = "无法读取文件“F”中的工作表“Sheet1”：";
+  const std::string kLimit = "”超出工作表范围（最多 1048576 行、16384 列）。";
+  const std::vector<TwinCase> cases = {
+      {"number", R"(<c r="B7"><v>3.25</v></c>)", R"(<c  r='B7'><v>3.25</v></c>)",
+       "7,2:0 3.25  s0;"},
+      {"styled number typed n", R"(<c r="C7" s="1" t="n"><v>-1E-2</v></c>)",
+       R"(<c t="n" s="1" r="C7"><v>-1E-2</v></c>)", "7,3:0 -0.01  s1;"},
+      {"shared text", R"(<c r="B7" s="2" t="s"><v>1</v></c>)",
+       R"(<c t="s" r="B7" s="2" ><v>1</v></c>)", "7,2:1 0 b s2;"},
+      {"leading zeros", R"(<c r="A007" s="02" t="s"><v>01</v></c>)",
+       R"(<c s="02" r="A007" t="s"><v>01</v></c>)", "7,1:1 0 b s2;"},
+      {"a reference to another row", R"(<c r="XFD9"><v>.5</v></c>)", R"(<c r='XFD9'><v>.5</v></c>)",
+       "9,16384:0 0.5  s0;"},
+      {"plus sign and spaces", R"(<c r="A7"><v>+1</v></c><c r="B7"><v> 2</v></c>)",
+       R"(<c r='A7'><v>+1</v></c><c r='B7'><v> 2</v></c>)", "7,1:0 1  s0;7,2:0 2  s0;"},
+      {"empty value styled", R"(<c r="A7" s="1"><v></v></c>)", R"(<c s="1" r="A7"><v></v></c>)",
+       "7,1:4 0  s1;"},
+      {"lower-case reference", R"(<c r="b7"><v>1</v></c>)", R"(<c r='b7'><v>1</v></c>)",
+       "7,2:0 1  s0;"},
+      {"style out of range", R"(<c r="C7" s="3" t="s"><v>0</v></c>)",
+       R"(<c t="s" s="3" r="C7"><v>0</v></c>)",
+       kFault + "文件已损坏：单元格 C7 的样式编号 3 超出范围（共 3 个样式）。"},
+      {"shared index out of range", R"(<c r="B7" t="s"><v>2</v></c>)",
+       R"(<c t="s" r="B7"><v>2</v></c>)",
+       kFault + "文件已损坏：单元格 B7 引用的共享字符串编号 2 超出范围（共 2 个）。"},
+      {"shared index not a number", R"(<c r="B7" t="s"><v>-1</v></c>)",
+       R"(<c t="s" r="B7"><v>-1</v></c>)",
+       kFault + "文件已损坏：单元格 B7 的共享字符串编号“-1”无效。"},
+      {"number too large", R"(<c r="A7"><v>1e999</v></c>)", R"(<c r='A7'><v>1e999</v></c>)",
+       kFault + "文件已损坏：单元格 A7 的数值“1e999”无效。"},
+      {"infinity", R"(<c r="A7"><v>inf</v></c>)", R"(<c r='A7'><v>inf</v></c>)",
+       kFault + "文件已损坏：单元格 A7 的数值“inf”无效。"},
+      {"hexadecimal", R"(<c r="A7"><v>0x10</v></c>)", R"(<c r='A7'><v>0x10</v></c>)",
+       kFault + "文件已损坏：单元格 A7 的数值“0x10”无效。"},
+      {"row zero", R"(<c r="A0"><v>1</v></c>)", R"(<c r='A0'><v>1</v></c>)",
+       kFault + "文件已损坏：部件“xl/worksheets/sheet1.xml”中的单元格引用“A0”无效。"},
+      {"row past the last", R"(<c r="A1048577"><v>1</v></c>)", R"(<c r='A1048577'><v>1</v></c>)",
+       kFault + "超出限制：单元格引用“A1048577" + kLimit},
+      {"nine-digit row", R"(<c r="A000000001"><v>1</v></c>)", R"(<c r='A000000001'><v>1</v></c>)",
+       kFault + "超出限制：单元格引用“A000000001" + kLimit},
+      {"column past the last", R"(<c r="XFE7"><v>1</v></c>)", R"(<c r='XFE7'><v>1</v></c>)",
+       kFault + "超出限制：单元格引用“XFE7" + kLimit},
+      {"four letters", R"(<c r="AAAA7"><v>1</v></c>)", R"(<c r='AAAA7'><v>1</v></c>)",
+       kFault + "超出限制：单元格引用“AAAA7" + kLimit},
+  };
+  for (const TwinCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Outcome(InRow(c.fast)), c.expected);
+    EXPECT_EQ(Outcome(InRow(c.general)), c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace tavrio::automation::readers::testing
