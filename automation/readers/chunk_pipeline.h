@@ -14,7 +14,7 @@ namespace tavrio::automation::readers {
 // Writable bytes in front of every chunk handed to a consumer: room to put the unparsed end of
 // the previous chunk before this one without copying the chunk.
 inline constexpr std::size_t kChunkHeadroom = 16 * 1024;
-inline constexpr std::size_t kChunkSize = 256 * 1024;
+inline constexpr std::size_t kChunkSize = 64 * 1024;
 
 // Fills the buffer (kChunkSize bytes) with the next bytes and returns how many; 0 when there
 // are no more. May throw. Never called by two threads at once, though not always by the same.
