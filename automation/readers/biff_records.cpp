@@ -234,6 +234,22 @@ bool IsSingleCell(std::uint16_t type) {
   }
 }
 
+// Calls `each(record, cursor)` for every record of the worksheet substream at `offset`. Charts
+// embedded in the sheet bring substreams of their own, each closed by its own EOF: their records
+// are left out.
+template <typename Each>
+void ForEachSheetRecord(std::string_view stream, std::uint32_t offset, Each each) {
+  RecordCursor cursor(stream, offset);
+  Record record{};
+  if (!cursor.Next(record) || record.type != kBof) Damaged();
+  int depth = 1;
+  while (depth > 0 && cursor.Next(record)) {
+    if (record.type == kBof) ++depth;
+    if (record.type == kEof) --depth;
+    if (depth == 1) each(record, cursor);
+  }
+}
+
 }  // namespace
 
 BiffGlobals ScanBiffGlobals(std::string_view stream) {
@@ -257,40 +273,25 @@ BiffGlobals ScanBiffGlobals(std::string_view stream) {
 
 void ScanBiffSheetCells(std::string_view stream, std::uint32_t offset,
                         const std::function<void(const BiffCell&)>& cell) {
-  RecordCursor cursor(stream, offset);
-  Record record{};
-  if (!cursor.Next(record) || record.type != kBof) Damaged();
-  // Charts embedded in the sheet bring substreams of their own, each closed by its own EOF.
-  int depth = 1;
-  while (depth > 0 && cursor.Next(record)) {
-    if (record.type == kBof) ++depth;
-    if (record.type == kEof) --depth;
-    if (depth != 1) continue;
+  ForEachSheetRecord(stream, offset, [&](const Record& record, RecordCursor& cursor) {
     if (record.type == kNumber || record.type == kRk || record.type == kMulRk) {
       StoredNumbers(record, cell);
-      continue;
+      return;
     }
-    if (record.type != kFormula && record.type != kBoolErr) continue;
+    if (record.type != kFormula && record.type != kBoolErr) return;
     BiffCell found;
     found.row = U16(record.data, 0);
     found.column = U16(record.data, 2);
     bool has_value = record.type == kFormula ? FormulaResult(record, cursor, found)
                                              : BoolErrValue(record, found);
     if (has_value) cell(found);
-  }
+  });
 }
 
 void ScanBiffCellFormats(
     std::string_view stream, std::uint32_t offset,
     const std::function<void(std::uint16_t row, std::uint16_t column, std::uint16_t xf)>& cell) {
-  RecordCursor cursor(stream, offset);
-  Record record{};
-  if (!cursor.Next(record) || record.type != kBof) Damaged();
-  int depth = 1;
-  while (depth > 0 && cursor.Next(record)) {
-    if (record.type == kBof) ++depth;
-    if (record.type == kEof) --depth;
-    if (depth != 1) continue;
+  ForEachSheetRecord(stream, offset, [&](const Record& record, RecordCursor&) {
     if (IsSingleCell(record.type)) {
       cell(U16(record.data, 0), U16(record.data, 2), U16(record.data, 4));
     } else if (record.type == kMulRk || record.type == kMulBlank) {
@@ -301,7 +302,7 @@ void ScanBiffCellFormats(
         cell(U16(record.data, 0), column, U16(record.data, at));
       }
     }
-  }
+  });
 }
 
 }  // namespace tavrio::automation::readers
