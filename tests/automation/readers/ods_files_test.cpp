@@ -246,13 +246,7 @@ TEST(OdsFilesTest, EveryKindOfValueAndText) {
   auto reader = OpenWorkbookFile(WriteOds(dir, "值.ods", kHead + Table("表", rows) + kTail));
   RecordingSink sink;
   reader->ReadSheet(0, sink);
-  struct Expected {
-    const char* reference;
-    Kind kind;
-    double number;
-    std::string text;  // the text, or the number format of a number
-  };
-  const std::vector<Expected> cells = {
+  const std::vector<ExpectedCell> cells = {
       {"A1", Kind::kNumber, -1500, "General"},
       {"B1", Kind::kNumber, 0.25, "0%"},
       {"C1", Kind::kNumber, 0.125, "0.00%"},
@@ -271,19 +265,7 @@ TEST(OdsFilesTest, EveryKindOfValueAndText) {
       {"B3", Kind::kText, 0, "属性"},
       {"D3", Kind::kText, 0, "无类型"},
   };
-  for (const Expected& expected : cells) {
-    SCOPED_TRACE(expected.reference);
-    const RecordedCell& cell = sink.At(expected.reference);
-    ASSERT_EQ(cell.kind, expected.kind);
-    if (expected.kind == Kind::kText || expected.kind == Kind::kError) {
-      EXPECT_EQ(cell.text, expected.text);
-    } else if (expected.kind == Kind::kBoolean) {
-      EXPECT_EQ(cell.boolean, expected.number != 0);
-    } else {
-      EXPECT_DOUBLE_EQ(cell.number, expected.number);
-      EXPECT_EQ(reader->Styles().at(cell.style).number_format, expected.text);
-    }
-  }
+  ExpectCells(sink, reader->Styles(), cells);
   EXPECT_FALSE(sink.Has("C3"));  // an empty string is no value
   EXPECT_EQ(sink.cells().size(), cells.size());
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace tavrio::automation::readers::testing {
@@ -57,6 +58,28 @@ const RecordedCell& RecordingSink::At(const std::string& reference) const {
 
 bool RecordingSink::Has(const std::string& reference) const {
   return cells_.count(Decode(reference)) != 0;
+}
+
+void ExpectCells(const RecordingSink& sink, const std::vector<StyleInfo>& styles,
+                 const std::vector<ExpectedCell>& cells, double relative_error) {
+  for (const ExpectedCell& expected : cells) {
+    SCOPED_TRACE(expected.reference);
+    const RecordedCell& cell = sink.At(expected.reference);
+    ASSERT_EQ(cell.kind, expected.kind);
+    if (expected.kind == Kind::kText || expected.kind == Kind::kError) {
+      EXPECT_EQ(cell.text, expected.text);
+    } else if (expected.kind == Kind::kBoolean) {
+      EXPECT_EQ(cell.boolean, expected.number != 0);
+    } else {
+      if (relative_error == 0) {
+        EXPECT_DOUBLE_EQ(cell.number, expected.number);
+      } else {
+        EXPECT_NEAR(cell.number, expected.number,
+                    relative_error * std::max(1.0, expected.number));
+      }
+      EXPECT_EQ(styles.at(cell.style).number_format, expected.text);
+    }
+  }
 }
 
 }  // namespace tavrio::automation::readers::testing

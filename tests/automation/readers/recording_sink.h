@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "automation/readers/workbook_reader.h"
 
@@ -42,5 +43,19 @@ class RecordingSink : public CellSink {
 
   std::map<std::pair<std::uint32_t, std::uint16_t>, RecordedCell> cells_;
 };
+
+// A cell a test expects at `reference`; for a number, `text` is its number format.
+struct ExpectedCell {
+  std::string reference;
+  Kind kind;
+  double number;
+  std::string text;
+};
+
+// Checks every expected cell in `sink`: its kind, its text or value, and for a number the format
+// `styles` gives it. Numbers match within `relative_error` of their size (at least of 1), or, when
+// it is 0, to the last few bits as EXPECT_DOUBLE_EQ does.
+void ExpectCells(const RecordingSink& sink, const std::vector<StyleInfo>& styles,
+                 const std::vector<ExpectedCell>& cells, double relative_error = 0);
 
 }  // namespace tavrio::automation::readers::testing

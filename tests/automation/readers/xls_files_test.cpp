@@ -31,13 +31,6 @@ std::string OpenError(const std::string& path) {
   return "opened";
 }
 
-struct ExpectedCell {
-  std::string reference;
-  Kind kind;
-  double number;
-  std::string text;  // the text, or the number format of a number
-};
-
 TEST(XlsFilesTest, LibreOfficeWorkbookValues) {
   std::string path = FixtureXls();
   if (path.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
@@ -72,19 +65,7 @@ TEST(XlsFilesTest, LibreOfficeWorkbookValues) {
       {"B7", Kind::kNumber, 1.5, "hh:mm:ss"},
       {"C7", Kind::kNumber, 0, "yyyy-mm-dd"},
   };
-  for (const ExpectedCell& expected : cells) {
-    SCOPED_TRACE(expected.reference);
-    const RecordedCell& cell = sink.At(expected.reference);
-    ASSERT_EQ(cell.kind, expected.kind);
-    if (expected.kind == Kind::kText || expected.kind == Kind::kError) {
-      EXPECT_EQ(cell.text, expected.text);
-    } else if (expected.kind == Kind::kBoolean) {
-      EXPECT_EQ(cell.boolean, expected.number != 0);
-    } else {
-      EXPECT_NEAR(cell.number, expected.number, 1e-9 * std::max(1.0, expected.number));
-      EXPECT_EQ(reader->Styles().at(cell.style).number_format, expected.text);
-    }
-  }
+  ExpectCells(sink, reader->Styles(), cells, 1e-9);
   EXPECT_FALSE(sink.Has("C4"));
 }
 
