@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "automation/readers/read_fault.h"
+#include "automation/readers/zip_file_io.h"
 
 namespace tavrio::automation::readers {
 namespace {
@@ -93,7 +94,16 @@ struct ZipArchive::Entry {
 
 void ZipArchive::Closer::operator()(void* handle) const { unzClose(handle); }
 
-ZipArchive::ZipArchive(const std::string& path) : handle_(unzOpen64(path.c_str())) {
+namespace {
+
+unzFile OpenPackage(const std::string& path) {
+  static zlib_filefunc64_def functions = WindowedFileFunctions();
+  return unzOpen2_64(path.c_str(), &functions);
+}
+
+}  // namespace
+
+ZipArchive::ZipArchive(const std::string& path) : handle_(OpenPackage(path)) {
   if (!handle_) throw ReadFault("文件已损坏：无法读取压缩包目录");
   ReadDirectory();
 }

@@ -11,12 +11,15 @@
 #include <string_view>
 #include <vector>
 
+#include "automation/readers/zip_file_io.h"
+
 namespace {
 
-// minizip's handle, closed on every exit path.
+// minizip's handle, closed on every exit path. The file is read as the engine reads it, so that
+// the floor leaves out only what a merge adds to the reading: parsing and storing cells.
 class ZipFile {
  public:
-  explicit ZipFile(const std::string& path) : handle_(unzOpen64(path.c_str())) {}
+  explicit ZipFile(const std::string& path) : handle_(Open(path)) {}
   ~ZipFile() {
     if (handle_ != nullptr) unzClose(handle_);
   }
@@ -28,6 +31,11 @@ class ZipFile {
   unzFile get() const { return handle_; }
 
  private:
+  static unzFile Open(const std::string& path) {
+    static zlib_filefunc64_def functions = tavrio::automation::readers::WindowedFileFunctions();
+    return unzOpen2_64(path.c_str(), &functions);
+  }
+
   unzFile handle_;
 };
 
