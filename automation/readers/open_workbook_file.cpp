@@ -124,7 +124,7 @@ std::unique_ptr<WorkbookReader> Open(const std::string& path) {
   if (header.starts_with("PK\x03\x04") || header.starts_with("PK\x05\x06")) {
     ZipArchive archive(path);
     if (IsOdsPackage(archive)) return std::make_unique<OdsReader>(path, std::move(archive));
-    return std::make_unique<XlsxReader>(path);
+    return std::make_unique<XlsxReader>(path, std::move(archive));
   }
   if (IsCompoundFileSignature(header)) return OpenCompoundFile(file, path);
   return OpenTextWorkbook(path, ReadTextFile(file));

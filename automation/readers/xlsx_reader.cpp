@@ -1,6 +1,7 @@
 #include "automation/readers/xlsx_reader.h"
 
 #include <unordered_map>
+#include <utility>
 
 #include "automation/readers/read_fault.h"
 #include "automation/readers/relationships.h"
@@ -31,7 +32,8 @@ std::string MainPart(ZipArchive& archive) {
 
 }  // namespace
 
-XlsxReader::XlsxReader(const std::string& path) : path_(path), archive_(path) {
+XlsxReader::XlsxReader(const std::string& path, ZipArchive archive)
+    : path_(path), archive_(std::move(archive)) {
   LoadWorkbook(MainPart(archive_));
 }
 

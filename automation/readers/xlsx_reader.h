@@ -17,9 +17,9 @@ namespace tavrio::automation::readers {
 
 class XlsxReader : public WorkbookReader {
  public:
-  // Throws ReadFault (without the file name) when the package is not a workbook, is damaged or
-  // breaks a limit.
-  explicit XlsxReader(const std::string& path);
+  // Reads the workbook from `archive`, the package at `path` already opened. Throws ReadFault
+  // (without the file name) when the package is not a workbook, is damaged or breaks a limit.
+  XlsxReader(const std::string& path, ZipArchive archive);
 
   const std::vector<SheetInfo>& Sheets() const override { return sheets_; }
   const std::vector<StyleInfo>& Styles() const override { return styles_; }
