@@ -2,9 +2,13 @@
 
 #include <sys/mman.h>
 
+#include <cerrno>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace tavrio::automation::engine {
@@ -55,6 +59,80 @@ std::byte* MapAligned(bool huge_pages) {
   return block;
 }
 
+// The kernel clears a fresh page when it is first touched, and a merge that stores hundreds of
+// MiB of new cells spends a good part of its time waiting for that. Once a store has shown that
+// it grows past one block, a thread of its own maps blocks ahead of need and touches them, so the
+// clearing runs on another core while the merge reads and copies.
+class ReadyBlocks {
+ public:
+  // A fresh huge-page block already backed by memory, or nullptr when none is ready yet. Every
+  // call asks the filler to make up what was taken; the first one starts it.
+  std::byte* Take() {
+    std::unique_lock lock(mutex_);
+    if (!started_) Start();
+    std::byte* block = nullptr;
+    if (!ready_.empty()) {
+      block = ready_.back();
+      ready_.pop_back();
+    }
+    lock.unlock();
+    wanted_.notify_one();
+    return block;
+  }
+
+ private:
+  void Start() {
+    started_ = true;
+    try {
+      std::thread([this] { Fill(); }).detach();
+    } catch (const std::system_error&) {
+      // No thread to spare: blocks are then mapped as they are needed, which is only slower.
+    }
+  }
+
+  void Fill() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+      wanted_.wait(lock, [this] { return ready_.size() < kReadyLargeBlocks; });
+      lock.unlock();
+      std::byte* block = nullptr;
+      try {
+        block = MapAligned(/*huge_pages=*/true);
+        Touch(block);
+      } catch (const std::bad_alloc&) {
+        // Out of memory: the one who asks next finds out on their own mapping.
+      }
+      lock.lock();
+      if (block == nullptr) {
+        wanted_.wait(lock);
+        continue;
+      }
+      ready_.push_back(block);
+    }
+  }
+
+  static void Touch(std::byte* block) {
+#ifdef MADV_POPULATE_WRITE
+    if (madvise(block, kLargeBlockBytes, MADV_POPULATE_WRITE) == 0) return;
+#endif
+    // Kernels before 5.14: one write per small page backs the block all the same.
+    for (std::size_t offset = 0; offset < kLargeBlockBytes; offset += 4096) {
+      reinterpret_cast<volatile std::byte*>(block)[offset] = std::byte{0};
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wanted_;
+  std::vector<std::byte*> ready_;
+  bool started_ = false;
+};
+
+ReadyBlocks& Ready() {
+  // Never destroyed, like the kept blocks: its thread runs until the process ends.
+  static ReadyBlocks* ready = new ReadyBlocks;
+  return *ready;
+}
+
 }  // namespace
 
 void LargeBlockRelease::operator()(std::byte* block) const noexcept {
@@ -63,6 +141,7 @@ void LargeBlockRelease::operator()(std::byte* block) const noexcept {
 
 LargeBlock AllocateLargeBlock(bool huge_pages) {
   std::byte* block = Kept().Take();
+  if (block == nullptr && huge_pages) block = Ready().Take();
   return LargeBlock(block != nullptr ? block : MapAligned(huge_pages));
 }
 

@@ -19,8 +19,9 @@ struct LargeBlockRelease {
 // next one's cells without new faults. A new block is backed by huge pages only when
 // `huge_pages`: a huge page is cleared whole when first touched, which pays for a store that
 // fills its blocks (the second block on) but not for the first block of a small workbook,
-// of which only a few small pages are ever touched. Throws std::bad_alloc when no memory is
-// left.
+// of which only a few small pages are ever touched. The first request for a huge-page block
+// that finds none kept starts a thread that keeps kReadyLargeBlocks more mapped and touched
+// ahead of need. Throws std::bad_alloc when no memory is left.
 using LargeBlock = std::unique_ptr<std::byte[], LargeBlockRelease>;
 LargeBlock AllocateLargeBlock(bool huge_pages);
 
@@ -28,5 +29,10 @@ LargeBlock AllocateLargeBlock(bool huge_pages);
 // source sheet of a merge near the row limit to be read again and again without new faults,
 // few enough not to count in the memory a merge needs.
 inline constexpr std::size_t kKeptLargeBlocks = 16;
+
+// How many fresh blocks are kept ready, once a store has grown past its first block: about
+// what the copy of one large source sheet takes, so that the next is made ready while the
+// next source is read.
+inline constexpr std::size_t kReadyLargeBlocks = 8;
 
 }  // namespace tavrio::automation::engine

@@ -1,0 +1,35 @@
+#include "automation/engine/large_block.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <set>
+#include <vector>
+
+namespace tavrio::automation::engine {
+namespace {
+
+// Blocks come from three places (kept, made ready ahead by the filling thread, mapped on the
+// spot); whichever, each must be a whole aligned block of its own.
+TEST(LargeBlockTest, EveryBlockIsAlignedWritableAndItsOwn) {
+  for (int round = 0; round < 3; ++round) {
+    std::vector<LargeBlock> blocks;
+    std::set<std::byte*> seen;
+    for (std::size_t i = 0; i < kKeptLargeBlocks + 2 * kReadyLargeBlocks; ++i) {
+      blocks.push_back(AllocateLargeBlock(/*huge_pages=*/i % 3 != 0));
+      std::byte* block = blocks.back().get();
+      ASSERT_EQ(reinterpret_cast<std::uintptr_t>(block) % kLargeBlockBytes, 0u);
+      ASSERT_TRUE(seen.insert(block).second) << "block handed out twice";
+      std::memset(block, static_cast<int>(i), kLargeBlockBytes);
+    }
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+      const std::byte* block = blocks[i].get();
+      EXPECT_EQ(block[0], static_cast<std::byte>(i));
+      EXPECT_EQ(block[kLargeBlockBytes - 1], static_cast<std::byte>(i));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tavrio::automation::engine
