@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "automation/error.h"
@@ -68,11 +69,21 @@ class SetRunner {
     // The generator writes a header row above the data rows, so the last row is rows + 1.
     const std::string last_row = std::to_string(set.rows + 1);
 
-    result.steps.push_back(Measure(set, Step::kFloor, "a", WithFiles({tools_.inflate}, workbooks)));
-    result.steps.push_back(
-        tools_.engine_merge.empty()
-            ? Skipped(Step::kEngineMerge, "tavrio-bench-merge not built")
-            : Measure(set, Step::kEngineMerge, "b", WithFiles({tools_.engine_merge}, workbooks)));
+    // The floor and the merge run take turns, run by run: the ratio between them is the target,
+    // and a machine whose speed drifts during the benchmark (other guests on the host, a warming
+    // processor) then moves both alike.
+    std::vector<StepRun> floor_and_merge{
+        {Step::kFloor, "a", WithFiles({tools_.inflate}, workbooks), ""}};
+    if (!tools_.engine_merge.empty()) {
+      floor_and_merge.push_back(
+          {Step::kEngineMerge, "b", WithFiles({tools_.engine_merge}, workbooks), ""});
+    }
+    for (StepResult& step : MeasureInTurns(set, floor_and_merge)) {
+      result.steps.push_back(std::move(step));
+    }
+    if (tools_.engine_merge.empty()) {
+      result.steps.push_back(Skipped(Step::kEngineMerge, "tavrio-bench-merge not built"));
+    }
     result.steps.push_back(
         BatchStep(set, Step::kBatchMerge, "c", {"--sheet-index", "1", "-o", output}, workbooks));
     result.steps.push_back(PythonStep(set, output, workbooks));
@@ -85,25 +96,46 @@ class SetRunner {
   }
 
  private:
+  struct StepRun {
+    Step step;
+    std::string tag;
+    std::vector<std::string> argv;
+    std::string output;  // removed before each run when not empty
+  };
+
   StepResult Measure(const DataSet& set, Step step, const std::string& tag,
                      const std::vector<std::string>& argv, const std::string& output = "") {
-    std::printf("  (%s)...\n", tag.c_str());
+    return MeasureInTurns(set, {{step, tag, argv, output}}).front();
+  }
+
+  // Runs each step options_.repeat times, one run of each in turn.
+  std::vector<StepResult> MeasureInTurns(const DataSet& set, const std::vector<StepRun>& steps) {
+    for (const StepRun& step : steps) std::printf("  (%s)...\n", step.tag.c_str());
     std::fflush(stdout);
-    std::vector<Measurement> runs;
+    std::vector<std::vector<Measurement>> runs(steps.size());
+    std::vector<bool> failed(steps.size(), false);
     for (int i = 0; i < options_.repeat; ++i) {
-      if (!output.empty()) {
-        std::error_code ignored;
-        fs::remove(output, ignored);
+      for (std::size_t k = 0; k < steps.size(); ++k) {
+        if (failed[k]) continue;
+        if (!steps[k].output.empty()) {
+          std::error_code ignored;
+          fs::remove(steps[k].output, ignored);
+        }
+        runs[k].push_back(tavrio::bench::RunMeasured(
+            steps[k].argv, work_ / (set.name + "-" + steps[k].tag + ".log")));
+        failed[k] = runs[k].back().exit_code != 0;
       }
-      runs.push_back(tavrio::bench::RunMeasured(argv, work_ / (set.name + "-" + tag + ".log")));
-      if (runs.back().exit_code != 0) break;
     }
-    StepResult result{step, true, tavrio::bench::Combine(runs), "", ""};
-    if (result.figures.exit_code == 0) {
-      result.wrong_result =
-          tavrio::bench::CheckStepResult(step, set, result.figures.output, output);
+    std::vector<StepResult> results;
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+      StepResult result{steps[k].step, true, tavrio::bench::Combine(runs[k]), "", ""};
+      if (result.figures.exit_code == 0) {
+        result.wrong_result = tavrio::bench::CheckStepResult(
+            steps[k].step, set, result.figures.output, steps[k].output);
+      }
+      results.push_back(std::move(result));
     }
-    return result;
+    return results;
   }
 
   static StepResult Skipped(Step step, const std::string& why) {
