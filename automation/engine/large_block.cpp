@@ -1,5 +1,7 @@
 #include "automation/engine/large_block.h"
 
+#include <pthread.h>
+#include <sched.h>
 #include <sys/mman.h>
 
 #include <cerrno>
@@ -91,6 +93,10 @@ class ReadyBlocks {
   }
 
   void Fill() {
+    // The clearing waits for a core nobody else wants: the thread inflating the sheet being
+    // read must not wait for it, or the reading thread ends up inflating in its place.
+    sched_param lowest{};
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &lowest);
     std::unique_lock lock(mutex_);
     while (true) {
       wanted_.wait(lock, [this] { return ready_.size() < kReadyLargeBlocks; });

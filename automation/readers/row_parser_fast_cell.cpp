@@ -18,6 +18,16 @@ bool HasAt(std::string_view data, std::size_t pos, const char (&literal)[N]) {
 
 bool Digit(char c) { return c >= '0' && c <= '9'; }
 
+// Where the text at `begin` ends (at '<' or the end of the data), or `begin` when it holds
+// anything the general path would have to decode (an entity, a carriage return).
+std::size_t PlainTextEnd(std::string_view data, std::size_t begin) {
+  std::size_t end = begin;
+  for (; end < data.size() && data[end] != '<'; ++end) {
+    if (data[end] == '&' || data[end] == '\r') return begin;
+  }
+  return end;
+}
+
 // Reads at most `max_digits` digits at `i`; false when there are none or more follow.
 bool Digits(std::string_view data, std::size_t& i, int max_digits, std::uint64_t& value) {
   const std::size_t begin = i;
@@ -32,7 +42,8 @@ bool Digits(std::string_view data, std::size_t& i, int max_digits, std::uint64_t
 }  // namespace
 
 // <c r="B7" s="3" t="s"><v>12</v></c> with s and t optional and t either "s" or "n": the
-// attributes in this order, double-quoted, one space apart, the value plain. Every check the
+// attributes in this order, double-quoted, one space apart, the value plain; a plain <f>
+// without attributes may come before the value. Every check the
 // general path makes is made here too, and any cell that is otherwise, or that the general
 // path would refuse, is left to it untouched, so a fault reads the same whichever path met it.
 bool RowParser::FastCell(std::size_t at, std::uint16_t& column, std::size_t& end) {
@@ -65,12 +76,20 @@ bool RowParser::FastCell(std::size_t at, std::uint16_t& column, std::size_t& end
   } else if (HasAt(data, i, " t=\"n\"")) {
     i += 6;
   }
-  if (!HasAt(data, i, "><v>")) return false;
-  i += 4;
-  std::size_t close = i;
-  for (; close < data.size() && data[close] != '<'; ++close) {
-    if (data[close] == '&' || data[close] == '\r') return false;
+  if (!HasAt(data, i, ">")) return false;
+  ++i;
+  std::string_view formula;
+  if (HasAt(data, i, "<f>")) {
+    i += 3;
+    const std::size_t formula_end = PlainTextEnd(data, i);
+    // An empty formula is none, which the general path decides on.
+    if (formula_end == i || !HasAt(data, formula_end, "</f>")) return false;
+    formula = data.substr(i, formula_end - i);
+    i = formula_end + 4;
   }
+  if (!HasAt(data, i, "<v>")) return false;
+  i += 3;
+  const std::size_t close = PlainTextEnd(data, i);
   // An empty value makes a blank cell, which the general path decides on.
   if (close == i || !HasAt(data, close, "</v></c>")) return false;
   const char* first = data.data() + i;
@@ -97,6 +116,11 @@ bool RowParser::FastCell(std::size_t at, std::uint16_t& column, std::size_t& end
   }
   Enter(at);  // the same nesting limit as the general path
   --depth_;
+  if (!formula.empty()) {
+    cell.formula_begin = texts_.size();
+    cell.formula_size = formula.size();
+    texts_.append(formula);
+  }
   column = cell.column;
   cells_.push_back(cell);
   end = close + 8;

@@ -42,7 +42,9 @@ std::string Outcome(const std::string& rows) {
   std::ostringstream out;
   for (const auto& [place, cell] : sink.cells()) {
     out << place.first << "," << place.second << ":" << static_cast<int>(cell.kind) << " "
-        << cell.number << " " << cell.text << " s" << cell.style << ";";
+        << cell.number << " " << cell.text << " s" << cell.style;
+    if (!cell.formula.empty()) out << " =" << cell.formula;
+    out << ";";
   }
   return out.str();
 }
@@ -92,6 +94,18 @@ TEST(FastCellTest, ReadsAsTheGeneralPathDoes) {
        kFault + "超出限制：单元格引用“A000000001" + kLimit},
       {"column past the last", R"(<c r="XFE7"><v>1</v></c>)", R"(<c r='XFE7'><v>1</v></c>)",
        kFault + "超出限制：单元格引用“XFE7" + kLimit},
+      {"formula", R"(<c r="I7" s="1"><f>E7*G7</f><v>12.5</v></c>)",
+       R"(<c s="1" r="I7"><f>E7*G7</f><v>12.5</v></c>)", "7,9:0 12.5  s1 =E7*G7;"},
+      {"formula with a comparison", R"(<c r="A7"><f>IF(B7>0,"a",C$1)</f><v>2</v></c>)",
+       R"(<c r='A7'><f>IF(B7>0,"a",C$1)</f><v>2</v></c>)", "7,1:0 2  s0 =IF(B7>0,\"a\",C$1);"},
+      {"formula with an entity", R"(<c r="A7"><f>B7&amp;C7</f><v>1</v></c>)",
+       R"(<c r='A7'><f>B7&amp;C7</f><v>1</v></c>)", "7,1:0 1  s0 =B7&C7;"},
+      {"empty formula", R"(<c r="A7"><f></f><v>1</v></c>)", R"(<c r='A7'><f></f><v>1</v></c>)",
+       "7,1:0 1  s0;"},
+      {"formula without a value", R"(<c r="A7" s="1"><f>B7</f><v></v></c>)",
+       R"(<c s="1" r="A7"><f>B7</f><v></v></c>)", "7,1:4 0  s1 =B7;"},
+      {"formula with a shared text", R"(<c r="A7" t="s"><f>B7</f><v>0</v></c>)",
+       R"(<c t="s" r="A7"><f>B7</f><v>0</v></c>)", "7,1:1 0 a s0 =B7;"},
       {"four letters", R"(<c r="AAAA7"><v>1</v></c>)", R"(<c r='AAAA7'><v>1</v></c>)",
        kFault + "超出限制：单元格引用“AAAA7" + kLimit},
   };

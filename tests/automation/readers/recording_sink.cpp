@@ -21,9 +21,17 @@ std::pair<std::uint32_t, std::uint16_t> Decode(const std::string& reference) {
 }  // namespace
 
 void RecordingSink::Put(std::uint32_t row, std::uint16_t column, RecordedCell cell) {
+  if (formula_row_ == row && formula_column_ == column) cell.formula = formula_;
+  formula_row_ = 0;
   if (!cells_.emplace(std::make_pair(row, column), std::move(cell)).second) {
     ADD_FAILURE() << "cell handed over twice: row " << row << " column " << column;
   }
+}
+
+void RecordingSink::Formula(std::uint32_t row, std::uint16_t column, std::string_view formula) {
+  formula_row_ = row;
+  formula_column_ = column;
+  formula_.assign(formula);
 }
 
 void RecordingSink::Number(std::uint32_t row, std::uint16_t column, double value,
@@ -74,8 +82,7 @@ void ExpectCells(const RecordingSink& sink, const std::vector<StyleInfo>& styles
       if (relative_error == 0) {
         EXPECT_DOUBLE_EQ(cell.number, expected.number);
       } else {
-        EXPECT_NEAR(cell.number, expected.number,
-                    relative_error * std::max(1.0, expected.number));
+        EXPECT_NEAR(cell.number, expected.number, relative_error * std::max(1.0, expected.number));
       }
       EXPECT_EQ(styles.at(cell.style).number_format, expected.text);
     }

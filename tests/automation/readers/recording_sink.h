@@ -18,6 +18,7 @@ struct RecordedCell {
   std::string text;  // text, or the error value
   bool boolean = false;
   std::uint32_t style = 0;
+  std::string formula;  // handed just before the cell, or empty
 };
 
 // Keeps every cell a reader hands over, by (row, column), and fails on a cell handed twice.
@@ -42,6 +43,9 @@ class RecordingSink : public CellSink {
   void Put(std::uint32_t row, std::uint16_t column, RecordedCell cell);
 
   std::map<std::pair<std::uint32_t, std::uint16_t>, RecordedCell> cells_;
+  std::uint32_t formula_row_ = 0;
+  std::uint16_t formula_column_ = 0;
+  std::string formula_;
 };
 
 // A cell a test expects at `reference`; for a number, `text` is its number format.
