@@ -54,28 +54,44 @@ std::optional<End> ParseEnd(std::string_view token) {
   return end;
 }
 
-std::string ColumnLetters(std::int64_t column) {
-  std::string letters;
+void AppendColumnLetters(std::int64_t column, std::string& out) {
+  char letters[4];
+  std::size_t count = 0;
   for (; column > 0; column = (column - 1) / 26) {
-    letters.insert(letters.begin(), static_cast<char>('A' + (column - 1) % 26));
+    letters[count++] = static_cast<char>('A' + (column - 1) % 26);
   }
-  return letters;
+  while (count > 0) out += letters[--count];
 }
 
-// The moved end as text, or nothing when it left the sheet.
-std::optional<std::string> Moved(End end, std::int64_t rows, std::int64_t columns) {
+void AppendNumber(std::int64_t number, std::string& out) {
+  char digits[20];
+  std::size_t count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + number % 10);
+    number /= 10;
+  } while (number > 0);
+  while (count > 0) out += digits[--count];
+}
+
+// Moves `end` and appends it as text; false, appending nothing, when it left the sheet.
+bool AppendMoved(End end, std::int64_t rows, std::int64_t columns, std::string& out) {
   if (end.column != 0) {
     if (!end.column_absolute) end.column += columns;
-    if (end.column < 1 || end.column > kMaxColumns) return std::nullopt;
+    if (end.column < 1 || end.column > kMaxColumns) return false;
   }
   if (end.row != 0) {
     if (!end.row_absolute) end.row += rows;
-    if (end.row < 1 || end.row > kMaxRows) return std::nullopt;
+    if (end.row < 1 || end.row > kMaxRows) return false;
   }
-  std::string text;
-  if (end.column != 0) text += (end.column_absolute ? "$" : "") + ColumnLetters(end.column);
-  if (end.row != 0) text += (end.row_absolute ? "$" : "") + std::to_string(end.row);
-  return text;
+  if (end.column != 0) {
+    if (end.column_absolute) out += '$';
+    AppendColumnLetters(end.column, out);
+  }
+  if (end.row != 0) {
+    if (end.row_absolute) out += '$';
+    AppendNumber(end.row, out);
+  }
+  return true;
 }
 
 class Shifter {
@@ -84,6 +100,7 @@ class Shifter {
       : in_(formula), rows_(rows), columns_(columns) {}
 
   std::string Run() {
+    out_.reserve(in_.size() + 8);
     while (i_ < in_.size()) {
       const char c = in_[i_];
       if (c == '"') {
@@ -163,17 +180,23 @@ class Shifter {
       const bool same_kind = second && (first->column == 0) == (second->column == 0) &&
                              (first->row == 0) == (second->row == 0);
       if (same_kind && after != '(') {
-        const auto from = Moved(*first, rows_, columns_);
-        const auto to = Moved(*second, rows_, columns_);
-        out_ += from && to ? *from + ":" + *to : "#REF!";
+        const std::size_t start = out_.size();
+        bool moved = AppendMoved(*first, rows_, columns_, out_);
+        if (moved) {
+          out_ += ':';
+          moved = AppendMoved(*second, rows_, columns_, out_);
+        }
+        if (!moved) {
+          out_.resize(start);
+          out_ += "#REF!";
+        }
         i_ = second_end;
         return;
       }
     }
     // A whole row or column means something only in a range; alone it is a number or a name.
     if (first->column == 0 || first->row == 0) return Copy(end);
-    const auto moved = Moved(*first, rows_, columns_);
-    out_ += moved ? *moved : "#REF!";
+    if (!AppendMoved(*first, rows_, columns_, out_)) out_ += "#REF!";
     i_ = end;
   }
 
