@@ -31,6 +31,7 @@ class RecordingSink : public CellSink {
   void ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
                   std::uint32_t style) override;
   void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) override;
+  void Formula(std::uint32_t row, std::uint16_t column, std::string_view formula) override;
 
   const std::map<std::pair<std::uint32_t, std::uint16_t>, RecordedCell>& cells() const {
     return cells_;
