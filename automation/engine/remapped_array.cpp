@@ -2,6 +2,8 @@
 
 #include <sys/mman.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "automation/engine/large_block.h"
@@ -15,8 +17,6 @@ void PreferHugePages(void* pages, std::size_t bytes) {
   if (bytes >= kLargeBlockBytes) madvise(pages, bytes, MADV_HUGEPAGE);
 }
 
-}  // namespace
-
 void* MapPages(std::size_t bytes) {
   void* pages = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (pages == MAP_FAILED) throw std::bad_alloc();
@@ -24,13 +24,32 @@ void* MapPages(std::size_t bytes) {
   return pages;
 }
 
-void* RemapPages(void* pages, std::size_t old_bytes, std::size_t new_bytes) {
-  void* moved = mremap(pages, old_bytes, new_bytes, MREMAP_MAYMOVE);
+}  // namespace
+
+void* GrowArrayMemory(void* memory, std::size_t old_bytes, std::size_t new_bytes) {
+  if (new_bytes < kMappedArrayBytes) {
+    void* grown = std::realloc(memory, new_bytes);
+    if (grown == nullptr) throw std::bad_alloc();
+    return grown;
+  }
+  if (old_bytes < kMappedArrayBytes) {
+    void* mapped = MapPages(new_bytes);
+    if (memory != nullptr) std::memcpy(mapped, memory, old_bytes);
+    std::free(memory);
+    return mapped;
+  }
+  void* moved = mremap(memory, old_bytes, new_bytes, MREMAP_MAYMOVE);
   if (moved == MAP_FAILED) throw std::bad_alloc();
   PreferHugePages(moved, new_bytes);
   return moved;
 }
 
-void UnmapPages(void* pages, std::size_t bytes) noexcept { munmap(pages, bytes); }
+void ReleaseArrayMemory(void* memory, std::size_t bytes) noexcept {
+  if (bytes < kMappedArrayBytes) {
+    std::free(memory);
+  } else {
+    munmap(memory, bytes);
+  }
+}
 
 }  // namespace tavrio::automation::engine

@@ -8,16 +8,18 @@
 
 namespace tavrio::automation::engine {
 
-// Pages mapped for a RemappedArray; growing moves the pages rather than their contents. Each
-// throws std::bad_alloc when no memory is left.
-void* MapPages(std::size_t bytes);
-void* RemapPages(void* pages, std::size_t old_bytes, std::size_t new_bytes);
-void UnmapPages(void* pages, std::size_t bytes) noexcept;
+// Memory for a RemappedArray: from the heap while small, since a merge makes and drops the
+// tables of hundreds of sheets and fresh mappings would be faulted in and unmapped each time;
+// mapped pages from kMappedArrayBytes on, which growing moves rather than copies. Each throws
+// std::bad_alloc when no memory is left.
+inline constexpr std::size_t kMappedArrayBytes = std::size_t{1} << 20;
+void* GrowArrayMemory(void* memory, std::size_t old_bytes, std::size_t new_bytes);
+void ReleaseArrayMemory(void* memory, std::size_t bytes) noexcept;
 
 // A growing array of plain records whose memory the kernel moves when it grows: a vector copies
 // every record into fresh memory at each doubling and faults all of that memory in again,
-// which for a table of a million records costs more than filling it. The memory is a
-// move-only mapping released by the destructor.
+// which for a table of a million records costs more than filling it. The memory is move-only
+// and released by the destructor.
 template <typename T>
 class RemappedArray {
   static_assert(std::is_trivially_copyable_v<T>);
@@ -68,16 +70,15 @@ class RemappedArray {
   void Reserve(std::size_t count) {
     std::size_t capacity = capacity_ == 0 ? kFirstBytes / sizeof(T) : capacity_ * 2;
     while (capacity < count) capacity *= 2;
-    data_ = static_cast<T*>(data_ == nullptr
-                                ? MapPages(capacity * sizeof(T))
-                                : RemapPages(data_, capacity_ * sizeof(T), capacity * sizeof(T)));
+    data_ = static_cast<T*>(
+        GrowArrayMemory(data_, capacity_ * sizeof(T), capacity * sizeof(T)));
     capacity_ = capacity;
   }
   void Release() noexcept {
-    if (data_ != nullptr) UnmapPages(data_, capacity_ * sizeof(T));
+    if (data_ != nullptr) ReleaseArrayMemory(data_, capacity_ * sizeof(T));
   }
 
-  static constexpr std::size_t kFirstBytes = 64 * 1024;
+  static constexpr std::size_t kFirstBytes = 4 * 1024;
   T* data_ = nullptr;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
