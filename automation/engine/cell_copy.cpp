@@ -107,9 +107,10 @@ void CopyCells(const Workbook& source, const Sheet& from, const CellRange& range
   const std::uint32_t row_shift = row - range.first_row;
   const std::uint32_t column_shift = column - range.first_column;
   const std::span<const Row> rows = from.rows();
+  const std::size_t first = from.LowerRow(range.first_row);
   std::vector<Row> copied;
-  for (std::size_t i = from.LowerRow(range.first_row);
-       i < rows.size() && rows[i].number <= range.last_row; ++i) {
+  copied.reserve(from.LowerRow(range.last_row + 1) - first);  // last_row is a row of the sheet
+  for (std::size_t i = first; i < rows.size() && rows[i].number <= range.last_row; ++i) {
     const std::span<const Cell> cells = ColumnsOf(rows[i], range);
     if (cells.empty()) continue;
     Cell* out = to.AllocateCells(cells.size());

@@ -17,6 +17,8 @@ class SharedStrings {
     std::size_t begin = index == 0 ? 0 : ends_[index - 1];
     return std::string_view(text_).substr(begin, ends_[index] - begin);
   }
+  // Room for texts of `bytes` in all, so that filling the table does not copy it as it grows.
+  void Reserve(std::size_t bytes) { text_.reserve(bytes); }
   void Add(std::string_view text) {
     text_.append(text);
     ends_.push_back(text_.size());

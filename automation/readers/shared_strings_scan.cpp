@@ -36,7 +36,8 @@ struct Tag {
 
 class Scan {
  public:
-  explicit Scan(std::string_view xml) : xml_(xml) {}
+  // The texts are never longer than the part that holds them.
+  explicit Scan(std::string_view xml) : xml_(xml) { strings_.Reserve(xml.size()); }
 
   SharedStrings Run() {
     if (xml_.starts_with("\xEF\xBB\xBF")) pos_ = 3;
