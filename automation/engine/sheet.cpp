@@ -190,6 +190,26 @@ void Sheet::LoadCell(std::uint32_t row, const Cell& cell) {
   unordered_.push_back(PlacedCell{row, cell});
 }
 
+void Sheet::LoadRow(std::uint32_t row, std::span<const Cell> cells) {
+  const auto ascending = [cells] {
+    for (std::size_t i = 1; i < cells.size(); ++i) {
+      if (cells[i].column <= cells[i - 1].column) return false;
+    }
+    return true;
+  };
+  // The common case, a new row in order, goes straight to its place; anything else is loaded
+  // cell by cell, which sorts it out.
+  if (!ordered_ || row <= pending_row_ || cells.empty() || !ascending()) {
+    for (const Cell& cell : cells) LoadCell(row, cell);
+    return;
+  }
+  FlushPendingRow();
+  pending_row_ = row;
+  Cell* stored = arena_.Allocate(cells.size());
+  std::memcpy(stored, cells.data(), cells.size() * sizeof(Cell));
+  rows_.push_back(Row{row, static_cast<std::uint32_t>(cells.size()), stored});
+}
+
 void Sheet::FlushPendingRow() {
   if (pending_cells_.empty()) return;
   Cell* cells = arena_.Allocate(pending_cells_.size());

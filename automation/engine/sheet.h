@@ -114,6 +114,8 @@ class Sheet {
   // Filling a sheet from a reader: cells may come in any order; a later cell at the same place
   // wins. FinishLoading marks the sheet loaded; AbortLoading drops what came so far.
   void LoadCell(std::uint32_t row, const Cell& cell);
+  // As LoadCell for each of `cells`, all in row `row`, in order.
+  void LoadRow(std::uint32_t row, std::span<const Cell> cells);
   void LoadRowHeight(const RowHeight& height) { row_heights_.push_back(height); }
   void LoadFormula(std::uint32_t row, std::uint32_t column, std::string_view text) {
     formulas_.Append(row, column, text);

@@ -61,12 +61,60 @@ void SheetLoader::Text(std::uint32_t row, std::uint16_t column, std::string_view
 void SheetLoader::SharedText(std::uint32_t row, std::uint16_t column, std::uint32_t index,
                              std::string_view text, std::uint32_t style) {
   const std::uint32_t id = Check(row, column, style);
+  sheet_.LoadCell(
+      row, WithFormula(row, Cell::String(column, CellType::kText, SharedTextId(index, text), id)));
+}
+
+std::uint32_t SheetLoader::SharedTextId(std::uint32_t index, std::string_view text) {
   if (index >= shared_ids_.size()) shared_ids_.resize(std::size_t{index} + 1, 0);
   std::uint32_t& known = shared_ids_[index];
   // A shared text is stored once per sheet read without looking for an equal one: the table
   // holds distinct texts already, and a paste translates ids one to one in any case.
   if (known == 0) known = strings_.Add(text) + 1;
-  sheet_.LoadCell(row, WithFormula(row, Cell::String(column, CellType::kText, known - 1, id)));
+  return known - 1;
+}
+
+// The same cell as the per-cell calls store, its formula stored beside it.
+Cell SheetLoader::Converted(const readers::SinkCell& in) {
+  using Kind = readers::SinkCell::Kind;
+  const std::uint32_t id = Check(in.row, in.column, in.style);
+  Cell cell = Cell::Blank(in.column, id);
+  switch (in.kind) {
+    case Kind::kNumber:
+      cell = Cell::Number(in.column, in.number, id);
+      if (from_1904_ && styles_.ShowsDate(id)) cell.number += k1904Offset;
+      break;
+    case Kind::kText:
+      cell = Cell::String(in.column, CellType::kText, strings_.Intern(in.text), id);
+      break;
+    case Kind::kSharedText:
+      cell = Cell::String(in.column, CellType::kText, SharedTextId(in.shared_index, in.text), id);
+      break;
+    case Kind::kBoolean:
+      cell = Cell::Boolean(in.column, in.number != 0, id);
+      break;
+    case Kind::kError:
+      cell = Cell::String(in.column, CellType::kError, strings_.Intern(in.text), id);
+      break;
+    case Kind::kBlank:
+      break;
+  }
+  if (!in.formula.empty()) {
+    cell.flags |= kHasFormula;
+    sheet_.LoadFormula(in.row, in.column, in.formula);
+  }
+  return cell;
+}
+
+void SheetLoader::Cells(std::span<const readers::SinkCell> cells) {
+  // A formula handed on its own waits for its cell, which does not come this way.
+  formula_row_ = 0;
+  for (std::size_t i = 0; i < cells.size();) {
+    const std::uint32_t row = cells[i].row;
+    row_.clear();
+    for (; i < cells.size() && cells[i].row == row; ++i) row_.push_back(Converted(cells[i]));
+    sheet_.LoadRow(row, row_);
+  }
 }
 
 void SheetLoader::Boolean(std::uint32_t row, std::uint16_t column, bool value,

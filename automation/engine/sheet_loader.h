@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ class SheetLoader final : public readers::CellSink {
                   std::uint32_t style) override;
   void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) override;
   void Formula(std::uint32_t row, std::uint16_t column, std::string_view formula) override;
+  void Cells(std::span<const readers::SinkCell> cells) override;
   void RowHeight(std::uint32_t row, double points) override;
   void MergedCells(std::uint32_t first_row, std::uint16_t first_column, std::uint32_t last_row,
                    std::uint16_t last_column) override;
@@ -39,6 +41,8 @@ class SheetLoader final : public readers::CellSink {
   void CheckPlace(std::uint32_t row, std::uint32_t column) const;
   // The cell, flagged when the formula handed just before was its own.
   Cell WithFormula(std::uint32_t row, Cell cell);
+  std::uint32_t SharedTextId(std::uint32_t index, std::string_view text);
+  Cell Converted(const readers::SinkCell& cell);
 
   Sheet& sheet_;
   StringPool& strings_;
@@ -54,6 +58,7 @@ class SheetLoader final : public readers::CellSink {
   // The pool id of each shared text met so far, plus one (0: not yet interned). A sheet
   // repeats a few thousand texts over a million cells, so this lookup replaces hashing them.
   std::vector<std::uint32_t> shared_ids_;
+  std::vector<Cell> row_;  // a row being handed to the sheet whole, reused from row to row
 };
 
 }  // namespace tavrio::automation::engine

@@ -393,36 +393,35 @@ void RowParser::AddFormula(Cell& cell) {
 }
 
 void RowParser::EmitCells() {
+  sink_cells_.clear();
   for (const Cell& c : cells_) {
+    SinkCell& out = sink_cells_.emplace_back();
+    out = SinkCell{c.row, c.column, SinkCell::Kind::kBlank, c.style, 0, c.number, {}, {}};
     if (c.formula_size != 0) {
-      sink_.Formula(c.row, c.column,
-                    std::string_view(texts_).substr(c.formula_begin, c.formula_size));
+      out.formula = std::string_view(texts_).substr(c.formula_begin, c.formula_size);
     }
     switch (c.kind) {
       case Kind::kNumber:
-        sink_.Number(c.row, c.column, c.number, c.style);
+        out.kind = SinkCell::Kind::kNumber;
         break;
-      case Kind::kShared: {
-        const auto index = static_cast<std::uint32_t>(c.text_begin);
-        sink_.SharedText(c.row, c.column, index, (*context_.strings)[index], c.style);
+      case Kind::kShared:
+        out.kind = SinkCell::Kind::kSharedText;
+        out.shared_index = static_cast<std::uint32_t>(c.text_begin);
+        out.text = (*context_.strings)[out.shared_index];
         break;
-      }
       case Kind::kText:
-        sink_.Text(c.row, c.column, std::string_view(texts_).substr(c.text_begin, c.text_size),
-                   c.style);
+      case Kind::kError:
+        out.kind = c.kind == Kind::kText ? SinkCell::Kind::kText : SinkCell::Kind::kError;
+        out.text = std::string_view(texts_).substr(c.text_begin, c.text_size);
         break;
       case Kind::kBoolean:
-        sink_.Boolean(c.row, c.column, c.number != 0, c.style);
-        break;
-      case Kind::kError:
-        sink_.ErrorValue(c.row, c.column,
-                         std::string_view(texts_).substr(c.text_begin, c.text_size), c.style);
+        out.kind = SinkCell::Kind::kBoolean;
         break;
       case Kind::kBlank:
-        sink_.Blank(c.row, c.column, c.style);
         break;
     }
   }
+  if (!sink_cells_.empty()) sink_.Cells(sink_cells_);
 }
 
 std::size_t RowParser::InlineString(const Tag& tag, std::string& out) {

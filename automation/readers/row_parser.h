@@ -91,9 +91,10 @@ class RowParser {
   std::string_view data_;
   std::uint64_t base_ = 0;
   std::uint32_t last_row_ = 0;
-  std::vector<Cell> cells_;  // the current row's cells, reused from row to row
-  std::string texts_;        // their texts, end to end
-  double row_height_ = -1;   // the current row's own height, or -1
+  std::vector<Cell> cells_;           // the current row's cells, reused from row to row
+  std::vector<SinkCell> sink_cells_;  // the same as the sink takes them
+  std::string texts_;                 // their texts, end to end
+  double row_height_ = -1;            // the current row's own height, or -1
   std::string value_;
   // The current cell's <f>: its text and its t and si attributes.
   bool has_formula_ = false;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,6 +17,19 @@ namespace tavrio::automation::readers {
 struct SheetInfo {
   std::string name;
   bool hidden = false;
+};
+
+// A cell handed over with the others of its row (see CellSink::Cells).
+struct SinkCell {
+  enum class Kind : std::uint8_t { kNumber, kText, kSharedText, kBoolean, kError, kBlank };
+  std::uint32_t row;
+  std::uint16_t column;
+  Kind kind;
+  std::uint32_t style;
+  std::uint32_t shared_index;  // kSharedText
+  double number;               // kNumber; kBoolean: 1 or 0
+  std::string_view text;       // kText, kSharedText, kError
+  std::string_view formula;    // without the '='; empty when the cell has none
 };
 
 // Receives the cells of one sheet. Rows and columns are 1-based; cells may come in any order.
@@ -47,6 +61,34 @@ class CellSink {
   // expanded to the cell's own; array formulas are not handed over, only their results.
   virtual void Formula(std::uint32_t /*row*/, std::uint16_t /*column*/,
                        std::string_view /*formula*/) {}
+  // The cells a reader found together (a row, as a rule), in file order, each with its
+  // formula: the same as the per-cell calls above, one after the other, in one call, which a
+  // sink storing millions of cells can take faster. By default it makes those calls.
+  virtual void Cells(std::span<const SinkCell> cells) {
+    for (const SinkCell& cell : cells) {
+      if (!cell.formula.empty()) Formula(cell.row, cell.column, cell.formula);
+      switch (cell.kind) {
+        case SinkCell::Kind::kNumber:
+          Number(cell.row, cell.column, cell.number, cell.style);
+          break;
+        case SinkCell::Kind::kText:
+          Text(cell.row, cell.column, cell.text, cell.style);
+          break;
+        case SinkCell::Kind::kSharedText:
+          SharedText(cell.row, cell.column, cell.shared_index, cell.text, cell.style);
+          break;
+        case SinkCell::Kind::kBoolean:
+          Boolean(cell.row, cell.column, cell.number != 0, cell.style);
+          break;
+        case SinkCell::Kind::kError:
+          ErrorValue(cell.row, cell.column, cell.text, cell.style);
+          break;
+        case SinkCell::Kind::kBlank:
+          Blank(cell.row, cell.column, cell.style);
+          break;
+      }
+    }
+  }
   // A row the file gives a height of its own, in points (0 to 409); other rows take the
   // default. Comes after the row's cells.
   virtual void RowHeight(std::uint32_t /*row*/, double /*points*/) {}

@@ -38,7 +38,7 @@ class TempFolder {
 };
 
 using Value = std::variant<double, std::string>;
-using Cells = std::map<std::pair<std::uint32_t, std::uint16_t>, std::pair<Value, std::uint32_t>>;
+using CellMap = std::map<std::pair<std::uint32_t, std::uint16_t>, std::pair<Value, std::uint32_t>>;
 
 // Keeps numbers and texts with their style; the generator writes nothing else.
 class CellsSink : public CellSink {
@@ -56,10 +56,10 @@ class CellsSink : public CellSink {
   }
   void Blank(std::uint32_t, std::uint16_t, std::uint32_t) override { ADD_FAILURE(); }
 
-  Cells cells;
+  CellMap cells;
 };
 
-Cells ReadFirstSheet(const fs::path& path) {
+CellMap ReadFirstSheet(const fs::path& path) {
   CellsSink sink;
   automation::readers::OpenWorkbookFile(path.string())->ReadSheet(0, sink);
   return sink.cells;
@@ -101,7 +101,7 @@ TEST(WorkbookGeneratorTest, BothStringStoresHoldTheSameCells) {
   ASSERT_EQ(inlined.size(), 2u);
   for (std::size_t i = 0; i < shared.size(); ++i) {
     SCOPED_TRACE(shared[i].filename().string());
-    const Cells cells = ReadFirstSheet(shared[i]);
+    const CellMap cells = ReadFirstSheet(shared[i]);
     EXPECT_EQ(cells.size(), 31u * 10u);  // the header row and 30 data rows
     EXPECT_EQ(cells, ReadFirstSheet(inlined[i]));
     EXPECT_EQ(std::get<std::string>(cells.at({1, 2}).first), "姓名");
@@ -143,7 +143,7 @@ TEST(WorkbookGeneratorTest, FormattedWorkbooksCarryStylesFormulasHeightsAndMerge
   plain.formatted = false;
   plain.prefix = "plain";
   const fs::path formatted_path = GenerateWorkbooks(set, folder.path()).at(0);
-  const Cells plain_cells = ReadFirstSheet(GenerateWorkbooks(plain, folder.path()).at(0));
+  const CellMap plain_cells = ReadFirstSheet(GenerateWorkbooks(plain, folder.path()).at(0));
 
   const auto reader = automation::readers::OpenWorkbookFile(formatted_path.string());
   LookSink sink;

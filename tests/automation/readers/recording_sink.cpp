@@ -36,26 +36,26 @@ void RecordingSink::Formula(std::uint32_t row, std::uint16_t column, std::string
 
 void RecordingSink::Number(std::uint32_t row, std::uint16_t column, double value,
                            std::uint32_t style) {
-  Put(row, column, {Kind::kNumber, value, {}, false, style});
+  Put(row, column, {Kind::kNumber, value, {}, false, style, {}});
 }
 
 void RecordingSink::Text(std::uint32_t row, std::uint16_t column, std::string_view text,
                          std::uint32_t style) {
-  Put(row, column, {Kind::kText, 0, std::string(text), false, style});
+  Put(row, column, {Kind::kText, 0, std::string(text), false, style, {}});
 }
 
 void RecordingSink::Boolean(std::uint32_t row, std::uint16_t column, bool value,
                             std::uint32_t style) {
-  Put(row, column, {Kind::kBoolean, 0, {}, value, style});
+  Put(row, column, {Kind::kBoolean, 0, {}, value, style, {}});
 }
 
 void RecordingSink::ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
                                std::uint32_t style) {
-  Put(row, column, {Kind::kError, 0, std::string(text), false, style});
+  Put(row, column, {Kind::kError, 0, std::string(text), false, style, {}});
 }
 
 void RecordingSink::Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) {
-  Put(row, column, {Kind::kBlank, 0, {}, false, style});
+  Put(row, column, {Kind::kBlank, 0, {}, false, style, {}});
 }
 
 const RecordedCell& RecordingSink::At(const std::string& reference) const {
