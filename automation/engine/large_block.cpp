@@ -4,7 +4,6 @@
 #include <sched.h>
 #include <sys/mman.h>
 
-#include <cerrno>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
