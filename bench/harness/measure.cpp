@@ -4,6 +4,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -65,6 +66,9 @@ Measurement RunMeasured(const std::vector<std::string>& argv, const std::filesys
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
 
+  // What an earlier step wrote (a merged workbook of hundreds of MiB) is written back first:
+  // the kernel would otherwise do it during this run, on the cores the run is timed on.
+  sync();
   const auto start = std::chrono::steady_clock::now();
   pid_t pid = 0;
   const int spawn_error =
