@@ -18,6 +18,7 @@
 #include "tests/automation/readers/office_fixtures.h"
 #include "tests/automation/readers/recording_sink.h"
 #include "tests/automation/readers/temp_dir.h"
+#include "tests/support/engine_merge_step.h"
 
 namespace tavrio::automation::readers::testing {
 namespace {
@@ -137,23 +138,7 @@ TEST(OdsFilesTest, AMergeOfTheOdsUnderItsXlsxSourceRepeatsTheSourceRows) {
   Engine engine;
   std::string merged;
   for (const std::string& path : {Fixture("values.xlsx"), ods}) {
-    const bool first = merged.empty();
-    engine.OpenWorkbook(path);
-    const std::string source = engine.ActiveWorkbookName();
-    engine.SelectSheet(std::string("明细"));
-    engine.SelectRows(first ? "1:1" : "2:2");
-    engine.ExtendSelectionToLastUsedRow();
-    engine.CopySelection();
-    if (first) {
-      engine.AddWorkbook();
-      merged = engine.ActiveWorkbookName();
-    } else {
-      engine.ActivateWindow(merged);
-      engine.SelectCell(engine.ActiveSheetLastUsedRow() + 1, 1);
-    }
-    engine.PasteIntoActiveSheet();
-    engine.ActivateWindow(source);
-    engine.CloseActiveWindow();
+    automation::testing::MergeSheet(engine, path, "明细", merged.empty(), merged);
   }
   engine.ActivateWindow(merged);
   ASSERT_EQ(engine.ActiveSheetLastUsedRow(), 13);

@@ -10,6 +10,7 @@
 
 #include "../engine/fake_files.h"
 #include "automation/engine/engine.h"
+#include "tests/support/engine_merge_step.h"
 #include "writer_test_support.h"
 
 namespace tavrio::automation {
@@ -115,7 +116,7 @@ class EndToEndTest : public ::testing::Test {
 
   // The calls a merge run makes for one file.
   void MergeFile(const std::string& name, bool first) {
-    testing::MergeDataSheet(engine_, folder_.File(name), first, merged_);
+    testing::MergeSheet(engine_, folder_.File(name), "数据", first, merged_);
   }
 
   testing::ScratchFolder folder_;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "automation/engine/engine.h"
+#include "tests/support/engine_merge_step.h"
 #include "writer_test_support.h"
 
 namespace tavrio::automation {
@@ -198,7 +199,7 @@ class FormatsTest : public ::testing::Test {
 
   // The calls a merge run makes for one file: the first file from row 1, the others from row 2.
   void MergeFile(const std::string& path, bool first) {
-    testing::MergeDataSheet(engine_, path, first, merged_);
+    testing::MergeSheet(engine_, path, "数据", first, merged_);
   }
 
   std::vector<std::string> SaveAndDump() {

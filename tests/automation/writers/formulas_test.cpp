@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "automation/engine/engine.h"
+#include "tests/support/engine_merge_step.h"
 #include "writer_test_support.h"
 
 namespace tavrio::automation {
@@ -105,7 +106,7 @@ class FormulasTest : public ::testing::Test {
   }
 
   void MergeFile(const std::string& path, bool first) {
-    testing::MergeDataSheet(engine_, path, first, merged_);
+    testing::MergeSheet(engine_, path, "数据", first, merged_);
   }
 
   // ref -> "formula|cached value" as openpyxl reads them.

@@ -111,24 +111,4 @@ std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-void MergeDataSheet(Engine& engine, const std::string& path, bool first, std::string& merged) {
-  engine.OpenWorkbook(path);
-  const std::string source = engine.ActiveWorkbookName();
-  engine.SelectSheet(std::string("数据"));
-  engine.SelectRows(first ? "1:1" : "2:2");
-  engine.ExtendSelectionToLastUsedRow();
-  engine.CopySelection();
-  if (first) {
-    engine.AddWorkbook();
-    merged = engine.ActiveWorkbookName();
-  } else {
-    engine.ActivateWindow(merged);
-    engine.SelectCell(engine.ActiveSheetLastUsedRow() + 1, 1);
-  }
-  engine.PasteIntoActiveSheet();
-  engine.ActivateWindow(source);
-  engine.SetCutCopyMode(false);
-  engine.CloseActiveWindow();
-}
-
 }  // namespace tavrio::automation::testing

@@ -48,8 +48,4 @@ std::string PythonFloatHex(double value);
 
 std::string ReadFile(const std::string& path);
 
-// The calls a merge run makes for one file, on its sheet 数据: the first file from row 1 into a
-// new workbook, whose name goes into `merged`; every later one from row 2, appended below.
-void MergeDataSheet(Engine& engine, const std::string& path, bool first, std::string& merged);
-
 }  // namespace tavrio::automation::testing
