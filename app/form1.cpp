@@ -9,7 +9,7 @@
 
 #include "app/program_icon.h"
 #include "app/twips.h"
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "selection/file_list.h"
 #include "selection/folder_list.h"
 #include "selection/side_list.h"

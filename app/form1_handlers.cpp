@@ -9,7 +9,7 @@
 
 #include "app/form1.h"
 #include "app/message_boxes.h"
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "merge/combine_workbooks.h"
 #include "selection/file_list.h"
 #include "selection/folder_list.h"
@@ -19,8 +19,8 @@ namespace tavrio::app {
 namespace {
 
 // Numbers for the failures that do not come as tavrio::Error.
-constexpr int kOutOfMemory = 7;     // 内存不足
-constexpr int kInternalError = 51;  // 内部错误
+using error_number::kInternalError;
+using error_number::kOutOfMemory;
 
 void ConnectOption(QRadioButton* option, const std::function<void()>& on_click) {
   // An option button raises Click when it is turned on, by the user or by code.

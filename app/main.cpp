@@ -9,7 +9,7 @@
 #include "app/message_boxes.h"
 #include "app/sheets/sheet_dialogs.h"
 #include "app/sheets/sheet_window_manager.h"
-#include "automation/engine/engine_host.h"
+#include "automation/engine_host.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);

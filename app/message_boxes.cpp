@@ -2,7 +2,7 @@
 
 #include <QMessageBox>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 
 namespace tavrio::app {
 namespace {

@@ -7,13 +7,12 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
-
 #include <cstdio>
 
 #include "app/application_setup.h"
 #include "app/form1.h"
 #include "app/message_boxes.h"
-#include "automation/engine/engine_host.h"
+#include "automation/engine_host.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);

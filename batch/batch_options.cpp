@@ -1,13 +1,13 @@
 #include "batch/batch_options.h"
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 
 namespace tavrio::batch {
 namespace {
 
 // A wrong command line is the user's to correct, not the spreadsheet application's fault, but it
 // travels as the same error type so that one place prints every failure.
-constexpr int kUsageError = 5;  // 无效的过程调用或参数
+constexpr int kUsageError = error_number::kInvalidArgument;
 
 Error UsageError(const std::string& why) { return Error(kUsageError, why); }
 

@@ -6,8 +6,8 @@
 #include <ostream>
 #include <system_error>
 
-#include "automation/engine/engine_host.h"
-#include "automation/error.h"
+#include "automation/base/error.h"
+#include "automation/engine_host.h"
 #include "batch/batch_controls.h"
 #include "batch/batch_options.h"
 #include "batch/input_files.h"

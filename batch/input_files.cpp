@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "merge/file_order.h"
 
 namespace tavrio::batch {
@@ -15,8 +15,8 @@ namespace fs = std::filesystem;
 // the last file; refusing more files up front spares a long run that is bound to fail.
 constexpr std::size_t kMaxFiles = 32766;
 
-constexpr int kPathNotFound = 76;  // 路径未找到
-constexpr int kInvalidArgument = 5;
+using error_number::kInvalidArgument;
+using error_number::kPathNotFound;
 
 std::vector<InputFile> FolderEntries(const std::string& given) {
   std::string folder = given;

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "bench/workbook_generator.h"
 
 namespace {

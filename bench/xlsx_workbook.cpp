@@ -3,7 +3,7 @@
 #include <system_error>
 #include <utility>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 
 namespace tavrio::bench {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "fuzz/input_checks.h"
 #include "merge/conversions.h"
 

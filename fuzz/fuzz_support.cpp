@@ -24,37 +24,46 @@ void CheckingSink::Check(std::uint32_t row, std::uint16_t column, std::uint32_t 
   digest_ += std::to_string(row) + ',' + std::to_string(column) + ',' + std::to_string(style);
 }
 
-void CheckingSink::Number(std::uint32_t row, std::uint16_t column, double value,
-                          std::uint32_t style) {
-  if (!std::isfinite(value)) Broken("a number that no sheet can hold");
-  Check(row, column, style, 'n');
-  char bits[sizeof value];
-  std::memcpy(bits, &value, sizeof value);
-  digest_.append(bits, sizeof bits);
+void CheckingSink::Cells(std::span<const automation::readers::SinkCell> cells) {
+  for (const automation::readers::SinkCell& cell : cells) Take(cell);
 }
 
-void CheckingSink::Text(std::uint32_t row, std::uint16_t column, std::string_view text,
-                        std::uint32_t style) {
-  if (utf8_text_ && !automation::readers::IsValidUtf8(text)) Broken("a text that is not UTF-8");
-  Check(row, column, style, 's');
-  digest_ += std::to_string(text.size()) + ':';
-  digest_ += text;
-}
-
-void CheckingSink::Boolean(std::uint32_t row, std::uint16_t column, bool value,
-                           std::uint32_t style) {
-  Check(row, column, style, value ? 'T' : 'F');
-}
-
-void CheckingSink::ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
-                              std::uint32_t style) {
-  if (text.empty() || text.front() != '#') Broken("an error value without its '#'");
-  Check(row, column, style, 'e');
-  digest_ += text;
-}
-
-void CheckingSink::Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) {
-  Check(row, column, style, 'b');
+void CheckingSink::Take(const automation::readers::SinkCell& cell) {
+  using Kind = automation::readers::SinkCell::Kind;
+  if (!cell.formula.empty()) {
+    digest_ += 'f';
+    digest_ += cell.formula;
+  }
+  switch (cell.kind) {
+    case Kind::kNumber: {
+      if (!std::isfinite(cell.number)) Broken("a number that no sheet can hold");
+      Check(cell.row, cell.column, cell.style, 'n');
+      char bits[sizeof cell.number];
+      std::memcpy(bits, &cell.number, sizeof cell.number);
+      digest_.append(bits, sizeof bits);
+      break;
+    }
+    case Kind::kText:
+    case Kind::kSharedText:
+      if (utf8_text_ && !automation::readers::IsValidUtf8(cell.text)) {
+        Broken("a text that is not UTF-8");
+      }
+      Check(cell.row, cell.column, cell.style, 's');
+      digest_ += std::to_string(cell.text.size()) + ':';
+      digest_ += cell.text;
+      break;
+    case Kind::kBoolean:
+      Check(cell.row, cell.column, cell.style, cell.number != 0 ? 'T' : 'F');
+      break;
+    case Kind::kError:
+      if (cell.text.empty() || cell.text.front() != '#') Broken("an error value without its '#'");
+      Check(cell.row, cell.column, cell.style, 'e');
+      digest_ += cell.text;
+      break;
+    case Kind::kBlank:
+      Check(cell.row, cell.column, cell.style, 'b');
+      break;
+  }
 }
 
 MemoryFile::MemoryFile(std::string_view bytes) : fd_(memfd_create("fuzz-input", MFD_CLOEXEC)) {

@@ -21,19 +21,14 @@ class CheckingSink : public automation::readers::CellSink {
   explicit CheckingSink(std::size_t style_count, bool utf8_text = false)
       : style_count_(style_count), utf8_text_(utf8_text) {}
 
-  void Number(std::uint32_t row, std::uint16_t column, double value, std::uint32_t style) override;
-  void Text(std::uint32_t row, std::uint16_t column, std::string_view text,
-            std::uint32_t style) override;
-  void Boolean(std::uint32_t row, std::uint16_t column, bool value, std::uint32_t style) override;
-  void ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
-                  std::uint32_t style) override;
-  void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) override;
+  void Cells(std::span<const automation::readers::SinkCell> cells) override;
 
   const std::string& digest() const { return digest_; }
   // The first broken promise, or empty.
   const std::string& broken() const { return broken_; }
 
  private:
+  void Take(const automation::readers::SinkCell& cell);
   void Check(std::uint32_t row, std::uint16_t column, std::uint32_t style, char kind);
   void Broken(std::string what);
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "automation/readers/part_parsers.h"
 #include "automation/readers/workbook_reader.h"
 #include "fuzz/fuzz_support.h"

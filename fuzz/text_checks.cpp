@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "automation/readers/html_tables.h"
 #include "automation/readers/read_fault.h"
 #include "automation/readers/text_encoding.h"

@@ -1,6 +1,6 @@
 #include "selection/file_list.h"
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "selection/folder_listing.h"
 
 namespace tavrio::selection {

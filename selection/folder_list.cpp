@@ -5,7 +5,7 @@
 #include <QStyledItemDelegate>
 #include <filesystem>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "selection/folder_listing.h"
 
 namespace tavrio::selection {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "merge/file_order.h"
 
 namespace tavrio::selection {

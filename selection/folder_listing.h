@@ -6,15 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace tavrio::selection {
+#include "automation/base/error.h"
 
-// Error numbers users of desktop spreadsheet macros know for a folder that cannot be read.
-namespace error_number {
-inline constexpr int kDeviceUnavailable = 68;  // 设备不可用: medium gone, share disconnected
-inline constexpr int kPermissionDenied = 70;   // 没有权限
-inline constexpr int kPathNotFound = 76;       // 路径未找到
-inline constexpr int kInvalidIndex = 381;  // 无效的属性数组索引: no entry at that index
-}  // namespace error_number
+namespace tavrio::selection {
 
 // The most entries one list can hold: its entries are addressed by 16-bit signed indexes.
 inline constexpr int kMaxListEntries = 32767;

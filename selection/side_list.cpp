@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "selection/file_list.h"
 #include "selection/folder_listing.h"
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "automation/engine/serial_date.h"
+#include "automation/base/serial_date.h"
 
 namespace tavrio::app::sheets {
 namespace {
@@ -47,7 +47,7 @@ class DateWriter {
   DateWriter(double serial, const FormatSection& section)
       : section_(section),
         moment_(Split(serial, FractionDigits(section))),
-        date_(automation::engine::SerialDayToDate(moment_.day)),
+        date_(automation::SerialDayToDate(moment_.day)),
         twelve_hour_(section.Has(TokenKind::kAmPm)) {}
 
   std::string Run() {
@@ -139,7 +139,7 @@ class DateWriter {
 
   const FormatSection& section_;
   Moment moment_;
-  automation::engine::CalendarDate date_;
+  automation::CalendarDate date_;
   bool twelve_hour_;
   std::string out_;
 };
@@ -147,7 +147,7 @@ class DateWriter {
 }  // namespace
 
 std::string FormatDate(double serial, const FormatSection& section) {
-  if (!(serial >= 0) || serial >= automation::engine::kSerialPastLastDate) return "########";
+  if (!(serial >= 0) || serial >= automation::kSerialPastLastDate) return "########";
   return DateWriter(serial, section).Run();
 }
 

@@ -17,8 +17,8 @@
 #include "app/sheets/sheet_dialogs.h"
 #include "app/sheets/sheet_window.h"
 #include "app/sheets/sheet_window_manager.h"
-#include "automation/engine/engine_host.h"
-#include "automation/error.h"
+#include "automation/base/error.h"
+#include "automation/engine_host.h"
 #include "selection/file_list.h"
 
 namespace {

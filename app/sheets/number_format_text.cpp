@@ -1,8 +1,8 @@
 #include "app/sheets/number_format_text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "app/sheets/date_format_text.h"
 #include "app/sheets/format_code.h"
@@ -10,17 +10,20 @@
 namespace tavrio::app::sheets {
 namespace {
 
-std::string Printf(const char* pattern, int precision, double value) {
+// `value` as "d.ddde+xx" with `decimals` digits after the point, never in the locale's form.
+std::string ScientificDigits(double value, int decimals) {
   char buffer[400];
-  std::snprintf(buffer, sizeof buffer, pattern, precision, value);
-  return buffer;
+  const auto end =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, decimals)
+          .ptr;
+  return std::string(buffer, end);
 }
 
 // `value` (not negative) with `decimals` digits after the point, rounded half away from zero on
 // its 15 significant digits, as spreadsheet applications round: 1.005 shows as 1.01 and 2.5 as
 // 3, where printf would round the binary value to even.
 std::string Fixed(double value, int decimals) {
-  const std::string scientific = Printf("%.*e", 14, value);  // d.dddddddddddddde±x
+  const std::string scientific = ScientificDigits(value, 14);  // d.dddddddddddddde±x
   std::string digits = scientific.substr(0, 1) + scientific.substr(2, 14);
   int whole_count = std::stoi(scientific.substr(17)) + 1;  // digits before the point
   const int keep = whole_count + decimals;
@@ -67,8 +70,8 @@ void TrimFractionZeros(std::string& text) {
 
 // "1.234560E+011" -> "1.23456E+11"
 std::string Scientific(double value, int decimals) {
-  std::string text = Printf("%.*E", decimals, value);
-  const std::size_t e = text.find('E');
+  std::string text = ScientificDigits(value, decimals);
+  const std::size_t e = text.find('e');
   std::string mantissa = text.substr(0, e);
   TrimFractionZeros(mantissa);
   int exponent = std::stoi(text.substr(e + 1));
@@ -159,7 +162,10 @@ struct DigitText {
 };
 
 double Rounded(double value, std::size_t decimals) {
-  return std::stod(Fixed(value, static_cast<int>(decimals)));
+  const std::string fixed = Fixed(value, static_cast<int>(decimals));
+  double rounded = 0;
+  std::from_chars(fixed.data(), fixed.data() + fixed.size(), rounded);
+  return rounded;
 }
 
 // Brings `value` into the mantissa's range and returns the exponent. With "##0.0E+0" the
@@ -299,16 +305,6 @@ std::string FormatNumber(double value, std::string_view code) {
   if (value < 0 && sections.size() >= 2) return FormatSectionText(-value, sections[1], false);
   if (value == 0 && sections.size() >= 3) return FormatSectionText(0, sections[2], false);
   return FormatSectionText(std::fabs(value), sections[0], value < 0);
-}
-
-std::string ColumnLetters(unsigned column) {
-  std::string letters;
-  while (column > 0) {
-    --column;
-    letters.insert(letters.begin(), static_cast<char>('A' + column % 26));
-    column /= 26;
-  }
-  return letters;
 }
 
 }  // namespace tavrio::app::sheets

@@ -18,7 +18,4 @@ namespace tavrio::app::sheets {
 //   past 9999-12-31) shows "########", as a spreadsheet application does.
 std::string FormatNumber(double value, std::string_view code);
 
-// "A".."Z", "AA".. for 1-based column numbers.
-std::string ColumnLetters(unsigned column);
-
 }  // namespace tavrio::app::sheets

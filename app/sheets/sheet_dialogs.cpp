@@ -4,7 +4,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 
 namespace tavrio::app::sheets {
 namespace {

@@ -4,6 +4,7 @@
 
 #include "app/sheets/cell_display.h"
 #include "app/sheets/number_format_text.h"
+#include "automation/base/cell_address.h"
 #include "automation/engine/workbook.h"
 
 namespace tavrio::app::sheets {
@@ -77,7 +78,8 @@ QVariant SheetModel::headerData(int section, Qt::Orientation orientation, int ro
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
   if (role != Qt::DisplayRole) return {};
   if (orientation == Qt::Horizontal) {
-    return QString::fromStdString(ColumnLetters(static_cast<unsigned>(section) + 1));
+    return QString::fromStdString(
+        automation::ColumnLetters(static_cast<std::uint32_t>(section) + 1));
   }
   return section + 1;
 }

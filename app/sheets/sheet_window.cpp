@@ -16,13 +16,13 @@
 #include "app/sheets/sheet_dialogs.h"
 #include "app/sheets/sheet_model.h"
 #include "app/sheets/workbook_saver.h"
+#include "automation/base/error.h"
 #include "automation/engine/engine.h"
-#include "automation/error.h"
 
 namespace tavrio::app::sheets {
 namespace {
 
-constexpr int kOutOfMemory = 7;  // 内存不足
+using error_number::kOutOfMemory;
 
 QString TitleOf(const automation::engine::Workbook& workbook) {
   return QString::fromStdString(workbook.name()) + QStringLiteral(" - Tavrio");

@@ -6,8 +6,8 @@
 #include <exception>
 #include <thread>
 
+#include "automation/base/error.h"
 #include "automation/engine/engine.h"
-#include "automation/error.h"
 
 namespace tavrio::app::sheets {
 namespace {

@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "automation/formula_shift.h"
+#include "automation/base/formula_shift.h"
 
 namespace tavrio::automation::engine {
 namespace {

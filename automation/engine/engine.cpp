@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <utility>
 
+#include "automation/base/sheet_limits.h"
+#include "automation/base/utf8.h"
 #include "automation/engine/cell_copy.h"
 #include "automation/engine/engine_errors.h"
 #include "automation/engine/engine_text.h"
-#include "automation/engine/sheet_limits.h"
-#include "automation/writers/save_workbook.h"
 
 namespace tavrio::automation {
 
@@ -22,7 +22,7 @@ namespace errors = engine::errors;
 namespace {
 
 std::uint32_t ColumnOf(long long column) {
-  if (column < 1 || column > engine::kMaxColumns) throw errors::ColumnOutOfRange(column);
+  if (column < 1 || column > kMaxColumns) throw errors::ColumnOutOfRange(column);
   return static_cast<std::uint32_t>(column);
 }
 
@@ -45,7 +45,8 @@ CellValue ValueOf(const Workbook& workbook, const engine::Cell* cell) {
 
 }  // namespace
 
-Engine::Engine(ReaderFactory open_reader) : open_reader_(std::move(open_reader)) {}
+Engine::Engine(ReaderFactory open_reader, WorkbookSaver save)
+    : open_reader_(std::move(open_reader)), save_(std::move(save)) {}
 
 Engine::~Engine() = default;
 
@@ -109,8 +110,8 @@ CellValue Engine::GetCellValue(const RowArgument& row, int column) {
 void Engine::SetCellText(const RowArgument& row, int column, const std::string& text) {
   const std::uint32_t row_number = RowOf(row);
   const std::uint32_t column_number = ColumnOf(column);
-  const std::size_t length = engine::Utf16Length(text);
-  if (length > engine::kMaxTextLength) throw errors::TextTooLong(length);
+  const std::size_t length = Utf16Length(text);
+  if (length > kMaxTextLength) throw errors::TextTooLong(length);
   Workbook& workbook = Active();
   Sheet& sheet = ActiveLoadedSheet();
   const engine::Cell* old = sheet.FindCell(row_number, column_number);
@@ -128,7 +129,7 @@ void Engine::SelectRows(const std::string& rows) {
   const auto span = engine::ParseRowSpan(rows);
   if (!span) throw errors::InvalidRows(rows);
   engine::SheetView& view = ActiveSheet().view();
-  view.selection = CellRange{span->first, span->last, 1, engine::kMaxColumns};
+  view.selection = CellRange{span->first, span->last, 1, kMaxColumns};
   view.active_row = span->first;
   view.active_column = 1;
 }
@@ -166,11 +167,11 @@ void Engine::PasteIntoActiveSheet() {
   const std::uint32_t column = to.view().active_column;
   if (block.range.WholeRows() && column != 1) throw errors::WholeRowsOutsideColumnA(target, to);
   const std::uint64_t last_row = std::uint64_t{row} + block.range.RowCount() - 1;
-  if (last_row > engine::kMaxRows) {
+  if (last_row > kMaxRows) {
     throw errors::PastePastLastRow(target, to, block.range.RowCount(), row);
   }
   const std::uint32_t width = block.range.last_column - block.range.first_column + 1;
-  if (std::uint64_t{column} + width - 1 > engine::kMaxColumns) {
+  if (std::uint64_t{column} + width - 1 > kMaxColumns) {
     throw errors::PastePastLastColumn(target, to);
   }
   const Sheet& from = block.workbook->LoadedSheet(block.sheet);
@@ -207,7 +208,7 @@ std::int32_t Engine::ActiveSheetLastUsedRow() {
 }
 
 void Engine::SelectCell(std::int32_t row, int column) {
-  if (row < 1 || static_cast<std::uint32_t>(row) > engine::kMaxRows) {
+  if (row < 1 || static_cast<std::uint32_t>(row) > kMaxRows) {
     throw errors::RowOutOfRange(std::to_string(row));
   }
   const std::uint32_t column_number = ColumnOf(column);
@@ -235,7 +236,7 @@ void Engine::SaveWorkbookAs(const std::string& workbook_name, const std::string&
     throw errors::SaveNameTaken(path, other->name());
   }
   workbook->LoadAllSheets();
-  writers::SaveWorkbook(*workbook, path);
+  save_(*workbook, path);
   workbook->Rename(name, path);
   workbook->set_unsaved_changes(false);
   if (observer_) observer_->WorkbookSaved(*workbook);
@@ -290,7 +291,7 @@ std::uint32_t Engine::RowOf(const RowArgument& row) const {
   const std::string& text = std::get<std::string>(row);
   const std::optional<double> value = engine::WholeNumber(text);
   if (!value) throw errors::RowNotANumber(text);
-  if (*value < 1 || *value > engine::kMaxRows) throw errors::RowOutOfRange(text);
+  if (*value < 1 || *value > kMaxRows) throw errors::RowOutOfRange(text);
   return static_cast<std::uint32_t>(*value);
 }
 

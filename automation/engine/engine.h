@@ -30,12 +30,16 @@ namespace tavrio::automation {
 // - A file this engine has opened is never written, not even by SaveWorkbookAs.
 class Engine : public SpreadsheetApplication {
  public:
+  // Opens the file at `path` for reading; throws tavrio::Error when it cannot be read.
   using ReaderFactory =
       std::function<std::unique_ptr<readers::WorkbookReader>(const std::string& path)>;
+  // Writes `workbook` (every sheet loaded) to `path`, whole or not at all: on failure it throws
+  // tavrio::Error and leaves no file behind and an earlier file of that name untouched.
+  using WorkbookSaver =
+      std::function<void(const engine::Workbook& workbook, const std::string& path)>;
 
-  // Reads files with readers::OpenWorkbookFile.
-  Engine();
-  explicit Engine(ReaderFactory open_reader);
+  // The program hands its file readers and writers (see EngineHost); tests hand their own.
+  Engine(ReaderFactory open_reader, WorkbookSaver save);
   ~Engine() override;
 
   void SetScreenUpdating(bool on) override;
@@ -94,6 +98,7 @@ class Engine : public SpreadsheetApplication {
   std::uint32_t RowOf(const RowArgument& row) const;
 
   ReaderFactory open_reader_;
+  WorkbookSaver save_;
   std::vector<std::unique_ptr<engine::Workbook>> workbooks_;
   std::vector<engine::Workbook*> recently_active_;  // most recent last
   std::set<std::string> opened_files_;              // canonical paths, never written

@@ -1,11 +1,11 @@
 #include "automation/engine/engine_errors.h"
 
-#include "automation/engine/sheet_limits.h"
+#include "automation/base/sheet_limits.h"
 
 namespace tavrio::automation::engine::errors {
 namespace {
 
-constexpr int kObjectNotSet = 91;
+using error_number::kObjectNotSet;
 
 Error Refused(std::string description) {
   return Error(error_number::kApplicationDefined, std::move(description));

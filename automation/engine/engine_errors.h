@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "automation/base/error.h"
 #include "automation/engine/workbook.h"
-#include "automation/error.h"
 
 // The engine's failures, each worded once. Descriptions name the workbook's file (or, for a new
 // workbook, its name) and the sheet wherever one is involved.

@@ -1,17 +1,19 @@
 #include "automation/engine/engine_text.h"
 
+#include <unicode/uchar.h>
+
 #include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
 
-#include "automation/engine/sheet_limits.h"
+#include "automation/base/sheet_limits.h"
 
 namespace tavrio::automation::engine {
 namespace {
 
 // Decodes one UTF-8 sequence at `i`, advancing it; malformed bytes stand for themselves.
-char32_t Decode(std::string_view text, std::size_t& i) {
+UChar32 Decode(std::string_view text, std::size_t& i) {
   const auto byte = static_cast<unsigned char>(text[i]);
   std::size_t length = byte < 0x80           ? 1
                        : (byte >> 5) == 0x6  ? 2
@@ -23,7 +25,7 @@ char32_t Decode(std::string_view text, std::size_t& i) {
     ++i;
     return byte;
   }
-  char32_t code = byte & (0x7F >> length);
+  UChar32 code = byte & (0x7F >> length);
   for (std::size_t k = 1; k < length; ++k) {
     const auto next = static_cast<unsigned char>(text[i + k]);
     if ((next & 0xC0) != 0x80) {
@@ -34,21 +36,6 @@ char32_t Decode(std::string_view text, std::size_t& i) {
   }
   i += length;
   return code;
-}
-
-char32_t Fold(char32_t c) {
-  if (c >= 'A' && c <= 'Z') return c + 32;
-  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;  // Latin-1
-  if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 &&
-      c != 0x178) {  // Latin Extended-A
-    const bool odd_is_upper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-    return odd_is_upper ? ((c & 1) ? c + 1 : c) : (c | 1);
-  }
-  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;  // Greek
-  if (c >= 0x410 && c <= 0x42F) return c + 32;                // Cyrillic
-  if (c >= 0x400 && c <= 0x40F) return c + 80;
-  if (c >= 0xFF21 && c <= 0xFF3A) return c + 32;  // full-width Latin
-  return c;
 }
 
 std::string_view Trim(std::string_view text) {
@@ -71,15 +58,12 @@ std::optional<std::uint32_t> RowNumber(std::string_view digits) {
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   std::size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
-    if (Fold(Decode(a, i)) != Fold(Decode(b, j))) return false;
+    if (u_foldCase(Decode(a, i), U_FOLD_CASE_DEFAULT) !=
+        u_foldCase(Decode(b, j), U_FOLD_CASE_DEFAULT)) {
+      return false;
+    }
   }
   return i == a.size() && j == b.size();
-}
-
-std::size_t Utf16Length(std::string_view text) {
-  std::size_t length = 0;
-  for (std::size_t i = 0; i < text.size();) length += Decode(text, i) > 0xFFFF ? 2 : 1;
-  return length;
 }
 
 std::optional<double> WholeNumber(std::string_view text) {

@@ -8,12 +8,10 @@
 namespace tavrio::automation::engine {
 
 // Names of sheets, windows and workbooks compare without regard to case, as desktop spreadsheet
-// applications compare them: ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic and full-width
-// Latin letters fold; other characters compare as they are.
+// applications compare them: letter by letter, by Unicode's simple case folding, so "ß" stays
+// apart from "ss" and full-width letters fold like their narrow forms. Malformed UTF-8 bytes
+// compare as themselves.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
-
-// Length of UTF-8 text in UTF-16 code units, the unit of a cell's text limit.
-std::size_t Utf16Length(std::string_view text);
 
 // The number a row given as text stands for: blanks around it allowed, any decimal notation
 // whose value is a whole number ("3", " 3 ", "3.0", "3e0"). Empty when the text is no number or

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "automation/engine/sheet_limits.h"
+#include "automation/base/sheet_limits.h"
 
 namespace tavrio::automation::engine {
 namespace {
@@ -198,8 +198,9 @@ void Sheet::LoadRow(std::uint32_t row, std::span<const Cell> cells) {
     return true;
   };
   // The common case, a new row in order, goes straight to its place; anything else is loaded
-  // cell by cell, which sorts it out.
-  if (!ordered_ || row <= pending_row_ || cells.empty() || !ascending()) {
+  // cell by cell, which sorts it out. A single cell may be the first of a row handed over cell
+  // by cell, so it waits with the row's others.
+  if (!ordered_ || row <= pending_row_ || cells.size() < 2 || !ascending()) {
     for (const Cell& cell : cells) LoadCell(row, cell);
     return;
   }

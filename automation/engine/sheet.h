@@ -111,10 +111,11 @@ class Sheet {
   // Drops the merged ranges that touch `range` and adds `merges`, which lie inside it.
   void ReplaceMergedCells(const CellRange& range, const std::vector<CellRange>& merges);
 
-  // Filling a sheet from a reader: cells may come in any order; a later cell at the same place
-  // wins. FinishLoading marks the sheet loaded; AbortLoading drops what came so far.
-  void LoadCell(std::uint32_t row, const Cell& cell);
-  // As LoadCell for each of `cells`, all in row `row`, in order.
+  // Filling a sheet from a reader: `cells` all lie in row `row`, a whole row or a part of one;
+  // rows and cells may come in any order, and a later cell at the same place wins. Rows that
+  // come whole and in order (as .xlsx stores them) go straight to their place; anything else is
+  // sorted out when loading finishes. FinishLoading marks the sheet loaded; AbortLoading drops
+  // what came so far.
   void LoadRow(std::uint32_t row, std::span<const Cell> cells);
   void LoadRowHeight(const RowHeight& height) { row_heights_.push_back(height); }
   void LoadFormula(std::uint32_t row, std::uint32_t column, std::string_view text) {
@@ -132,6 +133,7 @@ class Sheet {
     std::uint32_t row;
     Cell cell;
   };
+  void LoadCell(std::uint32_t row, const Cell& cell);
   void FlushPendingRow();
   void SpillToUnordered();
   void CompactIfWasteful();

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "automation/engine/sheet_limits.h"
-#include "automation/error.h"
+#include "automation/base/error.h"
+#include "automation/base/sheet_limits.h"
 
 namespace tavrio::automation::engine {
 namespace {
@@ -44,27 +44,6 @@ std::uint32_t SheetLoader::Check(std::uint32_t row, std::uint16_t column,
   return style_ids_[style];
 }
 
-void SheetLoader::Number(std::uint32_t row, std::uint16_t column, double value,
-                         std::uint32_t style) {
-  const std::uint32_t id = Check(row, column, style);
-  if (from_1904_ && styles_.ShowsDate(id)) value += k1904Offset;
-  sheet_.LoadCell(row, WithFormula(row, Cell::Number(column, value, id)));
-}
-
-void SheetLoader::Text(std::uint32_t row, std::uint16_t column, std::string_view text,
-                       std::uint32_t style) {
-  const std::uint32_t id = Check(row, column, style);
-  sheet_.LoadCell(
-      row, WithFormula(row, Cell::String(column, CellType::kText, strings_.Intern(text), id)));
-}
-
-void SheetLoader::SharedText(std::uint32_t row, std::uint16_t column, std::uint32_t index,
-                             std::string_view text, std::uint32_t style) {
-  const std::uint32_t id = Check(row, column, style);
-  sheet_.LoadCell(
-      row, WithFormula(row, Cell::String(column, CellType::kText, SharedTextId(index, text), id)));
-}
-
 std::uint32_t SheetLoader::SharedTextId(std::uint32_t index, std::string_view text) {
   if (index >= shared_ids_.size()) shared_ids_.resize(std::size_t{index} + 1, 0);
   std::uint32_t& known = shared_ids_[index];
@@ -74,7 +53,7 @@ std::uint32_t SheetLoader::SharedTextId(std::uint32_t index, std::string_view te
   return known - 1;
 }
 
-// The same cell as the per-cell calls store, its formula stored beside it.
+// The cell as the sheet stores it, its formula stored beside it.
 Cell SheetLoader::Converted(const readers::SinkCell& in) {
   using Kind = readers::SinkCell::Kind;
   const std::uint32_t id = Check(in.row, in.column, in.style);
@@ -107,47 +86,12 @@ Cell SheetLoader::Converted(const readers::SinkCell& in) {
 }
 
 void SheetLoader::Cells(std::span<const readers::SinkCell> cells) {
-  // A formula handed on its own waits for its cell, which does not come this way.
-  formula_row_ = 0;
   for (std::size_t i = 0; i < cells.size();) {
     const std::uint32_t row = cells[i].row;
     row_.clear();
     for (; i < cells.size() && cells[i].row == row; ++i) row_.push_back(Converted(cells[i]));
     sheet_.LoadRow(row, row_);
   }
-}
-
-void SheetLoader::Boolean(std::uint32_t row, std::uint16_t column, bool value,
-                          std::uint32_t style) {
-  sheet_.LoadCell(row, WithFormula(row, Cell::Boolean(column, value, Check(row, column, style))));
-}
-
-void SheetLoader::ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
-                             std::uint32_t style) {
-  const std::uint32_t id = Check(row, column, style);
-  sheet_.LoadCell(
-      row, WithFormula(row, Cell::String(column, CellType::kError, strings_.Intern(text), id)));
-}
-
-void SheetLoader::Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) {
-  sheet_.LoadCell(row, WithFormula(row, Cell::Blank(column, Check(row, column, style))));
-}
-
-void SheetLoader::Formula(std::uint32_t row, std::uint16_t column, std::string_view formula) {
-  CheckPlace(row, column);
-  formula_row_ = row;
-  formula_column_ = column;
-  formula_.assign(formula);
-}
-
-Cell SheetLoader::WithFormula(std::uint32_t row, Cell cell) {
-  if (formula_row_ == 0) return cell;
-  if (formula_row_ == row && formula_column_ == cell.column) {
-    cell.flags |= kHasFormula;
-    sheet_.LoadFormula(row, cell.column, formula_);
-  }
-  formula_row_ = 0;
-  return cell;
 }
 
 void SheetLoader::RowHeight(std::uint32_t row, double points) {

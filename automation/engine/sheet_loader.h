@@ -21,16 +21,6 @@ class SheetLoader final : public readers::CellSink {
   SheetLoader(Sheet& sheet, StringPool& strings, const StyleTable& styles,
               const std::vector<std::uint32_t>& style_ids, bool from_1904, std::string file);
 
-  void Number(std::uint32_t row, std::uint16_t column, double value, std::uint32_t style) override;
-  void Text(std::uint32_t row, std::uint16_t column, std::string_view text,
-            std::uint32_t style) override;
-  void SharedText(std::uint32_t row, std::uint16_t column, std::uint32_t index,
-                  std::string_view text, std::uint32_t style) override;
-  void Boolean(std::uint32_t row, std::uint16_t column, bool value, std::uint32_t style) override;
-  void ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
-                  std::uint32_t style) override;
-  void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) override;
-  void Formula(std::uint32_t row, std::uint16_t column, std::string_view formula) override;
   void Cells(std::span<const readers::SinkCell> cells) override;
   void RowHeight(std::uint32_t row, double points) override;
   void MergedCells(std::uint32_t first_row, std::uint16_t first_column, std::uint32_t last_row,
@@ -39,8 +29,6 @@ class SheetLoader final : public readers::CellSink {
  private:
   std::uint32_t Check(std::uint32_t row, std::uint16_t column, std::uint32_t style) const;
   void CheckPlace(std::uint32_t row, std::uint32_t column) const;
-  // The cell, flagged when the formula handed just before was its own.
-  Cell WithFormula(std::uint32_t row, Cell cell);
   std::uint32_t SharedTextId(std::uint32_t index, std::string_view text);
   Cell Converted(const readers::SinkCell& cell);
 
@@ -50,11 +38,6 @@ class SheetLoader final : public readers::CellSink {
   const std::vector<std::uint32_t>& style_ids_;
   bool from_1904_;
   std::string file_;
-  // The formula handed over, its cell not yet (row 0: none); the buffer is reused from cell to
-  // cell.
-  std::uint32_t formula_row_ = 0;
-  std::uint16_t formula_column_ = 0;
-  std::string formula_;
   // The pool id of each shared text met so far, plus one (0: not yet interned). A sheet
   // repeats a few thousand texts over a million cells, so this lookup replaces hashing them.
   std::vector<std::uint32_t> shared_ids_;

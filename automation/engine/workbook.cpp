@@ -4,13 +4,13 @@
 #include <new>
 #include <utility>
 
+#include "automation/base/error.h"
 #include "automation/engine/sheet_loader.h"
-#include "automation/error.h"
 
 namespace tavrio::automation::engine {
 namespace {
 
-constexpr int kOutOfMemory = 7;
+using error_number::kOutOfMemory;
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "automation/base/utf8.h"
 #include "automation/readers/cell_text.h"
 #include "automation/readers/read_fault.h"
 

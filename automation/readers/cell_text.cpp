@@ -1,13 +1,14 @@
 #include "automation/readers/cell_text.h"
 
 #include <charconv>
-#include <chrono>
 #include <cmath>
+
+#include "automation/base/ascii.h"
+#include "automation/base/serial_date.h"
+#include "automation/base/utf8.h"
 
 namespace tavrio::automation::readers {
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -35,7 +36,7 @@ bool Digits(std::string_view text, std::size_t at, std::size_t width, int& value
   if (at + width > text.size()) return false;
   value = 0;
   for (std::size_t i = at; i < at + width; ++i) {
-    if (!IsDigit(text[i])) return false;
+    if (!IsAsciiDigit(text[i])) return false;
     value = value * 10 + (text[i] - '0');
   }
   return true;
@@ -67,78 +68,20 @@ bool ParseDay(std::string_view text, bool date1904, double& serial) {
       !Digits(text, 5, 2, month) || text[7] != '-' || !Digits(text, 8, 2, day)) {
     return false;
   }
-  using namespace std::chrono;
-  year_month_day date{std::chrono::year(year), std::chrono::month(month), std::chrono::day(day)};
-  if (!date.ok()) return false;
-  auto days = sys_days(date).time_since_epoch().count();
-  if (date1904) {
-    serial = static_cast<double>(days - sys_days(1904y / 1 / 1).time_since_epoch().count());
-    return serial >= 0;
-  }
-  serial = static_cast<double>(days - sys_days(1899y / 12 / 30).time_since_epoch().count());
-  // The 1900 system counts a 1900-02-29 that never was: days before it sit one lower.
-  if (serial < 61) serial -= 1;
-  return serial >= 1;
+  const auto serial_day =
+      SerialDayFromDate(year, month, day, date1904 ? DateSystem::k1904 : DateSystem::k1900);
+  if (!serial_day || *serial_day < (date1904 ? 0 : 1)) return false;
+  serial = static_cast<double>(*serial_day);
+  return true;
 }
 
 }  // namespace
-
-void AppendUtf8(std::uint32_t code, std::string& out) {
-  if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-}
-
-ReferenceStatus ParseCellReference(std::string_view text, std::uint32_t& row,
-                                   std::uint16_t& column) {
-  std::size_t i = 0;
-  std::uint32_t col = 0;
-  for (; i < text.size(); ++i) {
-    char c = text[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c < 'A' || c > 'Z') break;
-    if (i == 3) return ReferenceStatus::kOutOfRange;
-    col = col * 26 + (c - 'A' + 1);
-  }
-  if (i == 0 || i == text.size()) return ReferenceStatus::kMalformed;
-  std::uint64_t number = 0;
-  for (std::size_t j = i; j < text.size(); ++j) {
-    if (!IsDigit(text[j])) return ReferenceStatus::kMalformed;
-    if (j - i >= 8) return ReferenceStatus::kOutOfRange;
-    number = number * 10 + (text[j] - '0');
-  }
-  if (number == 0) return ReferenceStatus::kMalformed;
-  if (number > kMaxRows || col > kMaxColumns) return ReferenceStatus::kOutOfRange;
-  row = static_cast<std::uint32_t>(number);
-  column = static_cast<std::uint16_t>(col);
-  return ReferenceStatus::kValid;
-}
-
-std::string ColumnName(std::uint16_t column) {
-  std::string name;
-  for (unsigned n = column; n > 0; n = (n - 1) / 26) {
-    name.insert(name.begin(), static_cast<char>('A' + (n - 1) % 26));
-  }
-  return name;
-}
 
 bool ParseNumber(std::string_view text, double& value) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty() || !(IsDigit(text.front()) || text.front() == '-' || text.front() == '.')) {
+  if (text.empty() || !(IsAsciiDigit(text.front()) || text.front() == '-' || text.front() == '.')) {
     return false;
   }
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -155,13 +98,13 @@ bool ParseShortDecimal(std::string_view text, double& value) {
   std::size_t digits = 0;
   std::size_t fraction_digits = 0;
   const std::size_t integer_begin = i;
-  for (; i < text.size() && IsDigit(text[i]); ++i, ++digits) {
+  for (; i < text.size() && IsAsciiDigit(text[i]); ++i, ++digits) {
     mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
   }
   if (i == integer_begin || digits > 15) return false;
   if (i < text.size() && text[i] == '.') {
     const std::size_t fraction_begin = ++i;
-    for (; i < text.size() && IsDigit(text[i]) && digits < 16; ++i, ++digits) {
+    for (; i < text.size() && IsAsciiDigit(text[i]) && digits < 16; ++i, ++digits) {
       mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
     }
     fraction_digits = i - fraction_begin;

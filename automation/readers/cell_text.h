@@ -1,6 +1,6 @@
 #pragma once
 
-// Decoding of the small texts inside sheet XML: cell references, numbers, ISO 8601 dates and
+// Decoding of the small texts inside sheet XML: numbers, ISO 8601 dates and
 // the _xHHHH_ escapes that spreadsheet applications use for characters XML cannot hold.
 // None of these allocate unless a text really holds an escape.
 
@@ -9,19 +9,6 @@
 #include <string_view>
 
 namespace tavrio::automation::readers {
-
-inline constexpr std::uint32_t kMaxRows = 1048576;
-inline constexpr std::uint16_t kMaxColumns = 16384;
-
-enum class ReferenceStatus { kValid, kMalformed, kOutOfRange };
-
-// Reads "B7" (letters then digits, no '$'). kOutOfRange for rows past 1,048,576 or columns past
-// XFD (16,384).
-ReferenceStatus ParseCellReference(std::string_view text, std::uint32_t& row,
-                                   std::uint16_t& column);
-
-// "A", "XFD", ... for column 1..16384.
-std::string ColumnName(std::uint16_t column);
 
 // A plain decimal number as spreadsheet XML holds it; false for anything else, including
 // infinities and NaN, which no cell can hold.
@@ -37,9 +24,6 @@ bool ParseShortDecimal(std::string_view text, double& value);
 // 1900 (counting its fictitious 1900-02-29) or 1904 date system. False when malformed or before
 // the system's first day.
 bool ParseIsoDate(std::string_view text, bool date1904, double& serial);
-
-// Appends a Unicode code point as UTF-8.
-void AppendUtf8(std::uint32_t code, std::string& out);
 
 // Decodes _xHHHH_ escapes (UTF-16 code units, surrogate pairs joined) into UTF-8. Returns `text`
 // itself when it holds none, else a view of `scratch`.

@@ -5,6 +5,9 @@
 #include <charconv>
 #include <map>
 
+#include "automation/base/ascii.h"
+#include "automation/base/sheet_limits.h"
+#include "automation/base/utf8.h"
 #include "automation/readers/cell_text.h"
 #include "automation/readers/read_fault.h"
 
@@ -13,15 +16,6 @@ namespace {
 
 constexpr std::uint32_t kMaxColspan = 1000;  // HTML's own limits
 constexpr std::uint32_t kMaxRowspan = 65534;
-
-std::string Lowercase(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
 struct Tag {
   std::string name;  // lowercase, without '/'
@@ -124,7 +118,7 @@ class Parser {
       if (html_[i] == '&') {
         i += DecodeReference(html_, i, cell->text) - 1;
       } else {
-        cell->text.push_back(IsSpace(html_[i]) ? ' ' : html_[i]);
+        cell->text.push_back(IsHtmlSpace(html_[i]) ? ' ' : html_[i]);
       }
     }
     at_ = end;
@@ -143,7 +137,7 @@ class Parser {
     std::size_t start = at_ + 1;
     bool closing = start < html_.size() && html_[start] == '/';
     if (closing) ++start;
-    if (start >= html_.size() || !std::isalpha(static_cast<unsigned char>(html_[start]))) {
+    if (start >= html_.size() || !IsAsciiLetter(html_[start])) {
       if (HtmlCell* cell = OpenCell()) cell->text.push_back('<');
       ++at_;
       return;
@@ -165,7 +159,7 @@ class Parser {
     std::string lower_end = "</" + name;
     for (std::size_t i = html_.find("</", at_); i != std::string_view::npos;
          i = html_.find("</", i + 2)) {
-      if (Lowercase(html_.substr(i, lower_end.size())) == lower_end) {
+      if (AsciiLowercase(html_.substr(i, lower_end.size())) == lower_end) {
         at_ = i;
         return;
       }
@@ -177,19 +171,19 @@ class Parser {
     Tag tag;
     tag.closing = closing;
     std::size_t i = start;
-    while (i < html_.size() && !IsSpace(html_[i]) && html_[i] != '>' && html_[i] != '/') ++i;
-    tag.name = Lowercase(html_.substr(start, i - start));
+    while (i < html_.size() && !IsHtmlSpace(html_[i]) && html_[i] != '>' && html_[i] != '/') ++i;
+    tag.name = AsciiLowercase(html_.substr(start, i - start));
     while (i < html_.size() && html_[i] != '>') {
-      if (IsSpace(html_[i]) || html_[i] == '/') {
+      if (IsHtmlSpace(html_[i]) || html_[i] == '/') {
         ++i;
         continue;
       }
       std::size_t name_start = i;
-      while (i < html_.size() && !IsSpace(html_[i]) && html_[i] != '>' && html_[i] != '=' &&
+      while (i < html_.size() && !IsHtmlSpace(html_[i]) && html_[i] != '>' && html_[i] != '=' &&
              html_[i] != '/') {
         ++i;
       }
-      std::string name = Lowercase(html_.substr(name_start, i - name_start));
+      std::string name = AsciiLowercase(html_.substr(name_start, i - name_start));
       std::string value;
       if (i < html_.size() && html_[i] == '=') {
         ++i;
@@ -210,7 +204,7 @@ class Parser {
       return value;
     }
     std::size_t start = i;
-    while (i < html_.size() && !IsSpace(html_[i]) && html_[i] != '>') ++i;
+    while (i < html_.size() && !IsHtmlSpace(html_[i]) && html_[i] != '>') ++i;
     return std::string(html_.substr(start, i - start));
   }
 
@@ -303,7 +297,7 @@ class Parser {
 std::vector<HtmlTable> ParseHtmlTables(std::string_view html) { return Parser(html).Run(); }
 
 std::string DeclaredHtmlCharset(std::string_view html) {
-  std::string head = Lowercase(html.substr(0, 4096));
+  std::string head = AsciiLowercase(html.substr(0, 4096));
   for (std::size_t meta = head.find("<meta"); meta != std::string::npos;
        meta = head.find("<meta", meta + 5)) {
     std::size_t end = head.find('>', meta);
@@ -313,7 +307,7 @@ std::string DeclaredHtmlCharset(std::string_view html) {
     while (start < head.size() && (head[start] == '"' || head[start] == '\'')) ++start;
     std::size_t stop = start;
     while (stop < head.size() &&
-           (std::isalnum(static_cast<unsigned char>(head[stop])) || head[stop] == '-' ||
+           ((IsAsciiLetter(head[stop]) || IsAsciiDigit(head[stop])) || head[stop] == '-' ||
             head[stop] == '_' || head[stop] == ':' || head[stop] == '.')) {
       ++stop;
     }

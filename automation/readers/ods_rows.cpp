@@ -8,16 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "automation/engine/sheet_limits.h"
+#include "automation/base/sheet_limits.h"
 #include "automation/readers/ods_values.h"
 #include "automation/readers/read_fault.h"
 #include "automation/readers/xml_document.h"
 
 namespace tavrio::automation::readers {
 namespace {
-
-using engine::kMaxColumns;
-using engine::kMaxRows;
 
 // A repeat count as written, saturating instead of overflowing; absent or unreadable is 1.
 std::uint64_t Repeat(pugi::xml_node node, std::string_view name) {
@@ -44,13 +41,13 @@ void Emit(const CellRun& run, std::uint32_t row, std::uint16_t column, CellSink&
   const OdsValue& v = run.value;
   switch (v.kind) {
     case OdsValue::kNumber:
-      return sink.Number(row, column, v.number, v.style);
+      return sink.Put(SinkCell::Number(row, column, v.number, v.style));
     case OdsValue::kText:
-      return sink.Text(row, column, v.text, kOdsGeneral);
+      return sink.Put(SinkCell::Text(row, column, v.text, kOdsGeneral));
     case OdsValue::kBoolean:
-      return sink.Boolean(row, column, v.number != 0, kOdsGeneral);
+      return sink.Put(SinkCell::Boolean(row, column, v.number != 0, kOdsGeneral));
     case OdsValue::kError:
-      return sink.ErrorValue(row, column, v.text, kOdsGeneral);
+      return sink.Put(SinkCell::Error(row, column, v.text, kOdsGeneral));
     case OdsValue::kNone:
       return;
   }

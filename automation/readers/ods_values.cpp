@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "automation/engine/serial_date.h"
-#include "automation/engine/sheet_limits.h"
+#include "automation/base/serial_date.h"
+#include "automation/base/sheet_limits.h"
 #include "automation/readers/ods_rows.h"
 #include "automation/readers/read_fault.h"
 #include "automation/readers/xml_document.h"
@@ -27,15 +27,6 @@ bool Digits(std::string_view text, std::size_t pos, std::size_t width, int& valu
 }
 
 // Days from 1970-01-01 of a proleptic Gregorian date.
-std::int64_t DaysFromCivil(std::int64_t y, int m, int d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const std::int64_t yoe = y - era * 400;
-  const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
 void AppendParagraph(pugi::xml_node node, std::string& out) {
   for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
     if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
@@ -46,7 +37,7 @@ void AppendParagraph(pugi::xml_node node, std::string& out) {
       if (count != nullptr) {
         std::from_chars(count, count + std::strlen(count), spaces);
       }
-      out.append(std::min<unsigned>(spaces, engine::kMaxTextLength), ' ');
+      out.append(std::min<unsigned>(spaces, kMaxTextLength), ' ');
     } else if (IsNamed(child, "tab")) {
       out.push_back('\t');
     } else if (IsNamed(child, "line-break")) {
@@ -85,13 +76,12 @@ bool OdsDateSerial(std::string_view text, double& serial, bool& has_time) {
     }
     fraction = (hour * 3600 + minute * 60 + second) / 86400;
   }
-  // Serial numbers count from 1899-12-30, and below 1900-03-01 one day less, since the 1900
-  // system counts a 29 February 1900 that never was. LibreOffice's day 0, 1899-12-30, is what
-  // a serial 0 ("1900-01-00") becomes in its files, so it comes back as 0.
-  std::int64_t days = DaysFromCivil(year, month, day) - DaysFromCivil(1899, 12, 30);
-  if (days < 0 || days >= engine::kSerialPastLastDate) return false;
-  if (days > 0 && days < 61) --days;
-  serial = static_cast<double>(days) + fraction;
+  // LibreOffice's day 0 is 1899-12-30, one day before the 1900 system's "1900-01-00": what
+  // a serial 0 becomes in its files, so it comes back as 0.
+  auto days = SerialDayFromDate(year, month, day);
+  if (days && *days == -1) days = 0;
+  if (!days || *days < 0 || *days >= kSerialPastLastDate) return false;
+  serial = static_cast<double>(*days) + fraction;
   return true;
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 
 namespace tavrio::automation::readers {
 

@@ -3,7 +3,11 @@
 #include <charconv>
 #include <cstring>
 
-#include "automation/formula_shift.h"
+#include "automation/base/ascii.h"
+#include "automation/base/cell_address.h"
+#include "automation/base/formula_shift.h"
+#include "automation/base/sheet_limits.h"
+#include "automation/base/utf8.h"
 #include "automation/readers/cell_text.h"
 #include "automation/readers/read_fault.h"
 #include "automation/readers/xml_scanner.h"
@@ -17,8 +21,6 @@ struct NeedMore {};
 
 constexpr std::string_view kCdata = "<![CDATA[";
 constexpr std::string_view kMismatch = "开始标签与结束标签不匹配";
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Whether `data` holds `literal` at `pos`: a compare of a fixed size, which the compiler
 // unrolls, where string_view::compare calls into the library for a few bytes of every cell.
@@ -122,8 +124,7 @@ void RowParser::Malformed(std::size_t pos, std::string_view why) const {
 }
 
 void RowParser::CellFault(std::uint32_t row, std::uint16_t column, std::string_view why) const {
-  throw ReadFault("文件已损坏：单元格 " + ColumnName(column) + std::to_string(row) + " " +
-                  std::string(why));
+  throw ReadFault("文件已损坏：单元格 " + CellReference(row, column) + " " + std::string(why));
 }
 
 void RowParser::Enter(std::size_t at) {
@@ -210,8 +211,10 @@ std::size_t RowParser::Row(const Tag& tag) {
 
 std::size_t RowParser::CellElement(const Tag& tag, std::uint32_t row, std::uint16_t& column) {
   if (tag.has_r) {
-    switch (ParseCellReference(tag.r, row, column)) {
+    std::uint32_t referenced_column = 0;
+    switch (ParseCellReference(tag.r, row, referenced_column)) {
       case ReferenceStatus::kValid:
+        column = static_cast<std::uint16_t>(referenced_column);
         break;
       case ReferenceStatus::kMalformed:
         throw ReadFault("文件已损坏：" + PartName(context_.part) + "中的单元格引用“" +
@@ -583,7 +586,7 @@ std::size_t RowParser::NameEnd(std::size_t i, bool attribute) const {
   const std::size_t size = data_.size();
   for (; i < size; ++i) {
     const char c = data[i];
-    if (IsSpace(c) || c == '>' || c == '/' || (attribute && c == '=')) return i;
+    if (IsXmlSpace(c) || c == '>' || c == '/' || (attribute && c == '=')) return i;
   }
   throw NeedMore{};
 }
@@ -595,7 +598,7 @@ std::size_t RowParser::StartTag(std::size_t at, Tag& tag) {
   tag.name = Local(data_.substr(at + 1, i - at - 1));
   while (true) {
     char c = At(i);
-    if (IsSpace(c)) {
+    if (IsXmlSpace(c)) {
       ++i;
     } else if (c == '>') {
       tag.end = i + 1;
@@ -609,9 +612,9 @@ std::size_t RowParser::StartTag(std::size_t at, Tag& tag) {
       std::size_t name_begin = i;
       i = NameEnd(i, true);
       std::string_view name = data_.substr(name_begin, i - name_begin);
-      while (IsSpace(At(i))) ++i;
+      while (IsXmlSpace(At(i))) ++i;
       if (name.empty() || At(i) != '=') Malformed(i, "属性有误");
-      while (IsSpace(At(++i))) {
+      while (IsXmlSpace(At(++i))) {
       }
       char quote = At(i);
       if (quote != '"' && quote != '\'') Malformed(i, "属性有误");
@@ -644,10 +647,10 @@ std::size_t RowParser::EndTag(std::size_t at, std::string_view expected) {
       data_.compare(i, expected.size(), expected) == 0 && data_[i + expected.size()] == '>') {
     return i + expected.size() + 1;
   }
-  for (char c = At(i); !IsSpace(c) && c != '>'; c = At(++i)) {
+  for (char c = At(i); !IsXmlSpace(c) && c != '>'; c = At(++i)) {
   }
   std::string_view name = Local(data_.substr(at + 2, i - at - 2));
-  while (IsSpace(At(i))) ++i;
+  while (IsXmlSpace(At(i))) ++i;
   if (At(i) != '>' || name.empty()) Malformed(at, "结束标签有误");
   if (!expected.empty() && name != expected) Malformed(at, kMismatch);
   return i + 1;

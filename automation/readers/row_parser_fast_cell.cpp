@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "automation/base/sheet_limits.h"
 #include "automation/readers/cell_text.h"
 #include "automation/readers/row_parser.h"
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "automation/base/ascii.h"
+#include "automation/base/utf8.h"
 #include "automation/readers/cell_text.h"
 
 namespace tavrio::automation::readers {
@@ -14,8 +16,6 @@ struct Declined {};
 
 // Far deeper than the items of a shared-strings part nest (run properties: four levels).
 constexpr int kMaxSkippedDepth = 32;
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Names as an XML parser accepts them; any other byte makes the fast pass decline.
 bool IsNameStart(char c) {
@@ -56,7 +56,7 @@ class Scan {
     return xml_[pos];
   }
   void SkipSpace() {
-    while (pos_ < xml_.size() && IsSpace(xml_[pos_])) ++pos_;
+    while (pos_ < xml_.size() && IsXmlSpace(xml_[pos_])) ++pos_;
   }
   void Skip(std::string_view terminator) {
     const std::size_t end = xml_.find(terminator, pos_);
@@ -70,7 +70,7 @@ class Scan {
     Tag tag{Name(++pos_)};
     while (true) {
       // Attributes stand apart from the name and from each other.
-      if (!IsSpace(At(pos_)) && xml_[pos_] != '>' && xml_[pos_] != '/') throw Declined{};
+      if (!IsXmlSpace(At(pos_)) && xml_[pos_] != '>' && xml_[pos_] != '/') throw Declined{};
       SkipSpace();
       const char c = At(pos_);
       if (c == '>') {

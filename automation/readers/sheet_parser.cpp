@@ -3,6 +3,8 @@
 #include <cstring>
 #include <utility>
 
+#include "automation/base/ascii.h"
+#include "automation/base/cell_address.h"
 #include "automation/readers/cell_text.h"
 #include "automation/readers/read_fault.h"
 
@@ -11,17 +13,14 @@ namespace {
 
 constexpr std::size_t kFeedChunk = 256 * 1024;
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 // The value of attribute `name` in the start tag `tag`, or empty.
 std::string_view AttributeOf(std::string_view tag, std::string_view name) {
-  for (std::size_t at = tag.find(name); at != std::string_view::npos;
-       at = tag.find(name, at + 1)) {
+  for (std::size_t at = tag.find(name); at != std::string_view::npos; at = tag.find(name, at + 1)) {
     std::size_t i = at + name.size();
-    if (!IsSpace(tag[at - 1])) continue;
-    while (i < tag.size() && IsSpace(tag[i])) ++i;
+    if (!IsXmlSpace(tag[at - 1])) continue;
+    while (i < tag.size() && IsXmlSpace(tag[i])) ++i;
     if (i >= tag.size() || tag[i] != '=') continue;
-    while (++i < tag.size() && IsSpace(tag[i])) {
+    while (++i < tag.size() && IsXmlSpace(tag[i])) {
     }
     if (i >= tag.size() || (tag[i] != '"' && tag[i] != '\'')) continue;
     const std::size_t close = tag.find(tag[i], i + 1);
@@ -38,17 +37,17 @@ void MergedCell(std::string_view tag, CellSink& sink) {
   const std::size_t colon = ref.find(':');
   if (colon == std::string_view::npos) return;
   std::uint32_t first_row = 0, last_row = 0;
-  std::uint16_t first_column = 0, last_column = 0;
+  std::uint32_t first_column = 0, last_column = 0;
   if (ParseCellReference(ref.substr(0, colon), first_row, first_column) !=
           ReferenceStatus::kValid ||
-      ParseCellReference(ref.substr(colon + 1), last_row, last_column) !=
-          ReferenceStatus::kValid) {
+      ParseCellReference(ref.substr(colon + 1), last_row, last_column) != ReferenceStatus::kValid) {
     return;
   }
   if (first_row > last_row) std::swap(first_row, last_row);
   if (first_column > last_column) std::swap(first_column, last_column);
   if (first_row == last_row && first_column == last_column) return;
-  sink.MergedCells(first_row, first_column, last_row, last_column);
+  sink.MergedCells(first_row, static_cast<std::uint16_t>(first_column), last_row,
+                   static_cast<std::uint16_t>(last_column));
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 #include <charconv>
 #include <filesystem>
 
+#include "automation/base/ascii.h"
+#include "automation/base/sheet_limits.h"
+#include "automation/base/utf8.h"
 #include "automation/readers/cell_text.h"
 #include "automation/readers/read_fault.h"
 
@@ -15,8 +18,6 @@ constexpr std::size_t kMaxSignificantDigits = 15;
 constexpr std::size_t kMaxWholeNumberDigits = 10;
 constexpr std::size_t kMaxTextUnits = 32767;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 std::string_view TrimSpaces(std::string_view text) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
@@ -26,13 +27,13 @@ std::string_view TrimSpaces(std::string_view text) {
 bool ReadsAsNumber(std::string_view text, double& value) {
   std::string_view digits = text.starts_with('-') ? text.substr(1) : text;
   std::size_t whole = 0;
-  while (whole < digits.size() && IsDigit(digits[whole])) ++whole;
+  while (whole < digits.size() && IsAsciiDigit(digits[whole])) ++whole;
   if (whole == 0 || (whole > 1 && digits[0] == '0')) return false;
   std::size_t fraction = 0;
   if (whole < digits.size()) {
     if (digits[whole] != '.') return false;
     for (char c : digits.substr(whole + 1)) {
-      if (!IsDigit(c)) return false;
+      if (!IsAsciiDigit(c)) return false;
       ++fraction;
     }
     if (fraction == 0) return false;
@@ -41,7 +42,7 @@ bool ReadsAsNumber(std::string_view text, double& value) {
   }
   std::string significant;
   for (char c : digits) {
-    if (IsDigit(c) && (c != '0' || !significant.empty())) significant.push_back(c);
+    if (IsAsciiDigit(c) && (c != '0' || !significant.empty())) significant.push_back(c);
   }
   if (fraction > 0) {
     while (!significant.empty() && significant.back() == '0') significant.pop_back();
@@ -60,20 +61,11 @@ bool ReadsAsDate(std::string_view text, double& value, std::uint32_t& style) {
     iso[10] = 'T';
   }
   for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-    if (!IsDigit(text[i])) return false;
+    if (!IsAsciiDigit(text[i])) return false;
   }
   if (!ParseIsoDate(iso, false, value)) return false;
   style = text.size() == 10 ? kDate : kDateTime;
   return true;
-}
-
-// UTF-16 code units of UTF-8 text, as spreadsheet applications count a text's length.
-std::size_t Utf16Length(std::string_view text) {
-  std::size_t units = 0;
-  for (unsigned char c : text) {
-    if ((c & 0xC0) != 0x80) units += c >= 0xF0 ? 2 : 1;
-  }
-  return units;
 }
 
 std::string Where(std::uint64_t row, std::uint64_t column) {
@@ -104,8 +96,8 @@ void TextCellWriter::CheckPlace(std::uint64_t row, std::uint64_t column) {
 
 void TextCellWriter::Number(std::uint64_t row, std::uint64_t column, double value) {
   CheckPlace(row, column);
-  sink_.Number(static_cast<std::uint32_t>(row), static_cast<std::uint16_t>(column), value,
-               kGeneral);
+  sink_.Put(SinkCell::Number(static_cast<std::uint32_t>(row), static_cast<std::uint16_t>(column),
+                             value, kGeneral));
 }
 
 void TextCellWriter::Field(std::uint64_t row, std::uint64_t column, std::string_view text,
@@ -125,11 +117,11 @@ void TextCellWriter::Field(std::uint64_t row, std::uint64_t column, std::string_
   double value = 0;
   std::uint32_t style = kGeneral;
   if (!keep_text && ReadsAsNumber(TrimSpaces(text), value)) {
-    sink_.Number(r, c, value, kGeneral);
+    sink_.Put(SinkCell::Number(r, c, value, kGeneral));
   } else if (!keep_text && ReadsAsDate(text, value, style)) {
-    sink_.Number(r, c, value, style);
+    sink_.Put(SinkCell::Number(r, c, value, style));
   } else {
-    sink_.Text(r, c, text, kGeneral);
+    sink_.Put(SinkCell::Text(r, c, text, kGeneral));
   }
 }
 

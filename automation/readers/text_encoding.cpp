@@ -6,6 +6,7 @@
 #include <cctype>
 #include <memory>
 
+#include "automation/base/ascii.h"
 #include "automation/readers/read_fault.h"
 
 namespace tavrio::automation::readers {
@@ -65,13 +66,6 @@ std::string ConvertOrRefuse(std::string_view bytes, const char* encoding,
   return out;
 }
 
-std::string Lowercase(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
-
 }  // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
@@ -102,7 +96,7 @@ std::string DecodeText(std::string_view bytes) {
 }
 
 std::string DecodeDeclared(std::string_view bytes, std::string_view charset) {
-  std::string name = Lowercase(charset);
+  std::string name = AsciiLowercase(charset);
   if (name == "utf-8" || name == "utf8") {
     if (bytes.starts_with(kUtf8Bom)) bytes.remove_prefix(kUtf8Bom.size());
     if (!IsValidUtf8(bytes)) throw ReadFault("文件已损坏：内容不是有效的 UTF-8 文本");

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <functional>
 
+#include "automation/base/ascii.h"
 #include "automation/readers/delimited_text.h"
 #include "automation/readers/html_tables.h"
 #include "automation/readers/read_fault.h"
@@ -42,13 +43,6 @@ class TextWorkbookReader : public WorkbookReader {
   std::vector<SheetCells> cells_;
 };
 
-std::string Lowercase(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
-
 // The first lines of the text, where a title line may precede the table.
 std::string_view FirstLines(std::string_view text) {
   constexpr int kLines = 20;
@@ -65,7 +59,7 @@ std::string Head(std::string_view text) {
   text = text.substr(0, 4096);
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   std::size_t start = text.find_first_not_of(" \t\r\n");
-  return start == std::string_view::npos ? std::string() : Lowercase(text.substr(start));
+  return start == std::string_view::npos ? std::string() : AsciiLowercase(text.substr(start));
 }
 
 bool IsUtf16(std::string_view bytes) {
@@ -144,7 +138,7 @@ std::unique_ptr<WorkbookReader> OpenTextWorkbook(const std::string& path, std::s
   std::string_view first_lines = FirstLines(text);
   bool has_tab = first_lines.find('\t') != std::string_view::npos;
   bool has_comma = first_lines.find(',') != std::string_view::npos;
-  if (Lowercase(path).ends_with(".csv")) {
+  if (AsciiLowercase(path).ends_with(".csv")) {
     return OpenDelimited(path, std::move(text), has_tab && !has_comma ? '\t' : ',');
   }
   if (has_tab) return OpenDelimited(path, std::move(text), '\t');

@@ -19,7 +19,7 @@ struct SheetInfo {
   bool hidden = false;
 };
 
-// A cell handed over with the others of its row (see CellSink::Cells).
+// A cell as a reader hands it over (see CellSink::Cells).
 struct SinkCell {
   enum class Kind : std::uint8_t { kNumber, kText, kSharedText, kBoolean, kError, kBlank };
   std::uint32_t row;
@@ -30,65 +30,47 @@ struct SinkCell {
   double number;               // kNumber; kBoolean: 1 or 0
   std::string_view text;       // kText, kSharedText, kError
   std::string_view formula;    // without the '='; empty when the cell has none
+
+  static SinkCell Number(std::uint32_t row, std::uint16_t column, double value,
+                         std::uint32_t style) {
+    return {row, column, Kind::kNumber, style, 0, value, {}, {}};
+  }
+  static SinkCell Text(std::uint32_t row, std::uint16_t column, std::string_view text,
+                       std::uint32_t style) {
+    return {row, column, Kind::kText, style, 0, 0, text, {}};
+  }
+  static SinkCell Boolean(std::uint32_t row, std::uint16_t column, bool value,
+                          std::uint32_t style) {
+    return {row, column, Kind::kBoolean, style, 0, value ? 1.0 : 0.0, {}, {}};
+  }
+  // An error value as the application spells it: "#N/A", "#DIV/0!", "#REF!", ...
+  static SinkCell Error(std::uint32_t row, std::uint16_t column, std::string_view text,
+                        std::uint32_t style) {
+    return {row, column, Kind::kError, style, 0, 0, text, {}};
+  }
+  // A cell with a style but no value.
+  static SinkCell Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) {
+    return {row, column, Kind::kBlank, style, 0, 0, {}, {}};
+  }
 };
 
-// Receives the cells of one sheet. Rows and columns are 1-based; cells may come in any order.
-// `style` indexes the reader's StyleInfo table (0 is the default style). Text handed over as a
-// string_view is only valid during the call.
+// Receives the cells of one sheet. Rows and columns are 1-based. `style` indexes the reader's
+// StyleInfo table (0 is the default style). Texts handed over as string_views are only valid
+// during the call.
 class CellSink {
  public:
   virtual ~CellSink() = default;
-  virtual void Number(std::uint32_t row, std::uint16_t column, double value,
-                      std::uint32_t style) = 0;
-  virtual void Text(std::uint32_t row, std::uint16_t column, std::string_view text,
-                    std::uint32_t style) = 0;
-  // A text the file stores once and refers to by `index` (an .xlsx shared string): equal
-  // indexes within one sheet are equal texts, so a sink can convert each text once rather than
-  // once per cell. By default the text goes to Text().
-  virtual void SharedText(std::uint32_t row, std::uint16_t column, std::uint32_t /*index*/,
-                          std::string_view text, std::uint32_t style) {
-    Text(row, column, text, style);
-  }
-  virtual void Boolean(std::uint32_t row, std::uint16_t column, bool value,
-                       std::uint32_t style) = 0;
-  // An error value as the application spells it: "#N/A", "#DIV/0!", "#REF!", ...
-  virtual void ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
-                          std::uint32_t style) = 0;
-  // A cell with a style but no value.
-  virtual void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) = 0;
-  // A cell's formula, without the leading '=', handed just before the cell's value (its
-  // result when last calculated; Blank when the file kept none). A shared formula comes
+  // The cells a reader found together, in file order, each with its formula: a whole row at a
+  // time where the format stores rows (a sink storing millions of cells takes that fastest), a
+  // cell at a time where it does not; cells may come in any order. A formula's value is its
+  // result when last calculated, kBlank when the file kept none; a shared formula comes
   // expanded to the cell's own; array formulas are not handed over, only their results.
-  virtual void Formula(std::uint32_t /*row*/, std::uint16_t /*column*/,
-                       std::string_view /*formula*/) {}
-  // The cells a reader found together (a row, as a rule), in file order, each with its
-  // formula: the same as the per-cell calls above, one after the other, in one call, which a
-  // sink storing millions of cells can take faster. By default it makes those calls.
-  virtual void Cells(std::span<const SinkCell> cells) {
-    for (const SinkCell& cell : cells) {
-      if (!cell.formula.empty()) Formula(cell.row, cell.column, cell.formula);
-      switch (cell.kind) {
-        case SinkCell::Kind::kNumber:
-          Number(cell.row, cell.column, cell.number, cell.style);
-          break;
-        case SinkCell::Kind::kText:
-          Text(cell.row, cell.column, cell.text, cell.style);
-          break;
-        case SinkCell::Kind::kSharedText:
-          SharedText(cell.row, cell.column, cell.shared_index, cell.text, cell.style);
-          break;
-        case SinkCell::Kind::kBoolean:
-          Boolean(cell.row, cell.column, cell.number != 0, cell.style);
-          break;
-        case SinkCell::Kind::kError:
-          ErrorValue(cell.row, cell.column, cell.text, cell.style);
-          break;
-        case SinkCell::Kind::kBlank:
-          Blank(cell.row, cell.column, cell.style);
-          break;
-      }
-    }
-  }
+  // kSharedText is a text the file stores once and refers to by `shared_index` (an .xlsx
+  // shared string): equal indexes within one sheet are equal texts, so a sink can convert each
+  // text once rather than once per cell.
+  virtual void Cells(std::span<const SinkCell> cells) = 0;
+  // One cell, for a reader that meets them one at a time.
+  void Put(const SinkCell& cell) { Cells({&cell, 1}); }
   // A row the file gives a height of its own, in points (0 to 409); other rows take the
   // default. Comes after the row's cells.
   virtual void RowHeight(std::uint32_t /*row*/, double /*points*/) {}

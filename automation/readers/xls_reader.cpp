@@ -58,12 +58,13 @@ unsigned Info(const FreexlHandle& handle, unsigned short what) {
 // "YYYY-MM-DD HH:MM:SS" or "HH:MM:SS" read back; text when neither works.
 void HandOverDate(std::uint32_t row, std::uint16_t column, const char* text, const double* stored,
                   bool date1904, std::uint32_t style, CellSink& sink) {
-  if (stored != nullptr) return sink.Number(row, column, *stored, style);
+  if (stored != nullptr) return sink.Put(SinkCell::Number(row, column, *stored, style));
   std::string iso(text);
   if (iso.size() > 10 && iso[10] == ' ') iso[10] = 'T';
   double serial = 0;
-  if (ParseIsoDate(iso, date1904, serial)) return sink.Number(row, column, serial, style);
-  sink.Text(row, column, text, kGeneral);
+  if (ParseIsoDate(iso, date1904, serial))
+    return sink.Put(SinkCell::Number(row, column, serial, style));
+  sink.Put(SinkCell::Text(row, column, text, kGeneral));
 }
 
 void HandOver(const BiffCell& cell, std::uint32_t style, CellSink& sink) {
@@ -71,16 +72,16 @@ void HandOver(const BiffCell& cell, std::uint32_t style, CellSink& sink) {
   const auto column = static_cast<std::uint16_t>(cell.column + 1);
   switch (cell.kind) {
     case BiffCell::Kind::kNumber:
-      sink.Number(row, column, cell.number, style);
+      sink.Put(SinkCell::Number(row, column, cell.number, style));
       break;
     case BiffCell::Kind::kText:
-      sink.Text(row, column, cell.text, style);
+      sink.Put(SinkCell::Text(row, column, cell.text, style));
       break;
     case BiffCell::Kind::kBoolean:
-      sink.Boolean(row, column, cell.boolean, style);
+      sink.Put(SinkCell::Boolean(row, column, cell.boolean, style));
       break;
     case BiffCell::Kind::kError:
-      sink.ErrorValue(row, column, cell.text, style);
+      sink.Put(SinkCell::Error(row, column, cell.text, style));
       break;
   }
 }
@@ -90,14 +91,14 @@ bool HandOver(std::uint32_t row, std::uint16_t column, const FreeXL_CellValue& v
               const double* stored, bool date1904, std::uint32_t style, CellSink& sink) {
   switch (value.type) {
     case FREEXL_CELL_INT:
-      sink.Number(row, column, value.value.int_value, style);
+      sink.Put(SinkCell::Number(row, column, value.value.int_value, style));
       break;
     case FREEXL_CELL_DOUBLE:
-      sink.Number(row, column, value.value.double_value, style);
+      sink.Put(SinkCell::Number(row, column, value.value.double_value, style));
       break;
     case FREEXL_CELL_TEXT:
     case FREEXL_CELL_SST_TEXT:
-      sink.Text(row, column, value.value.text_value, style);
+      sink.Put(SinkCell::Text(row, column, value.value.text_value, style));
       break;
     case FREEXL_CELL_DATE:
       HandOverDate(row, column, value.value.text_value, stored, date1904, kDate, sink);

@@ -11,6 +11,7 @@
 #include <span>
 #include <utility>
 
+#include "automation/base/ascii.h"
 #include "automation/readers/read_fault.h"
 #include "automation/readers/zip_file_io.h"
 
@@ -21,13 +22,6 @@ constexpr std::size_t kInputChunk = 64 * 1024;
 
 // What ReadWhole sets aside on an entry's word: its header may lie.
 constexpr std::uint64_t kReserveAtMost = 64 * 1024 * 1024;
-
-std::string Lowered(std::string_view name) {
-  std::string lowered(name);
-  std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lowered;
-}
 
 [[noreturn]] void Damaged(std::string_view part, std::string_view why) {
   throw ReadFault("文件已损坏：" + PartName(part) + std::string(why));
@@ -142,17 +136,19 @@ void ZipArchive::ReadDirectory() {
                 static_cast<std::uint32_t>(info.crc),
                 (info.flag & 1) != 0};
     unzGetFilePos64(handle_.get(), &entry.position);
-    if (!index_.emplace(Lowered(entry.name), entries_.size()).second) {
+    if (!index_.emplace(AsciiLowercase(entry.name), entries_.size()).second) {
       throw ReadFault("超出限制：压缩包中有重名条目“" + entry.name + "”");
     }
     entries_.push_back(std::move(entry));
   }
 }
 
-bool ZipArchive::Contains(std::string_view name) const { return index_.count(Lowered(name)) != 0; }
+bool ZipArchive::Contains(std::string_view name) const {
+  return index_.count(AsciiLowercase(name)) != 0;
+}
 
 const ZipArchive::Entry& ZipArchive::Find(std::string_view name) const {
-  auto found = index_.find(Lowered(name));
+  auto found = index_.find(AsciiLowercase(name));
   if (found == index_.end()) throw ReadFault("文件已损坏：缺少" + PartName(name));
   return entries_[found->second];
 }

@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "automation/engine/serial_date.h"
+#include "automation/base/serial_date.h"
 
 namespace tavrio::automation::writers {
 
 std::optional<std::string> SerialDateText(double serial, engine::NumberFormatKind kind) {
-  if (!(serial >= 0) || serial >= engine::kSerialPastLastDate) return std::nullopt;
+  if (!(serial >= 0) || serial >= kSerialPastLastDate) return std::nullopt;
   const auto seconds = static_cast<std::int64_t>(std::llround(serial * 86400));
   const std::int64_t day = seconds / 86400;
   const std::int64_t second_of_day = seconds % 86400;
@@ -21,9 +21,9 @@ std::optional<std::string> SerialDateText(double serial, engine::NumberFormatKin
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", hours, minutes, secs);
     return text;
   }
-  const engine::CalendarDate date = engine::SerialDayToDate(day);
-  const int length = std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year,
-                                   date.month, date.day);
+  const CalendarDate date = SerialDayToDate(day);
+  const int length =
+      std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
   if (kind.time) {
     std::snprintf(text + length, sizeof text - length, " %02d:%02d:%02d", hours, minutes, secs);
   }

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
+#include "automation/base/error.h"
 #include "automation/engine/engine_text.h"
-#include "automation/error.h"
 #include "automation/writers/atomic_file.h"
 #include "automation/writers/workbook_writer.h"
 
@@ -20,7 +20,7 @@ void SaveWorkbook(const engine::Workbook& workbook, const std::string& path) {
     throw Error(error_number::kApplicationDefined,
                 "无法保存文件“" + path + "”：" + failure.what() + "。");
   } catch (const std::bad_alloc&) {
-    throw Error(7, "内存不足：无法保存文件“" + path + "”。");
+    throw Error(error_number::kOutOfMemory, "内存不足：无法保存文件“" + path + "”。");
   }
 }
 

@@ -20,9 +20,10 @@
 #include <string_view>
 #include <vector>
 
+#include "automation/base/cell_address.h"
+#include "automation/base/sheet_limits.h"
+#include "automation/base/utf8.h"
 #include "automation/engine/engine_text.h"
-#include "automation/engine/sheet_limits.h"
-#include "automation/writers/cell_reference.h"
 #include "automation/writers/styles_xml.h"
 #include "automation/writers/workbook_writer.h"
 #include "automation/writers/xlsx_parts.h"
@@ -171,8 +172,7 @@ class SheetXmlWriter {
 
   void AppendText(std::uint32_t row, const Cell& cell) {
     const std::string_view text = workbook_.strings().Get(cell.string_id);
-    if (text.size() > engine::kMaxTextLength &&
-        engine::Utf16Length(text) > engine::kMaxTextLength) {
+    if (text.size() > kMaxTextLength && Utf16Length(text) > kMaxTextLength) {
       throw WriteFailure("工作表“" + sheet_.name() + "”的单元格 " +
                          CellReference(row, cell.column) +
                          " 的文本超过 32767 个字符，单元格容纳不下");

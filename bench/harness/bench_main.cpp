@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "bench/harness/bench_options.h"
 #include "bench/harness/data_set.h"
 #include "bench/harness/measure.h"

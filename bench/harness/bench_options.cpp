@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 
 namespace tavrio::bench {
 namespace {

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <system_error>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "bench/harness/measure.h"
 
 namespace tavrio::bench {

@@ -14,7 +14,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 
 extern char** environ;
 

@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "automation/base/error.h"
 #include "automation/engine/engine.h"
-#include "automation/engine/engine_host.h"
-#include "automation/error.h"
+#include "automation/engine_host.h"
 #include "merge/combine_workbooks.h"
 #include "merge/merge_controls.h"
 

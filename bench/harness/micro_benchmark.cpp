@@ -11,9 +11,10 @@
 #include <string>
 #include <string_view>
 
+#include "automation/base/error.h"
 #include "automation/engine/engine.h"
-#include "automation/error.h"
 #include "automation/readers/workbook_reader.h"
+#include "automation/writers/save_workbook.h"
 
 namespace {
 
@@ -23,16 +24,10 @@ using tavrio::automation::Engine;
 // Counts cells and text bytes, so the reader cannot skip work that nothing looks at.
 class CountingSink : public tavrio::automation::readers::CellSink {
  public:
-  void Number(std::uint32_t, std::uint16_t, double, std::uint32_t) override { ++cells; }
-  void Text(std::uint32_t, std::uint16_t, std::string_view text, std::uint32_t) override {
-    ++cells;
-    text_bytes += text.size();
+  void Cells(std::span<const tavrio::automation::readers::SinkCell> handed) override {
+    for (const auto& cell : handed) text_bytes += static_cast<std::int64_t>(cell.text.size());
+    cells += static_cast<std::int64_t>(handed.size());
   }
-  void Boolean(std::uint32_t, std::uint16_t, bool, std::uint32_t) override { ++cells; }
-  void ErrorValue(std::uint32_t, std::uint16_t, std::string_view, std::uint32_t) override {
-    ++cells;
-  }
-  void Blank(std::uint32_t, std::uint16_t, std::uint32_t) override { ++cells; }
 
   std::int64_t cells = 0;
   std::int64_t text_bytes = 0;
@@ -69,7 +64,7 @@ std::string OpenCopyPaste(Engine& engine, const std::string& path) {
 
 void OpenCopyPasteClose(benchmark::State& state, const std::string& path) {
   for (auto _ : state) {
-    Engine engine;
+    Engine engine{&readers::OpenWorkbookFile, &writers::SaveWorkbook};
     const std::string merged = OpenCopyPaste(engine, path);
     engine.ActivateWindow(merged);
     benchmark::DoNotOptimize(engine.ActiveSheetLastUsedRow());
@@ -79,7 +74,7 @@ void OpenCopyPasteClose(benchmark::State& state, const std::string& path) {
 void OpenPasteSave(benchmark::State& state, const std::string& path) {
   const fs::path output = fs::temp_directory_path() / "tavrio-micro-benchmark.xlsx";
   for (auto _ : state) {
-    Engine engine;
+    Engine engine{&readers::OpenWorkbookFile, &writers::SaveWorkbook};
     const std::string merged = OpenCopyPaste(engine, path);
     std::error_code ignored;
     fs::remove(output, ignored);

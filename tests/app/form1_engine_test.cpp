@@ -10,8 +10,8 @@
 
 #include "app/form1.h"
 #include "app/message_boxes.h"
-#include "automation/engine/engine_host.h"
-#include "automation/error.h"
+#include "automation/base/error.h"
+#include "automation/engine_host.h"
 #include "bench/workbook_generator.h"
 #include "selection/file_list.h"
 #include "tests/selection/temp_folder.h"

@@ -16,7 +16,7 @@
 
 #include "app/form1.h"
 #include "app/message_boxes.h"
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "selection/drive_list.h"
 #include "selection/file_list.h"
 #include "selection/folder_list.h"

@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "bench/workbook_generator.h"
-#include "tests/batch/temp_folder.h"
+#include "tests/support/independent_readers.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::batch {
 namespace {
@@ -55,7 +56,7 @@ class BatchRunTest : public ::testing::Test {
     set.rows = 40;
     set.columns = 12;
     set.seed = 11;
-    sources = bench::GenerateWorkbooks(set, inputs.path() / "in");
+    sources = bench::GenerateWorkbooks(set, fs::path(inputs.path()) / "in");
   }
 
   int Run(const std::vector<std::string>& arguments, bool progress = false) {
@@ -67,14 +68,12 @@ class BatchRunTest : public ::testing::Test {
   // Checks the merged workbook against the sources with openpyxl; skips the test without it.
   void ExpectMergedCellByCell(const fs::path& merged, int start_row,
                               const std::vector<fs::path>& in_order) {
-    const std::string python = TAVRIO_SYSTEM_PYTHON;
-    if (python.empty()) GTEST_SKIP() << "no system Python";
-    std::string command = Quoted(python) + " " + Quoted(TAVRIO_CHECK_MERGED) + " " +
+    const auto python = testing::PythonWithOpenpyxl();
+    TAVRIO_SKIP_WITHOUT(python, "python3-openpyxl");
+    std::string command = Quoted(*python) + " " + Quoted(TAVRIO_CHECK_MERGED) + " " +
                           Quoted(merged.string()) + " " + std::to_string(start_row) + " 1";
     for (const fs::path& source : in_order) command += " " + Quoted(source.string());
-    const int result = Shell(command);
-    if (result == 77) GTEST_SKIP() << "openpyxl is not installed";
-    EXPECT_EQ(result, 0) << command;
+    EXPECT_EQ(Shell(command), 0) << command;
   }
 
   TempFolder inputs;
@@ -85,8 +84,8 @@ class BatchRunTest : public ::testing::Test {
 };
 
 TEST_F(BatchRunTest, MergesAFolderInNameOrderAndSavesTheResult) {
-  const fs::path merged = outputs.path() / "合并.xlsx";
-  ASSERT_EQ(Run({"-o", merged.string(), (inputs.path() / "in").string()}), kExitSuccess)
+  const fs::path merged = fs::path(outputs.path()) / "合并.xlsx";
+  ASSERT_EQ(Run({"-o", merged.string(), (fs::path(inputs.path()) / "in").string()}), kExitSuccess)
       << err.str();
   EXPECT_EQ(out.str(), "已完成，共合并文件3个文件！\n");
   EXPECT_EQ(err.str(), "");
@@ -95,7 +94,7 @@ TEST_F(BatchRunTest, MergesAFolderInNameOrderAndSavesTheResult) {
 }
 
 TEST_F(BatchRunTest, MergesGivenFilesInTheOrderGivenFromATypedStartRow) {
-  const fs::path merged = outputs.path() / "out.xlsx";
+  const fs::path merged = fs::path(outputs.path()) / "out.xlsx";
   const std::vector<fs::path> order = {sources[2], sources[0], sources[1]};
   ASSERT_EQ(Run({"--start-row", "3", "--sheet-index", "1", "-o", merged.string(), order[0].string(),
                  order[1].string(), order[2].string()}),
@@ -106,18 +105,18 @@ TEST_F(BatchRunTest, MergesGivenFilesInTheOrderGivenFromATypedStartRow) {
 }
 
 TEST_F(BatchRunTest, ShowsProgressWhenAsked) {
-  ASSERT_EQ(
-      Run({"-o", (outputs.path() / "o.xlsx").string(), sources[0].string(), sources[1].string()},
-          true),
-      kExitSuccess);
+  ASSERT_EQ(Run({"-o", (fs::path(outputs.path()) / "o.xlsx").string(), sources[0].string(),
+                 sources[1].string()},
+                true),
+            kExitSuccess);
   EXPECT_NE(err.str().find("正在合并 1/2：book_0001.xlsx"), std::string::npos) << err.str();
   EXPECT_NE(err.str().find("正在合并 2/2：book_0002.xlsx"), std::string::npos) << err.str();
 }
 
 TEST_F(BatchRunTest, FailureExitsNonZeroAndLeavesNoOutput) {
   const std::string source = sources[0].string();
-  const std::string in_folder = (inputs.path() / "in").string();
-  const std::string output = (outputs.path() / "out.xlsx").string();
+  const std::string in_folder = (fs::path(inputs.path()) / "in").string();
+  const std::string output = (fs::path(outputs.path()) / "out.xlsx").string();
   const struct {
     std::string name;
     std::vector<std::string> arguments;
@@ -145,13 +144,13 @@ TEST_F(BatchRunTest, FailureExitsNonZeroAndLeavesNoOutput) {
        kExitFailure,
        "运行时错误 '13'"},
       {"output folder missing",
-       {"-o", (outputs.path() / "no/out.xlsx").string(), source},
+       {"-o", (fs::path(outputs.path()) / "no/out.xlsx").string(), source},
        kExitFailure,
        "运行时错误 '"},
       {"output is a folder",
-       {"-o", outputs.path().string(), source},
+       {"-o", outputs.path(), source},
        kExitFailure,
-       "运行时错误 '1004':\n\n输出路径“" + outputs.path().string() + "”是文件夹"},
+       "运行时错误 '1004':\n\n输出路径“" + outputs.path() + "”是文件夹"},
       {"usage", {"-o", output}, kExitUsage, "运行时错误 '5':\n\n缺少输入"},
   };
   for (const auto& c : cases) {
@@ -175,11 +174,11 @@ TEST_F(BatchRunTest, OutputOverASourceIsRefusedAndTheSourceKept) {
 TEST_F(BatchRunTest, ExecutableReportsThroughItsExitCode) {
   const std::string program = Quoted(TAVRIO_MERGE_PROGRAM);
   EXPECT_EQ(Shell(program + " --help > /dev/null"), 0);
-  EXPECT_EQ(Shell(program + " -o " + Quoted((outputs.path() / "o.xlsx").string()) + " " +
-                  Quoted((inputs.path() / "missing.xlsx").string()) + " 2> /dev/null"),
+  EXPECT_EQ(Shell(program + " -o " + Quoted((fs::path(outputs.path()) / "o.xlsx").string()) + " " +
+                  Quoted((fs::path(inputs.path()) / "missing.xlsx").string()) + " 2> /dev/null"),
             1);
   EXPECT_EQ(Shell(program + " --bogus 2> /dev/null"), 2);
-  EXPECT_EQ(Shell(program + " -o " + Quoted((outputs.path() / "o.xlsx").string()) + " " +
+  EXPECT_EQ(Shell(program + " -o " + Quoted((fs::path(outputs.path()) / "o.xlsx").string()) + " " +
                   Quoted(sources[0].string()) + " > /dev/null"),
             0);
   EXPECT_EQ(Listing(outputs.path()), std::vector<std::string>{"o.xlsx"});

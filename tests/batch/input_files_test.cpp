@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "merge/file_order.h"
-#include "tests/batch/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::batch {
 namespace {
@@ -43,18 +43,18 @@ TEST(ResolveInputsTest, FolderGivesItsVisibleFilesInTheWindowsOrder) {
   TempFolder folder;
   for (const char* name : {"b.xlsx", "A.xlsx", "销售.xlsx", "北京.xlsx", "10.xlsx", "2.xlsx",
                            ".~lock.a.xlsx#", ".hidden.xlsx"}) {
-    folder.Touch(name);
+    testing::WriteFile(folder.File(name), "x");
   }
-  std::filesystem::create_directory(folder.path() / "sub");
+  std::filesystem::create_directory(std::filesystem::path(folder.path()) / "sub");
   std::vector<std::string> expected = {"b.xlsx",    "A.xlsx",  "销售.xlsx",
                                        "北京.xlsx", "10.xlsx", "2.xlsx"};
   merge::SortFileNames(expected);
-  for (const std::string& given : {folder.path().string(), folder.path().string() + "/"}) {
+  for (const std::string& given : {folder.path(), folder.path() + "/"}) {
     SCOPED_TRACE(given);
     const std::vector<InputFile> files = ResolveInputs({given});
     std::vector<std::string> names;
     for (const InputFile& file : files) {
-      EXPECT_EQ(file.folder, folder.path().string());
+      EXPECT_EQ(file.folder, folder.path());
       names.push_back(file.name);
     }
     EXPECT_EQ(names, expected);
@@ -70,14 +70,14 @@ TEST(ResolveInputsTest, FolderGivesItsVisibleFilesInTheWindowsOrder) {
 TEST(ResolveInputsTest, RefusesWhatCannotBeMerged) {
   TempFolder folder;
   TempFolder empty;
-  folder.Touch("a.xlsx");
-  const std::string dir = folder.path().string();
+  testing::WriteFile(folder.File("a.xlsx"), "x");
+  const std::string dir = folder.path();
   const struct {
     std::vector<std::string> inputs;
     int number;
     std::string description;
   } cases[] = {
-      {{empty.path().string()}, 5, "文件夹“" + empty.path().string() + "”中没有可合并的文件"},
+      {{empty.path()}, 5, "文件夹“" + empty.path() + "”中没有可合并的文件"},
       {{dir, dir + "/a.xlsx"}, 5, "“" + dir + "”是文件夹：只给出一个文件夹，或者只给出文件"},
       {{"/d/"}, 76, "“/d/”不是文件"},
   };

@@ -20,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using automation::readers::CellSink;
+using automation::readers::SinkCell;
 
 class TempFolder {
  public:
@@ -40,23 +41,33 @@ class TempFolder {
 using Value = std::variant<double, std::string>;
 using CellMap = std::map<std::pair<std::uint32_t, std::uint16_t>, std::pair<Value, std::uint32_t>>;
 
-// Keeps numbers and texts with their style; the generator writes nothing else.
+// Keeps numbers, texts and blanks with their style, and formulas; the generator writes nothing
+// else.
 class CellsSink : public CellSink {
  public:
-  void Number(std::uint32_t row, std::uint16_t column, double value, std::uint32_t style) override {
-    cells[{row, column}] = {value, style};
+  void Cells(std::span<const SinkCell> handed) override {
+    for (const SinkCell& cell : handed) {
+      if (!cell.formula.empty()) formulas[{cell.row, cell.column}] = std::string(cell.formula);
+      switch (cell.kind) {
+        case SinkCell::Kind::kNumber:
+          cells[{cell.row, cell.column}] = {cell.number, cell.style};
+          break;
+        case SinkCell::Kind::kText:
+        case SinkCell::Kind::kSharedText:
+          cells[{cell.row, cell.column}] = {std::string(cell.text), cell.style};
+          break;
+        case SinkCell::Kind::kBlank:
+          blanks[{cell.row, cell.column}] = cell.style;
+          break;
+        default:
+          ADD_FAILURE() << "the generator writes no booleans or errors";
+      }
+    }
   }
-  void Text(std::uint32_t row, std::uint16_t column, std::string_view text,
-            std::uint32_t style) override {
-    cells[{row, column}] = {std::string(text), style};
-  }
-  void Boolean(std::uint32_t, std::uint16_t, bool, std::uint32_t) override { ADD_FAILURE(); }
-  void ErrorValue(std::uint32_t, std::uint16_t, std::string_view, std::uint32_t) override {
-    ADD_FAILURE();
-  }
-  void Blank(std::uint32_t, std::uint16_t, std::uint32_t) override { ADD_FAILURE(); }
 
   CellMap cells;
+  std::map<std::pair<std::uint32_t, std::uint16_t>, std::uint32_t> blanks;
+  std::map<std::pair<std::uint32_t, std::uint16_t>, std::string> formulas;
 };
 
 CellMap ReadFirstSheet(const fs::path& path) {
@@ -114,20 +125,12 @@ TEST(WorkbookGeneratorTest, BothStringStoresHoldTheSameCells) {
 // Everything a formatted sheet carries besides its values.
 class LookSink : public CellsSink {
  public:
-  void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) override {
-    blanks[{row, column}] = style;
-  }
-  void Formula(std::uint32_t row, std::uint16_t column, std::string_view formula) override {
-    formulas[{row, column}] = std::string(formula);
-  }
   void RowHeight(std::uint32_t row, double points) override { heights[row] = points; }
   void MergedCells(std::uint32_t first_row, std::uint16_t first_column, std::uint32_t last_row,
                    std::uint16_t last_column) override {
     merged.push_back({first_row, first_column, last_row, last_column});
   }
 
-  std::map<std::pair<std::uint32_t, std::uint16_t>, std::uint32_t> blanks;
-  std::map<std::pair<std::uint32_t, std::uint16_t>, std::string> formulas;
   std::map<std::uint32_t, double> heights;
   std::vector<std::array<std::uint32_t, 4>> merged;
 };

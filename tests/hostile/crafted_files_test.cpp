@@ -13,8 +13,8 @@
 #include "automation/readers/workbook_reader.h"
 #include "tests/automation/readers/crafted_package.h"
 #include "tests/automation/readers/recording_sink.h"
-#include "tests/automation/readers/temp_dir.h"
 #include "tests/hostile/hostile_support.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::hostile {
 namespace {
@@ -22,9 +22,9 @@ namespace {
 using automation::readers::OpenWorkbookFile;
 using automation::readers::testing::RecordingSink;
 using automation::readers::testing::SheetXml;
-using automation::readers::testing::TempDir;
 using automation::readers::testing::WorkbookParts;
 using automation::readers::testing::WritePackage;
+using tavrio::testing::TempFolder;
 
 // No crafted file may make the merge hold more than this; an honest merge of these tiny
 // workbooks needs a small fraction of it.
@@ -116,7 +116,7 @@ class CraftedFileTest : public ::testing::TestWithParam<CraftedCase> {};
 
 TEST_P(CraftedFileTest, IsRefusedOrMergedWithinBoundedMemory) {
   const CraftedCase& c = GetParam();
-  TempDir dir;
+  TempFolder dir;
   const std::string input = dir.File("crafted.xlsx");
   const std::string output = dir.File("merged.xlsx");
   WritePackage(input, WorkbookParts({{"Sheet1", c.sheet_xml()}}, c.shared_items));

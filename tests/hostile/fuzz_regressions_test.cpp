@@ -11,13 +11,14 @@
 #include "fuzz/input_checks.h"
 #include "tests/automation/readers/crafted_package.h"
 #include "tests/automation/readers/recording_sink.h"
-#include "tests/automation/readers/temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::hostile {
 namespace {
 
 namespace fs = std::filesystem;
-using automation::readers::testing::ReadFile;
+using tavrio::testing::ReadFile;
+using tavrio::testing::TempFolder;
 
 struct SavedInput {
   std::string target;
@@ -70,7 +71,7 @@ TEST(FuzzRegressionTest, SheetDataEndCutByAChunkBoundary) {
                       "<pageMargins left=\"0.7\"/></worksheet>";
     ASSERT_EQ(xml.find("</sheetData>"), kChunk - cut);
     auto parts = WorkbookParts({{"Sheet1", ""}});
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir.File("cut.xlsx");
     ZipWriter zip(path);
     for (const auto& [name, data] : parts) {

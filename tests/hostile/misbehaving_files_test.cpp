@@ -12,29 +12,29 @@
 #include <string>
 #include <vector>
 
-#include "automation/engine/engine_host.h"
-#include "automation/error.h"
+#include "automation/base/error.h"
+#include "automation/engine_host.h"
 #include "automation/readers/workbook_reader.h"
 #include "batch/batch_controls.h"
 #include "batch/input_files.h"
 #include "merge/combine_workbooks.h"
 #include "tests/automation/readers/crafted_package.h"
 #include "tests/automation/readers/recording_sink.h"
-#include "tests/automation/readers/temp_dir.h"
 #include "tests/hostile/hostile_support.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::hostile {
 namespace {
 
 namespace fs = std::filesystem;
 using automation::readers::OpenWorkbookFile;
-using automation::readers::testing::ReadFile;
 using automation::readers::testing::RecordingSink;
 using automation::readers::testing::SheetXml;
-using automation::readers::testing::TempDir;
 using automation::readers::testing::WorkbookParts;
-using automation::readers::testing::WriteFile;
 using automation::readers::testing::WritePackage;
+using tavrio::testing::ReadFile;
+using tavrio::testing::TempFolder;
+using tavrio::testing::WriteFile;
 
 // A workbook whose column A holds a header and then `first`, `first` + 1, ... (`rows` numbers).
 void WriteBook(const std::string& path, int first, int rows = 2) {
@@ -62,7 +62,7 @@ std::vector<std::string> ColumnA(const std::string& path) {
 
 // Three sources a.xlsx, b.xlsx, c.xlsx with 11 12, 21 22 and 31 32 under their headers.
 struct Sources {
-  TempDir dir;
+  TempFolder dir;
   std::vector<std::string> paths = {dir.File("a.xlsx"), dir.File("b.xlsx"), dir.File("c.xlsx")};
   Sources() {
     for (int i = 0; i < 3; ++i) WriteBook(paths[i], 10 * (i + 1) + 1);
@@ -193,7 +193,7 @@ TEST(MisbehavingFileTest, AFolderNamedLikeAWorkbookIsNotTakenForOne) {
   fs::create_directory(sources.dir.File("b2.xlsx"));
   WriteBook(sources.dir.File("b2.xlsx/inside.xlsx"), 71);
   SourceSnapshot snapshot(sources.paths);
-  TempDir elsewhere;
+  TempFolder elsewhere;
   const std::string output = elsewhere.File("merged.xlsx");
   MergeOutcome outcome = RunMergeProgram({"-o", output, sources.dir.path()});
   ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
@@ -264,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(Outputs, UnwritableOutputTest,
                          [](const auto& info) { return info.param.name; });
 
 TEST(MisbehavingFileTest, PathsWithSpacesChineseAndNewlines) {
-  TempDir dir;
+  TempFolder dir;
   const std::string folder = dir.File("源 文件\n第一季度");
   fs::create_directory(folder);
   const std::vector<std::string> sources = {folder + "/一月 销售.xlsx",

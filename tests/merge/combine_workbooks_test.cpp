@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "tests/support/recording_application.h"
 
 namespace tavrio::merge {

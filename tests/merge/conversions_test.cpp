@@ -8,8 +8,11 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
+#include "tests/support/independent_readers.h"
+#include "tests/support/scoped_locale.h"
 
 namespace tavrio::merge {
 namespace {
@@ -58,8 +61,38 @@ TEST(TextToDoubleTest, RefusesWhatIsNotANumberWithTypeMismatch) {
 }
 
 TEST(TextToDoubleTest, NumberTooLargeForADoubleOverflows) {
-  ExpectError([] { TextToDouble("1e400"); }, 6, "溢出");
-  ExpectError([] { TextToDouble("-1e400"); }, 6, "溢出");
+  for (const std::string& text :
+       std::vector<std::string>{"1e400", "-1e400", "1234e306", "0.001e312",
+                                "1" + std::string(400, '0'), "1e999999999999"}) {
+    SCOPED_TRACE(text);
+    ExpectError([&] { TextToDouble(text); }, 6, "溢出");
+  }
+  EXPECT_DOUBLE_EQ(TextToDouble("123e306"), 1.23e308);
+}
+
+TEST(TextToDoubleTest, NumberTooSmallForADoubleIsZero) {
+  for (const std::string& text :
+       std::vector<std::string>{"1e-400", "-1e-400", "100e-330", "0." + std::string(400, '0') + "1",
+                                "12e-999999999999"}) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(TextToDouble(text), 0.0);
+  }
+  EXPECT_GT(TextToDouble("0.001e-320"), 0.0);  // a subnormal still holds it
+}
+
+// A window toolkit sets the process locale from the user's environment; under one whose decimal
+// mark is a comma the C library would read "2.7" as 2 and print 2.7 as "2,7".
+TEST(ConversionsTest, IgnoreTheProcessLocale) {
+  testing::ScopedLocale german(testing::kCommaDecimalLocale);
+  TAVRIO_SKIP_WITHOUT(german.active(), std::string("the locale ") + testing::kCommaDecimalLocale);
+  EXPECT_EQ(TextToDouble("2.7"), 2.7);
+  EXPECT_EQ(TextToDouble("-1.5e-3"), -0.0015);
+  ExpectError([] { TextToDouble("2,7"); }, 13, "类型不匹配");
+  EXPECT_EQ(RoundToInt16("2.5"), 2);
+  EXPECT_EQ(FloorToInt16("2.7"), 2);
+  EXPECT_EQ(FormatDouble(2.7), "2.7");
+  EXPECT_EQ(FormatDouble(1e-5), "1E-05");
+  EXPECT_EQ(FormatDouble(1234567.5), "1234567.5");
 }
 
 struct PositionCase {

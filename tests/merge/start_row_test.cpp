@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "merge/summary.h"
 
 namespace tavrio::merge {

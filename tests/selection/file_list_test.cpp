@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "tests/selection/temp_folder.h"
 #include "tests/selection/user_input.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "selection/file_list.h"
 #include "tests/selection/temp_folder.h"
 

@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "automation/spreadsheet_application.h"
 #include "merge/merge_controls.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/sheets/sheet_dialogs.h"
-#include "automation/error.h"
+#include "automation/base/error.h"
 
 namespace tavrio::app::sheets::testing {
 

@@ -2,7 +2,8 @@
 
 #include <variant>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
+#include "automation/writers/save_workbook.h"
 
 namespace tavrio::app::sheets::testing {
 namespace {
@@ -29,15 +30,15 @@ class FakeReader : public automation::readers::WorkbookReader {
     for (const FakeCell& cell : sheets_[index].cells) {
       const std::uint32_t style = StyleOf(cell.number_format);
       if (const auto* number = std::get_if<double>(&cell.value)) {
-        sink.Number(cell.row, cell.column, *number, style);
+        sink.Put(automation::readers::SinkCell::Number(cell.row, cell.column, *number, style));
       } else if (const auto* text = std::get_if<std::string>(&cell.value)) {
-        sink.Text(cell.row, cell.column, *text, style);
+        sink.Put(automation::readers::SinkCell::Text(cell.row, cell.column, *text, style));
       } else if (const auto* truth = std::get_if<bool>(&cell.value)) {
-        sink.Boolean(cell.row, cell.column, *truth, style);
+        sink.Put(automation::readers::SinkCell::Boolean(cell.row, cell.column, *truth, style));
       } else if (const auto* error = std::get_if<automation::CellErrorValue>(&cell.value)) {
-        sink.ErrorValue(cell.row, cell.column, error->text, style);
+        sink.Put(automation::readers::SinkCell::Error(cell.row, cell.column, error->text, style));
       } else {
-        sink.Blank(cell.row, cell.column, style);
+        sink.Put(automation::readers::SinkCell::Blank(cell.row, cell.column, style));
       }
     }
   }
@@ -64,7 +65,8 @@ std::unique_ptr<automation::Engine> EngineOver(const FakeFiles& files) {
         const auto found = files.find(path);
         if (found == files.end()) throw Error(error_number::kApplicationDefined, "找不到 " + path);
         return std::make_unique<FakeReader>(found->second);
-      });
+      },
+      &automation::writers::SaveWorkbook);
 }
 
 }  // namespace tavrio::app::sheets::testing

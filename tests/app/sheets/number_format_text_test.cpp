@@ -4,6 +4,10 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
+
+#include "tests/support/independent_readers.h"
+#include "tests/support/scoped_locale.h"
 
 namespace tavrio::app::sheets {
 namespace {
@@ -75,13 +79,25 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{0, "0;-0;;@", ""}, FormatCase{12, "0\"个\"", "12个"},
         FormatCase{12, "\\#0", "#12"}));
 
-TEST(ColumnLettersTest, CountsLikeASpreadsheet) {
-  const std::pair<unsigned, std::string> cases[] = {{1, "A"},     {26, "Z"},     {27, "AA"},
-                                                    {52, "AZ"},   {53, "BA"},    {702, "ZZ"},
-                                                    {703, "AAA"}, {16384, "XFD"}};
-  for (const auto& [column, letters] : cases) {
-    SCOPED_TRACE(column);
-    EXPECT_EQ(ColumnLetters(column), letters);
+// The grid must not follow the process locale, which the toolkit sets from the user's
+// environment: under de_DE the C library writes 2.5 as "2,5".
+TEST(FormatNumberLocaleTest, ShowsTheSameUnderACommaDecimalLocale) {
+  const std::pair<double, const char*> cases[] = {
+      {2.5, "General"},     {1234567.891, "General"},
+      {1e-7, "General"},    {2.5, "0.00"},
+      {1234.5, "#,##0.00"}, {12345, "0.00E+00"},
+      {0.125, "0.0%"},      {45382.5, "yyyy-mm-dd hh:mm"},
+      {1.005, "0.00"},      {123456789012, "General"}};
+  std::vector<std::string> expected;
+  for (const auto& [value, code] : cases) expected.push_back(FormatNumber(value, code));
+  tavrio::testing::ScopedLocale german(tavrio::testing::kCommaDecimalLocale);
+  TAVRIO_SKIP_WITHOUT(german.active(),
+                      std::string("the locale ") + tavrio::testing::kCommaDecimalLocale);
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].second);
+    EXPECT_EQ(FormatNumber(cases[i].first, cases[i].second), expected[i]);
+    EXPECT_EQ(expected[i].find(','),
+              cases[i].second == std::string("#,##0.00") ? 1u : std::string::npos);
   }
 }
 

@@ -11,7 +11,10 @@
 #include <filesystem>
 
 #include "app/sheets/sheet_model.h"
+#include "automation/readers/workbook_reader.h"
+#include "automation/writers/save_workbook.h"
 #include "sheet_window_fixture.h"
+#include "tests/support/independent_readers.h"
 
 namespace tavrio::app::sheets::testing {
 namespace {
@@ -59,7 +62,8 @@ TEST_F(SheetWindowTest, SaveAsWritesAWorkbookThatReadsBackWithTheSameValues) {
   EXPECT_EQ(window->windowTitle(), QStringLiteral("合并结果.xlsx - Tavrio"));
   EXPECT_FALSE(engine_->HasUnsavedChanges("合并结果.xlsx"));
 
-  automation::Engine reader;
+  automation::Engine reader(&automation::readers::OpenWorkbookFile,
+                            &automation::writers::SaveWorkbook);
   reader.OpenWorkbook(path);
   const std::tuple<std::int16_t, int, CellValue> cells[] = {{1, 1, std::string("姓名")},
                                                             {2, 1, std::string("张三")},
@@ -76,18 +80,20 @@ TEST_F(SheetWindowTest, SaveAsWritesAWorkbookThatReadsBackWithTheSameValues) {
 }
 
 TEST_F(SheetWindowTest, SavedDatesKeepTheirFormatForOtherReaders) {
-  if (std::string(TAVRIO_SYSTEM_PYTHON).empty()) GTEST_SKIP() << "no system Python";
+  const auto python_path = tavrio::testing::PythonWithOpenpyxl();
+  TAVRIO_SKIP_WITHOUT(python_path, "python3-openpyxl");
   Merge();
   QTemporaryDir folder;
   const std::string path = PathIn(folder, "日期.xlsx");
   dialogs_.save_paths = {path};
   WindowOf("工作簿1")->save_as_action()->trigger();
   QProcess python;
-  python.start(TAVRIO_SYSTEM_PYTHON, {"-c",
-                                      "import sys, openpyxl\n"
-                                      "c = openpyxl.load_workbook(sys.argv[1]).active['B2']\n"
-                                      "print(c.number_format, c.value.date())",
-                                      QString::fromStdString(path)});
+  python.start(QString::fromStdString(*python_path),
+               {"-c",
+                "import sys, openpyxl\n"
+                "c = openpyxl.load_workbook(sys.argv[1]).active['B2']\n"
+                "print(c.number_format, c.value.date())",
+                QString::fromStdString(path)});
   ASSERT_TRUE(python.waitForFinished());
   EXPECT_EQ(QString::fromUtf8(python.readAllStandardOutput()).trimmed(),
             QStringLiteral("yyyy-mm-dd 2024-03-31"))

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "automation/engine/engine.h"
+#include "automation/writers/save_workbook.h"
 #include "error_of.h"
 #include "fake_files.h"
 
@@ -27,7 +28,7 @@ class EngineCellsTest : public ::testing::Test {
   CellValue Value(std::int16_t row, int column) { return engine_.GetCellValue(row, column); }
 
   FakeFiles files_;
-  Engine engine_{files_.Factory()};
+  Engine engine_{files_.Factory(), &writers::SaveWorkbook};
 };
 
 struct RowCase {
@@ -231,7 +232,7 @@ TEST_F(EngineCellsTest, CellsOutsideTheGridOrWithUnknownStylesAreRefused) {
     SCOPED_TRACE(c.description);
     FakeFiles files;
     files.Add("/data/values.xlsx", {{FakeSheet{"Sheet1", {{1, 1, 1.0}, c.cell}}}});
-    Engine engine(files.Factory());
+    Engine engine(files.Factory(), &writers::SaveWorkbook);
     engine.OpenWorkbook("/data/values.xlsx");
     const Error error = ErrorOf([&] { engine.GetCellValue(std::int16_t{1}, 1); });
     EXPECT_EQ(error.number(), 1004);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "automation/engine/engine.h"
+#include "automation/writers/save_workbook.h"
 #include "error_of.h"
 #include "fake_files.h"
 
@@ -42,7 +43,7 @@ class RecordingObserver final : public EngineObserver {
 TEST(EngineObserverTest, HearsEveryStepOfAMerge) {
   testing::FakeFiles files;
   files.Add("/in/a.xlsx", {{testing::GridSheet("Sheet1", 2, 2)}});
-  Engine engine(files.Factory());
+  Engine engine(files.Factory(), &writers::SaveWorkbook);
   RecordingObserver observer;
   engine.SetObserver(&observer);
   engine.SetScreenUpdating(false);
@@ -67,7 +68,7 @@ TEST(EngineObserverTest, HearsEveryStepOfAMerge) {
 
 TEST(EngineObserverTest, FailedStepsTellNothing) {
   testing::FakeFiles files;
-  Engine engine(files.Factory());
+  Engine engine(files.Factory(), &writers::SaveWorkbook);
   RecordingObserver observer;
   engine.SetObserver(&observer);
   testing::ErrorOf([&] { engine.OpenWorkbook("/in/missing.xlsx"); });

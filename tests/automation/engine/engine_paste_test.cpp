@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "automation/engine/engine.h"
+#include "automation/writers/save_workbook.h"
 #include "error_of.h"
 #include "fake_files.h"
 
@@ -34,7 +35,7 @@ class EnginePasteTest : public ::testing::Test {
   static CellValue Text(const std::string& text) { return CellValue(text); }
 
   FakeFiles files_;
-  Engine engine_{files_.Factory()};
+  Engine engine_{files_.Factory(), &writers::SaveWorkbook};
 };
 
 TEST_F(EnginePasteTest, MergeSequenceStacksBlocksUnderEachOther) {
@@ -86,7 +87,7 @@ TEST_F(EnginePasteTest, CopyIsTakenAtPasteTimeAndSurvivesOnlyWhileItsWorkbookIsO
 TEST_F(EnginePasteTest, CopyModeOffOrACellEditForgetsTheBlock) {
   for (const bool edit : {false, true}) {
     SCOPED_TRACE(edit ? "edit" : "copy mode off");
-    Engine engine(files_.Factory());
+    Engine engine(files_.Factory(), &writers::SaveWorkbook);
     engine.OpenWorkbook("/in/a.xlsx");
     engine.SelectRows("1:2");
     engine.CopySelection();

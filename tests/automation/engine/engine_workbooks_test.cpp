@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "automation/engine/engine.h"
-#include "automation/engine/engine_host.h"
+#include "automation/engine_host.h"
+#include "automation/writers/save_workbook.h"
 #include "error_of.h"
 #include "fake_files.h"
 
@@ -29,7 +30,7 @@ class EngineWorkbooksTest : public ::testing::Test {
   }
 
   FakeFiles files_;
-  Engine engine_{files_.Factory()};
+  Engine engine_{files_.Factory(), &writers::SaveWorkbook};
 };
 
 TEST_F(EngineWorkbooksTest, OpenedWorkbookIsActiveAndNamedAfterItsFile) {
@@ -71,7 +72,7 @@ TEST_F(EngineWorkbooksTest, NewWorkbooksAreNumberedPerEngine) {
   engine_.CloseActiveWindow();
   engine_.AddWorkbook();
   EXPECT_EQ(engine_.WorkbookNames(), (std::vector<std::string>{"工作簿1", "工作簿3"}));
-  Engine other(files_.Factory());
+  Engine other(files_.Factory(), &writers::SaveWorkbook);
   other.AddWorkbook();
   EXPECT_EQ(other.ActiveWorkbookName(), "工作簿1");
 }

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 
 namespace tavrio::automation::testing {
 

@@ -28,15 +28,15 @@ class FakeReader final : public readers::WorkbookReader {
     const auto row = cell.row;
     const auto column = cell.column;
     if (const auto* number = std::get_if<double>(&cell.value)) {
-      sink.Number(row, column, *number, cell.style);
+      sink.Put(readers::SinkCell::Number(row, column, *number, cell.style));
     } else if (const auto* text = std::get_if<std::string>(&cell.value)) {
-      sink.Text(row, column, *text, cell.style);
+      sink.Put(readers::SinkCell::Text(row, column, *text, cell.style));
     } else if (const auto* boolean = std::get_if<bool>(&cell.value)) {
-      sink.Boolean(row, column, *boolean, cell.style);
+      sink.Put(readers::SinkCell::Boolean(row, column, *boolean, cell.style));
     } else if (const auto* error = std::get_if<CellErrorValue>(&cell.value)) {
-      sink.ErrorValue(row, column, error->text, cell.style);
+      sink.Put(readers::SinkCell::Error(row, column, error->text, cell.style));
     } else {
-      sink.Blank(row, column, cell.style);
+      sink.Put(readers::SinkCell::Blank(row, column, cell.style));
     }
   }
 

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "automation/base/error.h"
 #include "automation/engine/engine.h"
-#include "automation/error.h"
 
 namespace tavrio::automation::testing {
 

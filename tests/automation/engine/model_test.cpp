@@ -104,13 +104,6 @@ TEST(EqualsIgnoringCaseTest, FoldsLettersOfCommonScripts) {
   for (const auto& [a, b] : different) EXPECT_FALSE(EqualsIgnoringCase(a, b)) << a << " " << b;
 }
 
-TEST(Utf16LengthTest, CountsUnitsAsSpreadsheetsCountCharacters) {
-  EXPECT_EQ(Utf16Length(""), 0u);
-  EXPECT_EQ(Utf16Length("abc"), 3u);
-  EXPECT_EQ(Utf16Length("销售"), 2u);
-  EXPECT_EQ(Utf16Length("\xF0\x9F\x98\x80"), 2u);
-}
-
 TEST(ParseRowSpanTest, ReadsOneRowOrARangeOfRows) {
   struct Case {
     const char* text;

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "automation/base/sheet_limits.h"
 #include "automation/engine/cell_copy.h"
-#include "automation/engine/sheet_limits.h"
 #include "automation/engine/workbook.h"
 
 namespace tavrio::automation::engine {

@@ -21,7 +21,7 @@ SinkCell At(std::uint32_t row, std::uint16_t column, Kind kind, double number = 
   return SinkCell{row, column, kind, 0, 0, number, text, formula};
 }
 
-// A sheet loaded from batches of cells, either whole (the path readers of .xlsx take) or cell by
+// A sheet loaded from batches of cells, either whole (as readers of .xlsx hand rows) or cell by
 // cell (the path every other reader takes), printed cell by cell with its formulas.
 std::string Loaded(const std::vector<std::vector<SinkCell>>& batches, bool whole) {
   Sheet sheet("Sheet1", false, false);
@@ -35,7 +35,7 @@ std::string Loaded(const std::vector<std::vector<SinkCell>>& batches, bool whole
     if (whole) {
       loader.Cells(batch);
     } else {
-      loader.readers::CellSink::Cells(batch);
+      for (const SinkCell& cell : batch) loader.Put(cell);
     }
   }
   sheet.FinishLoading();
@@ -54,8 +54,8 @@ std::string Loaded(const std::vector<std::vector<SinkCell>>& batches, bool whole
   return out.str();
 }
 
-// Whole rows are stored straight away when they come in order; any other order falls back to
-// the cell-by-cell path, and both must leave the same sheet.
+// Whole rows are stored straight away when they come in order; cells handed one at a time, or
+// in any other order, wait to be sorted out, and both must leave the same sheet.
 TEST(SheetLoaderTest, WholeRowsLoadAsTheirCellsOneByOneDo) {
   SinkCell date = At(2, 3, Kind::kNumber, 100);
   date.style = 1;  // shown as a date, so it moves to the 1900 system

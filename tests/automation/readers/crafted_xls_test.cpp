@@ -8,12 +8,16 @@
 #include <tuple>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "automation/readers/biff_records.h"
 #include "automation/readers/workbook_reader.h"
-#include "tests/automation/readers/temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::automation::readers::testing {
+
+using tavrio::testing::TempFolder;
+using tavrio::testing::WriteFile;
+
 namespace {
 
 void PutU16(std::string& bytes, std::size_t at, std::uint16_t value) {
@@ -101,7 +105,7 @@ TEST(CraftedXlsTest, RefusedWithTheReason) {
       {"record longer than the stream", "Workbook",
        Bof(0x0600) + std::string("\x42\x00\xFF\x00", 4), "文件已损坏：工作簿数据无效"},
   };
-  TempDir dir;
+  TempFolder dir;
   for (const CraftedCase& c : cases) {
     SCOPED_TRACE(c.name);
     std::string path = dir.File("crafted.xls");
@@ -120,7 +124,7 @@ TEST(CraftedXlsTest, AMiniStreamChainThatLoopsIsDamage) {
   std::string bytes = CompoundFileWithSmallStream("Workbook", stream);
   PutU32(bytes, 1536 + 4, 0);              // the second mini sector points back at the first
   PutU32(bytes, 1024 + 128 + 0x78, 4000);  // so the chain never reaches the stream's size
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File("loop.xls");
   WriteFile(path, bytes);
   try {
@@ -134,7 +138,7 @@ TEST(CraftedXlsTest, AMiniStreamChainThatLoopsIsDamage) {
 // A mini sector size of 2^262 bytes shifted a word past its width; on x86 it came out as 64.
 TEST(CraftedXlsTest, AMiniSectorSizeNoFileCanHoldIsDamage) {
   std::string bytes = CompoundFileWithSmallStream("Workbook", Bof(0x0600) + Record(0x000A, ""));
-  TempDir dir;
+  TempFolder dir;
   for (std::uint16_t shift : {13, 70, 262}) {
     SCOPED_TRACE(shift);
     PutU16(bytes, 0x20, shift);
@@ -163,7 +167,7 @@ TEST(CraftedXlsTest, ADirectoryNameLongerThanAnEntryAllowsIsRefusedBeforeFreexlR
       {"unused entry", 2, 0x6666},
   };
   std::string stream = Bof(0x0600) + Record(0x000A, "");
-  TempDir dir;
+  TempFolder dir;
   for (const NameLength& c : cases) {
     SCOPED_TRACE(c.name);
     std::string bytes = CompoundFileWithSmallStream("Workbook", stream);

@@ -12,14 +12,17 @@
 #include <string>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "automation/readers/cell_text.h"
 #include "automation/readers/workbook_reader.h"
 #include "tests/automation/readers/crafted_package.h"
 #include "tests/automation/readers/recording_sink.h"
-#include "tests/automation/readers/temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::automation::readers::testing {
+
+using tavrio::testing::TempFolder;
+
 namespace {
 
 struct TwinCase {
@@ -31,7 +34,7 @@ struct TwinCase {
 
 // What reading a sheet of these rows gives: its cells in order, or the fault's description.
 std::string Outcome(const std::string& rows) {
-  TempDir dir;
+  TempFolder dir;
   const std::string path = dir.File("cells.xlsx");
   WritePackage(path,
                WorkbookParts({{"Sheet1", SheetXml(rows)}}, "<si><t>a</t></si><si><t>b</t></si>"));

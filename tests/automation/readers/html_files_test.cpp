@@ -7,13 +7,18 @@
 #include <string>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "automation/readers/workbook_reader.h"
 #include "tests/automation/readers/office_fixtures.h"
 #include "tests/automation/readers/recording_sink.h"
-#include "tests/automation/readers/temp_dir.h"
+#include "tests/support/independent_readers.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::automation::readers::testing {
+
+using tavrio::testing::TempFolder;
+using tavrio::testing::WriteFile;
+
 namespace {
 
 struct Expected {
@@ -37,7 +42,7 @@ void ExpectCells(const RecordingSink& sink, const std::vector<Expected>& cells) 
   EXPECT_EQ(sink.cells().size(), cells.size());
 }
 
-std::unique_ptr<WorkbookReader> Open(const TempDir& dir, const std::string& name,
+std::unique_ptr<WorkbookReader> Open(const TempFolder& dir, const std::string& name,
                                      const std::string& bytes) {
   std::string path = dir.File(name);
   WriteFile(path, bytes);
@@ -103,7 +108,7 @@ TEST(HtmlFilesTest, CellsOfATable) {
        "<table><tr><td title=\"a>b\" class='x>y'>v</td></tr></table>",
        {{"A1", Kind::kText, "v"}}},
   };
-  TempDir dir;
+  TempFolder dir;
   for (const PageCase& c : cases) {
     SCOPED_TRACE(c.name);
     auto reader = Open(dir, "page.xls", c.html);
@@ -116,7 +121,7 @@ TEST(HtmlFilesTest, CellsOfATable) {
 }
 
 TEST(HtmlFilesTest, EachTableIsASheetInTheOrderTheyBegin) {
-  TempDir dir;
+  TempFolder dir;
   auto reader = Open(dir, "tables.xls",
                      "<h1>报表</h1><table><tr><td>外<table><tr><td>内</td></tr></table>层</td>"
                      "</tr></table><p>说明</p><table><tr><td>第三</td></tr></table>");
@@ -148,7 +153,7 @@ TEST(HtmlFilesTest, TheDeclaredOrDetectedEncodingIsUsed) {
       {"UTF-8 declared", "<meta charset=\"utf-8\"><table><tr><td>文本</td></tr></table>"},
       {"byte order mark", "\xEF\xBB\xBF<table><tr><td>文本</td></tr></table>"},
   };
-  TempDir dir;
+  TempFolder dir;
   for (const CharsetCase& c : cases) {
     SCOPED_TRACE(c.name);
     auto reader = Open(dir, "encoded.xls", c.bytes);
@@ -159,7 +164,7 @@ TEST(HtmlFilesTest, TheDeclaredOrDetectedEncodingIsUsed) {
 }
 
 TEST(HtmlFilesTest, AnUnknownDeclaredEncodingIsRefused) {
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File("odd.xls");
   WriteFile(path, "<meta charset=\"x-klingon\"><table><tr><td>a</td></tr></table>");
   try {
@@ -186,8 +191,8 @@ const std::vector<Expected>& ExportedCells() {
 
 TEST(HtmlFilesTest, LibreOfficeExports) {
   const std::string& fixtures = OfficeFixtureDir();
-  if (fixtures.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
-  TempDir dir;
+  TAVRIO_SKIP_WITHOUT(!fixtures.empty(), kOfficeFixtureReaders);
+  TempFolder dir;
   // Business systems name such exports ".xls"; the content decides how they are read.
   std::filesystem::copy_file(fixtures + "/values.html", dir.File("网页导出.xls"));
   const std::vector<std::pair<std::string, std::string>> files = {

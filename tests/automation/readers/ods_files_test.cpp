@@ -11,16 +11,21 @@
 #include <variant>
 #include <vector>
 
+#include "automation/base/error.h"
 #include "automation/engine/engine.h"
-#include "automation/error.h"
 #include "automation/readers/workbook_reader.h"
+#include "automation/writers/save_workbook.h"
 #include "tests/automation/readers/crafted_package.h"
 #include "tests/automation/readers/office_fixtures.h"
 #include "tests/automation/readers/recording_sink.h"
-#include "tests/automation/readers/temp_dir.h"
 #include "tests/support/engine_merge_step.h"
+#include "tests/support/independent_readers.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::automation::readers::testing {
+
+using tavrio::testing::TempFolder;
+
 namespace {
 
 std::string Fixture(const char* name) {
@@ -61,7 +66,7 @@ std::vector<std::string> Dump(WorkbookReader& reader, std::size_t index) {
 
 TEST(OdsFilesTest, LibreOfficeOdsHoldsTheValuesOfItsXlsxSource) {
   const std::string ods = Fixture("values.ods");
-  if (ods.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
+  TAVRIO_SKIP_WITHOUT(!ods.empty(), kOfficeFixtureReaders);
   auto from_ods = OpenWorkbookFile(ods);
   auto from_xlsx = OpenWorkbookFile(Fixture("values.xlsx"));
   std::vector<std::string> expected = Dump(*from_xlsx, 0);
@@ -87,7 +92,7 @@ TEST(OdsFilesTest, LibreOfficeOdsHoldsTheValuesOfItsXlsxSource) {
 
 TEST(OdsFilesTest, DatesAndTimesKeepADateOrTimeFormat) {
   const std::string ods = Fixture("values.ods");
-  if (ods.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
+  TAVRIO_SKIP_WITHOUT(!ods.empty(), kOfficeFixtureReaders);
   auto reader = OpenWorkbookFile(ods);
   RecordingSink sink;
   reader->ReadSheet(0, sink);
@@ -102,7 +107,7 @@ TEST(OdsFilesTest, DatesAndTimesKeepADateOrTimeFormat) {
 
 TEST(OdsFilesTest, SheetsInWorkbookOrderWithTheHiddenOne) {
   const std::string ods = Fixture("values.ods");
-  if (ods.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
+  TAVRIO_SKIP_WITHOUT(!ods.empty(), kOfficeFixtureReaders);
   auto reader = OpenWorkbookFile(ods);
   const std::vector<std::tuple<std::string, bool>> expected = {
       {"明细", false}, {"隐藏", true}, {"空表", false}, {"第四", false}};
@@ -119,8 +124,8 @@ TEST(OdsFilesTest, SheetsInWorkbookOrderWithTheHiddenOne) {
 
 TEST(OdsFilesTest, TheEngineSelectsOdsSheetsByNameAndPosition) {
   const std::string ods = Fixture("values.ods");
-  if (ods.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
-  Engine engine;
+  TAVRIO_SKIP_WITHOUT(!ods.empty(), kOfficeFixtureReaders);
+  Engine engine{&readers::OpenWorkbookFile, &writers::SaveWorkbook};
   engine.OpenWorkbook(ods);
   engine.SelectSheet(std::string("第四"));
   EXPECT_EQ(engine.GetCellValue(std::int16_t{3}, 3), CellValue(4.0));
@@ -134,8 +139,8 @@ TEST(OdsFilesTest, TheEngineSelectsOdsSheetsByNameAndPosition) {
 // boolean LibreOffice keeps as the number 1.
 TEST(OdsFilesTest, AMergeOfTheOdsUnderItsXlsxSourceRepeatsTheSourceRows) {
   const std::string ods = Fixture("values.ods");
-  if (ods.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
-  Engine engine;
+  TAVRIO_SKIP_WITHOUT(!ods.empty(), kOfficeFixtureReaders);
+  Engine engine{&readers::OpenWorkbookFile, &writers::SaveWorkbook};
   std::string merged;
   for (const std::string& path : {Fixture("values.xlsx"), ods}) {
     automation::testing::MergeSheet(engine, path, "明细", merged.empty(), merged);
@@ -183,7 +188,7 @@ std::string Table(const std::string& name, const std::string& rows,
 }
 
 std::string WriteOds(
-    const TempDir& dir, const std::string& name, const std::string& content,
+    const TempFolder& dir, const std::string& name, const std::string& content,
     const std::string& mimetype = "application/vnd.oasis.opendocument.spreadsheet") {
   const std::string path = dir.File(name);
   ZipWriter zip(path);
@@ -227,7 +232,7 @@ TEST(OdsFilesTest, EveryKindOfValueAndText) {
       Cell(R"(office:value-type="string" office:string-value="属性")", "<text:p>显示</text:p>") +
       Cell(R"(office:value-type="string")", "<text:p/>") + Cell("", "<text:p>无类型</text:p>") +
       "</table:table-row>";
-  TempDir dir;
+  TempFolder dir;
   auto reader = OpenWorkbookFile(WriteOds(dir, "值.ods", kHead + Table("表", rows) + kTail));
   RecordingSink sink;
   reader->ReadSheet(0, sink);
@@ -274,7 +279,7 @@ TEST(OdsFilesTest, RepeatedRowsAndCellsExpandAsFarAsTheyHoldValues) {
       Cell(R"(table:number-columns-repeated="16384")") + "</table:table-row>" +
       R"(<table:table-row table:number-rows-repeated="99999999999999999999">)" +
       Cell(R"(table:number-columns-repeated="99999999999999999999")") + "</table:table-row>";
-  TempDir dir;
+  TempFolder dir;
   auto reader = OpenWorkbookFile(WriteOds(dir, "重复.ods", kHead + Table("表", rows) + kTail));
   const std::vector<std::string> expected = {"R1C3 number 7",  "R1C4 number 7", "R1C5 number 7",
                                              "R2C3 number 7",  "R2C4 number 7", "R2C5 number 7",
@@ -335,7 +340,7 @@ TEST(OdsFilesTest, RowsAndCellsPastTheSheetsEdgeAreRefused) {
            "</table:table-row>",
        "文件已损坏：第 1 行第 2 列的时间“10:30”无效"},
   };
-  TempDir dir;
+  TempFolder dir;
   for (const RefusedCase& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = WriteOds(dir, "拒绝.ods", kHead + Table("数据", c.rows) + kTail);
@@ -357,7 +362,7 @@ TEST(OdsFilesTest, SheetsAreListedWithTheirHiddenFlagAndReadOneByOne) {
       kHead + Table("一", "<table:table-row>" + seven + "</table:table-row>") +
       Table("二 &amp; 三", "<table:table-row>" + seven + seven + "</table:table-row>", "ta2") +
       "<table:table table:name=\"空\"/>" + Table("四", "") + kTail;
-  TempDir dir;
+  TempFolder dir;
   auto reader = OpenWorkbookFile(WriteOds(dir, "表.ods", content));
   const std::vector<std::tuple<std::string, bool>> expected = {
       {"一", false}, {"二 & 三", true}, {"空", false}, {"四", false}};
@@ -383,7 +388,7 @@ std::string OpenError(const std::string& path) {
 }
 
 TEST(OdsFilesTest, DamagedPackagesAreRefusedSayingWhy) {
-  TempDir dir;
+  TempFolder dir;
   const std::string rows = "<table:table-row><table:table-cell/></table:table-row>";
   struct Case {
     const char* name;

@@ -7,15 +7,18 @@
 #include <functional>
 #include <string>
 
-#include "tests/automation/readers/temp_dir.h"
+#include "tests/support/independent_readers.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::automation::readers::testing {
+
+using tavrio::testing::RunQuietly;
+using tavrio::testing::WriteFile;
+
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kPython[] = TAVRIO_SYSTEM_PYTHON;
-constexpr char kSoffice[] = TAVRIO_SOFFICE;
 constexpr char kCacheRoot[] = TAVRIO_FIXTURE_CACHE;
 
 const char kSourceScript[] = R"(
@@ -61,14 +64,14 @@ bool Run(const std::string& command) { return RunQuietly(command); }
 // One LibreOffice invocation converting `sources` in `dir` with `filter`.
 bool Convert(const std::string& dir, const std::string& filter, const std::string& out_dir,
              const std::string& sources = "values.xlsx") {
-  return Run("cd " + dir + " && HOME=" + dir + "/home " + kSoffice +
+  return Run("cd " + dir + " && HOME=" + dir + "/home " + *tavrio::testing::Soffice() +
              " --headless --norestore --convert-to '" + filter + "' --outdir " + out_dir + " " +
              sources);
 }
 
 bool Generate(const std::string& dir) {
   WriteFile(dir + "/make.py", kSourceScript);
-  if (!Run(std::string(kPython) + " " + dir + "/make.py " + dir)) return false;
+  if (!Run(*tavrio::testing::PythonWithOpenpyxl() + " " + dir + "/make.py " + dir)) return false;
   if (!Convert(dir, "xls", dir, "values.xlsx formats.xlsx") || !Convert(dir, "html", dir) ||
       !Convert(dir, "ods", dir)) {
     return false;
@@ -86,10 +89,7 @@ bool Generate(const std::string& dir) {
 }
 
 std::string MakeFixtures() {
-  if (std::string(kSoffice).find("NOTFOUND") != std::string::npos || !fs::exists(kSoffice)) {
-    return {};
-  }
-  if (PythonWithOpenpyxl().empty()) return {};
+  if (!tavrio::testing::Soffice() || !tavrio::testing::PythonWithOpenpyxl()) return {};
   // The key covers the list of conversions too, so that adding one remakes the folder.
   const std::string key =
       std::to_string(std::hash<std::string>{}(std::string(kSourceScript) + "xls html csv ods"));
@@ -111,11 +111,6 @@ std::string MakeFixtures() {
 }
 
 }  // namespace
-
-std::string PythonWithOpenpyxl() {
-  if (std::string(kPython).find("NOTFOUND") != std::string::npos) return {};
-  return RunQuietly(std::string(kPython) + " -c 'import openpyxl'") ? kPython : "";
-}
 
 const std::string& OfficeFixtureDir() {
   static const std::string dir = MakeFixtures();

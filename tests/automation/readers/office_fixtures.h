@@ -20,7 +20,7 @@ namespace tavrio::automation::readers::testing {
 //                formats of the FORMATS table of office_fixtures.cpp, one per row
 const std::string& OfficeFixtureDir();
 
-// The Python interpreter that has openpyxl, or empty.
-std::string PythonWithOpenpyxl();
+// What a test without the fixtures says it lacks.
+inline constexpr char kOfficeFixtureReaders[] = "LibreOffice and python3-openpyxl";
 
 }  // namespace tavrio::automation::readers::testing

@@ -11,12 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "automation/readers/workbook_reader.h"
 #include "tests/automation/readers/crafted_package.h"
-#include "tests/automation/readers/temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::automation::readers::testing {
+
+using tavrio::testing::ReadFile;
+using tavrio::testing::TempFolder;
+using tavrio::testing::WriteFile;
+
 namespace {
 
 void PutU16(std::string& bytes, std::size_t at, std::uint16_t value) {
@@ -58,7 +63,7 @@ std::string CompoundFile(const std::vector<std::string>& stream_names) {
   return bytes;
 }
 
-std::string ValidPackageBytes(const TempDir& dir) {
+std::string ValidPackageBytes(const TempFolder& dir) {
   std::string path = dir.File("valid-source.xlsx");
   WritePackage(
       path, WorkbookParts({{"Sheet1", SheetXml("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")}}));
@@ -68,7 +73,7 @@ std::string ValidPackageBytes(const TempDir& dir) {
 struct OpenCase {
   std::string name;
   std::string file_name;
-  std::function<void(const TempDir&, const std::string&)> make;  // creates the file at path
+  std::function<void(const TempFolder&, const std::string&)> make;  // creates the file at path
   std::string reason;
 };
 
@@ -107,7 +112,7 @@ std::uint32_t Crc(const std::string& data) {
 }
 
 const std::vector<OpenCase>& OpenCases() {
-  using Dir = const TempDir&;
+  using Dir = const TempFolder&;
   using Path = const std::string&;
   static const std::vector<OpenCase> cases = {
       {"Missing", "missing.xlsx", [](Dir, Path) {}, "文件不存在"},
@@ -214,7 +219,7 @@ class OpenErrorTest : public ::testing::TestWithParam<OpenCase> {};
 
 TEST_P(OpenErrorTest, NamesTheFileAndSaysWhy) {
   const OpenCase& c = GetParam();
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File(c.file_name);
   c.make(dir, path);
   try {
@@ -242,7 +247,7 @@ class PermissionGuard {
 };
 
 TEST(OpenErrorTest, UnreadableFile) {
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File("locked.xlsx");
   WriteFile(path, ValidPackageBytes(dir));
   PermissionGuard guard(path, 0);
@@ -256,7 +261,7 @@ TEST(OpenErrorTest, UnreadableFile) {
 }
 
 TEST(OpenErrorTest, TheContentDecidesNotTheExtension) {
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File("really-a-workbook.csv");
   WriteFile(path, ValidPackageBytes(dir));
   auto reader = OpenWorkbookFile(path);

@@ -8,13 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "automation/readers/workbook_reader.h"
 #include "tests/automation/readers/crafted_package.h"
 #include "tests/automation/readers/recording_sink.h"
-#include "tests/automation/readers/temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::automation::readers::testing {
+
+using tavrio::testing::TempFolder;
+
 namespace {
 
 using Parts = std::map<std::string, std::string>;
@@ -143,7 +146,7 @@ void ExpectRefused(const std::string& path, bool at_open, const std::string& rea
 class PackageLimitTest : public ::testing::TestWithParam<LimitCase> {};
 
 TEST_P(PackageLimitTest, IsRefusedSayingWhichLimit) {
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File("limit.xlsx");
   GetParam().make(path);
   ExpectRefused(path, GetParam().at_open, GetParam().reason);
@@ -153,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(Limits, PackageLimitTest, ::testing::ValuesIn(LimitCase
                          [](const auto& info) { return info.param.name; });
 
 TEST(PackageLimitTest, ThousandEntriesAndWellCompressedSmallPartsAreFine) {
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File("edge.xlsx");
   Parts parts = Valid();
   // Under the grace size a part may compress as well as it likes.
@@ -208,7 +211,7 @@ TEST(PackageLimitTest, AnEntryPastTheSizeCapIsRefusedWhileInflating) {
   uLong unit_crc = crc32(0, reinterpret_cast<const Bytef*>(unit.data()), unit.size());
   for (std::uint64_t i = 0; i < repeats; ++i) crc = crc32_combine(crc, unit_crc, unit.size());
 
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File("huge.xlsx");
   ZipWriter zip(path);
   for (const auto& [name, data] : Valid()) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "automation/readers/workbook_reader.h"
-#include "tests/automation/readers/temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -62,15 +62,10 @@ std::size_t InflateOnly(const std::string& path) {
 struct CountingSink : CellSink {
   std::size_t cells = 0;
   double sum = 0;
-  void Number(std::uint32_t, std::uint16_t, double v, std::uint32_t) override { ++cells, sum += v; }
-  void Text(std::uint32_t, std::uint16_t, std::string_view t, std::uint32_t) override {
-    ++cells, sum += t.size();
+  void Cells(std::span<const tavrio::automation::readers::SinkCell> handed) override {
+    for (const auto& cell : handed) sum += cell.number + static_cast<double>(cell.text.size());
+    cells += handed.size();
   }
-  void Boolean(std::uint32_t, std::uint16_t, bool, std::uint32_t) override { ++cells; }
-  void ErrorValue(std::uint32_t, std::uint16_t, std::string_view, std::uint32_t) override {
-    ++cells;
-  }
-  void Blank(std::uint32_t, std::uint16_t, std::uint32_t) override { ++cells; }
 };
 
 double Seconds(Clock::time_point since) {
@@ -82,7 +77,7 @@ double Seconds(Clock::time_point since) {
 int main(int argc, char** argv) {
   const int rows = argc > 1 ? std::stoi(argv[1]) : 40000;
   const int repeats = argc > 2 ? std::stoi(argv[2]) : 5;
-  tavrio::automation::readers::testing::TempDir dir;
+  tavrio::testing::TempFolder dir;
   const std::string path = dir.File("speed.xlsx");
   Generate(path, rows);
   double inflate = 1e9, read = 1e9;

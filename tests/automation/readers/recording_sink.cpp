@@ -20,42 +20,37 @@ std::pair<std::uint32_t, std::uint16_t> Decode(const std::string& reference) {
 
 }  // namespace
 
-void RecordingSink::Put(std::uint32_t row, std::uint16_t column, RecordedCell cell) {
-  if (formula_row_ == row && formula_column_ == column) cell.formula = formula_;
-  formula_row_ = 0;
-  if (!cells_.emplace(std::make_pair(row, column), std::move(cell)).second) {
-    ADD_FAILURE() << "cell handed over twice: row " << row << " column " << column;
+void RecordingSink::Cells(std::span<const SinkCell> cells) {
+  for (const SinkCell& in : cells) {
+    RecordedCell cell;
+    cell.style = in.style;
+    cell.formula = std::string(in.formula);
+    switch (in.kind) {
+      case SinkCell::Kind::kNumber:
+        cell.kind = Kind::kNumber;
+        cell.number = in.number;
+        break;
+      case SinkCell::Kind::kText:
+      case SinkCell::Kind::kSharedText:
+        cell.kind = Kind::kText;
+        cell.text = std::string(in.text);
+        break;
+      case SinkCell::Kind::kBoolean:
+        cell.kind = Kind::kBoolean;
+        cell.boolean = in.number != 0;
+        break;
+      case SinkCell::Kind::kError:
+        cell.kind = Kind::kError;
+        cell.text = std::string(in.text);
+        break;
+      case SinkCell::Kind::kBlank:
+        cell.kind = Kind::kBlank;
+        break;
+    }
+    if (!cells_.emplace(std::make_pair(in.row, in.column), std::move(cell)).second) {
+      ADD_FAILURE() << "cell handed over twice: row " << in.row << " column " << in.column;
+    }
   }
-}
-
-void RecordingSink::Formula(std::uint32_t row, std::uint16_t column, std::string_view formula) {
-  formula_row_ = row;
-  formula_column_ = column;
-  formula_.assign(formula);
-}
-
-void RecordingSink::Number(std::uint32_t row, std::uint16_t column, double value,
-                           std::uint32_t style) {
-  Put(row, column, {Kind::kNumber, value, {}, false, style, {}});
-}
-
-void RecordingSink::Text(std::uint32_t row, std::uint16_t column, std::string_view text,
-                         std::uint32_t style) {
-  Put(row, column, {Kind::kText, 0, std::string(text), false, style, {}});
-}
-
-void RecordingSink::Boolean(std::uint32_t row, std::uint16_t column, bool value,
-                            std::uint32_t style) {
-  Put(row, column, {Kind::kBoolean, 0, {}, value, style, {}});
-}
-
-void RecordingSink::ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
-                               std::uint32_t style) {
-  Put(row, column, {Kind::kError, 0, std::string(text), false, style, {}});
-}
-
-void RecordingSink::Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) {
-  Put(row, column, {Kind::kBlank, 0, {}, false, style, {}});
 }
 
 const RecordedCell& RecordingSink::At(const std::string& reference) const {

@@ -18,20 +18,13 @@ struct RecordedCell {
   std::string text;  // text, or the error value
   bool boolean = false;
   std::uint32_t style = 0;
-  std::string formula;  // handed just before the cell, or empty
+  std::string formula;  // empty when the cell has none
 };
 
 // Keeps every cell a reader hands over, by (row, column), and fails on a cell handed twice.
 class RecordingSink : public CellSink {
  public:
-  void Number(std::uint32_t row, std::uint16_t column, double value, std::uint32_t style) override;
-  void Text(std::uint32_t row, std::uint16_t column, std::string_view text,
-            std::uint32_t style) override;
-  void Boolean(std::uint32_t row, std::uint16_t column, bool value, std::uint32_t style) override;
-  void ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
-                  std::uint32_t style) override;
-  void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t style) override;
-  void Formula(std::uint32_t row, std::uint16_t column, std::string_view formula) override;
+  void Cells(std::span<const SinkCell> cells) override;
 
   const std::map<std::pair<std::uint32_t, std::uint16_t>, RecordedCell>& cells() const {
     return cells_;
@@ -41,12 +34,7 @@ class RecordingSink : public CellSink {
   bool Has(const std::string& reference) const;
 
  private:
-  void Put(std::uint32_t row, std::uint16_t column, RecordedCell cell);
-
   std::map<std::pair<std::uint32_t, std::uint16_t>, RecordedCell> cells_;
-  std::uint32_t formula_row_ = 0;
-  std::uint16_t formula_column_ = 0;
-  std::string formula_;
 };
 
 // A cell a test expects at `reference`; for a number, `text` is its number format.

@@ -8,13 +8,16 @@
 #include <utility>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "automation/readers/workbook_reader.h"
 #include "tests/automation/readers/crafted_package.h"
 #include "tests/automation/readers/recording_sink.h"
-#include "tests/automation/readers/temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::automation::readers::testing {
+
+using tavrio::testing::TempFolder;
+
 namespace {
 
 struct Expected {
@@ -118,7 +121,7 @@ class SheetCellsTest : public ::testing::TestWithParam<CellCase> {};
 
 TEST_P(SheetCellsTest, YieldsExactlyTheExpectedCells) {
   const CellCase& c = GetParam();
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File("cells.xlsx");
   WritePackage(path, WorkbookParts({{"Sheet1", SheetXml(c.rows)}}, c.shared_items, c.date1904));
   auto reader = OpenWorkbookFile(path);
@@ -141,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(Cells, SheetCellsTest, ::testing::ValuesIn(CellCases())
                          [](const auto& info) { return info.param.name; });
 
 TEST(SheetCellsTest, ElementsUnderANamespacePrefixAreRead) {
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File("prefixed.xlsx");
   std::string xml =
       "<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
@@ -155,20 +158,23 @@ TEST(SheetCellsTest, ElementsUnderANamespacePrefixAreRead) {
   EXPECT_EQ(sink.At("B1").number, 3);
 }
 
-// Records which cells came as shared texts and under which index; the texts still reach the
-// recording through Text().
+// Records which cells came as shared texts and under which index; the texts are recorded as
+// any other.
 class SharedIndexSink : public RecordingSink {
  public:
-  void SharedText(std::uint32_t row, std::uint16_t column, std::uint32_t index,
-                  std::string_view text, std::uint32_t style) override {
-    indexes[{row, column}] = index;
-    Text(row, column, text, style);
+  void Cells(std::span<const SinkCell> cells) override {
+    for (const SinkCell& cell : cells) {
+      if (cell.kind == SinkCell::Kind::kSharedText) {
+        indexes[{cell.row, cell.column}] = cell.shared_index;
+      }
+    }
+    RecordingSink::Cells(cells);
   }
   std::map<std::pair<std::uint32_t, std::uint16_t>, std::uint32_t> indexes;
 };
 
 TEST(SheetCellsTest, SharedTextsComeWithTheirIndexAndInlineTextsWithout) {
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File("shared.xlsx");
   const std::string rows =
       R"(<row r="1"><c r="A1" t="s"><v>1</v></c><c r="B1" t="s"><v>0</v></c>)"
@@ -205,7 +211,7 @@ TEST(SheetCellsTest, RowsSpanningManyChunksAreAllRead) {
     rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + n + "</v></c><c r=\"B" + n +
             "\" t=\"inlineStr\"><is><t>" + long_text(r) + "</t></is></c></row>";
   }
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File("long.xlsx");
   WritePackage(path, WorkbookParts({{"Sheet1", SheetXml(rows)}}));
   RecordingSink sink;
@@ -308,7 +314,7 @@ class SheetFaultTest : public ::testing::TestWithParam<SheetFaultCase> {};
 
 TEST_P(SheetFaultTest, IsRefusedNamingTheFileSheetAndReason) {
   const SheetFaultCase& c = GetParam();
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File("fault.xlsx");
   WritePackage(path, WorkbookParts({{"Sheet1", c.xml}}, c.shared_items));
   auto reader = OpenWorkbookFile(path);

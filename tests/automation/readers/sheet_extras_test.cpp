@@ -14,25 +14,11 @@ namespace {
 // Records, in order, what the parser hands over besides plain values.
 class ExtrasSink : public CellSink {
  public:
-  void Number(std::uint32_t row, std::uint16_t column, double value, std::uint32_t) override {
-    Add(row, column, "n " + Trimmed(value));
-  }
-  void Text(std::uint32_t row, std::uint16_t column, std::string_view text,
-            std::uint32_t) override {
-    Add(row, column, "s " + std::string(text));
-  }
-  void Boolean(std::uint32_t row, std::uint16_t column, bool value, std::uint32_t) override {
-    Add(row, column, value ? "b 1" : "b 0");
-  }
-  void ErrorValue(std::uint32_t row, std::uint16_t column, std::string_view text,
-                  std::uint32_t) override {
-    Add(row, column, "e " + std::string(text));
-  }
-  void Blank(std::uint32_t row, std::uint16_t column, std::uint32_t) override {
-    Add(row, column, "blank");
-  }
-  void Formula(std::uint32_t row, std::uint16_t column, std::string_view formula) override {
-    Add(row, column, "f " + std::string(formula));
+  void Cells(std::span<const SinkCell> cells) override {
+    for (const SinkCell& cell : cells) {
+      if (!cell.formula.empty()) Add(cell.row, cell.column, "f " + std::string(cell.formula));
+      Add(cell.row, cell.column, Value(cell));
+    }
   }
   void RowHeight(std::uint32_t row, double points) override {
     events.push_back("row " + std::to_string(row) + " height " + Trimmed(points));
@@ -46,6 +32,22 @@ class ExtrasSink : public CellSink {
   std::vector<std::string> events;
 
  private:
+  static std::string Value(const SinkCell& cell) {
+    switch (cell.kind) {
+      case SinkCell::Kind::kNumber:
+        return "n " + Trimmed(cell.number);
+      case SinkCell::Kind::kText:
+      case SinkCell::Kind::kSharedText:
+        return "s " + std::string(cell.text);
+      case SinkCell::Kind::kBoolean:
+        return cell.number != 0 ? "b 1" : "b 0";
+      case SinkCell::Kind::kError:
+        return "e " + std::string(cell.text);
+      case SinkCell::Kind::kBlank:
+        break;
+    }
+    return "blank";
+  }
   static std::string Trimmed(double value) {
     std::string text = std::to_string(value);
     text.erase(text.find_last_not_of('0') + 1);

@@ -8,14 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "automation/base/error.h"
 #include "automation/engine/engine.h"
-#include "automation/error.h"
 #include "automation/readers/text_encoding.h"
 #include "automation/readers/workbook_reader.h"
+#include "automation/writers/save_workbook.h"
 #include "tests/automation/readers/recording_sink.h"
-#include "tests/automation/readers/temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::automation::readers::testing {
+
+using tavrio::testing::TempFolder;
+using tavrio::testing::WriteFile;
+
 namespace {
 
 // Writes `bytes` as `name`, opens it and reads its first sheet.
@@ -24,7 +29,7 @@ struct ReadBack {
   RecordingSink sink;
 };
 
-ReadBack Read(const TempDir& dir, const std::string& name, const std::string& bytes) {
+ReadBack Read(const TempFolder& dir, const std::string& name, const std::string& bytes) {
   std::string path = dir.File(name);
   WriteFile(path, bytes);
   ReadBack result;
@@ -102,7 +107,7 @@ TEST(TextFilesTest, EncodingsAreTriedUtf8FirstThenGb18030) {
       {"UTF-16LE with BOM", Utf16(u"中文,1\n", false), "中文"},
       {"UTF-16BE with BOM", Utf16(u"中文,1\n", true), "中文"},
   };
-  TempDir dir;
+  TempFolder dir;
   for (const EncodingCase& c : cases) {
     SCOPED_TRACE(c.name);
     ReadBack result = Read(dir, "encoded.csv", c.bytes);
@@ -150,7 +155,7 @@ TEST(TextFilesTest, NumbersBecomeNumbersAndTextAPersonWouldKeepStaysText) {
       {"=\"0012\"", Kind::kText, 0, "0012"},
       {"\"=\"\"12\"\"\"", Kind::kText, 0, "12"},
   };
-  TempDir dir;
+  TempFolder dir;
   for (const FieldCase& c : cases) {
     SCOPED_TRACE(c.field);
     ReadBack result = Read(dir, "fields.csv", "x," + c.field + "\n");
@@ -166,7 +171,7 @@ TEST(TextFilesTest, NumbersBecomeNumbersAndTextAPersonWouldKeepStaysText) {
 }
 
 TEST(TextFilesTest, QuotedFieldsFollowRfc4180) {
-  TempDir dir;
+  TempFolder dir;
   ReadBack result = Read(dir, "quoted.csv",
                          "名称,说明\r\n"
                          "\"苹果, 红\",\"他说\"\"好\"\"\"\r\n"
@@ -197,7 +202,7 @@ TEST(TextFilesTest, TabSeparatedTextIsReadWhateverItsName) {
       {"Unicode text (UTF-16LE)", "unicode.xls", Utf16(u"编号\t金额\r\n007\t12.5\r\n", false)},
       {"tabs in a .csv without commas", "tabs.csv", "编号\t金额\r\n007\t12.5\r\n"},
   };
-  TempDir dir;
+  TempFolder dir;
   for (const TabCase& c : cases) {
     SCOPED_TRACE(c.name);
     ReadBack result = Read(dir, c.file_name, c.bytes);
@@ -209,7 +214,7 @@ TEST(TextFilesTest, TabSeparatedTextIsReadWhateverItsName) {
 }
 
 TEST(TextFilesTest, ATitleLineMayPrecedeTabSeparatedRows) {
-  TempDir dir;
+  TempFolder dir;
   ReadBack result = Read(dir, "report.xls", "销售报表\n编号\t金额\n007\t12.5\n");
   EXPECT_EQ(result.sink.At("A1").text, "销售报表");
   EXPECT_EQ(result.sink.At("B2").text, "金额");
@@ -217,7 +222,7 @@ TEST(TextFilesTest, ATitleLineMayPrecedeTabSeparatedRows) {
 }
 
 TEST(TextFilesTest, AFieldStartingWithAnAngleBracketIsNotAPage) {
-  TempDir dir;
+  TempFolder dir;
   ReadBack result = Read(dir, "limits.csv", "<100,>200\n1,2\n");
   EXPECT_EQ(result.sink.At("A1").text, "<100");
   EXPECT_EQ(result.sink.At("B2").number, 2);
@@ -230,7 +235,7 @@ TEST(TextFilesTest, TheSheetIsNamedAfterTheFile) {
       {"一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三.csv",
        "一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一"},
   };
-  TempDir dir;
+  TempFolder dir;
   for (const auto& [file_name, sheet] : cases) {
     SCOPED_TRACE(file_name);
     ReadBack result = Read(dir, file_name, "1\n");
@@ -276,7 +281,7 @@ TEST(TextFilesTest, RefusalsSayWhatTheFileIs) {
       {"too many columns", "wide.csv", many_columns + "x\n",
        "第 1 行的列数超过一个工作表的上限 16384 列", false},
   };
-  TempDir dir;
+  TempFolder dir;
   for (const RefusalCase& c : cases) {
     SCOPED_TRACE(c.name);
     std::string path = dir.File(c.file_name);
@@ -294,7 +299,7 @@ TEST(TextFilesTest, RefusalsSayWhatTheFileIs) {
 }
 
 TEST(TextFilesTest, RowsPastTheSheetsLastRowAreRefused) {
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File("tall.csv");
   WriteFile(path, std::string(1048576, '\n') + "x\n");
   EXPECT_EQ(ErrorText([&path] {
@@ -305,10 +310,10 @@ TEST(TextFilesTest, RowsPastTheSheetsLastRowAreRefused) {
 }
 
 TEST(TextFilesTest, TheEngineOpensACsvFile) {
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File("明细.csv");
   WriteFile(path, "\xEF\xBB\xBF编号,金额\n007,12.5\n");
-  Engine engine;
+  Engine engine{&readers::OpenWorkbookFile, &writers::SaveWorkbook};
   engine.OpenWorkbook(path);
   engine.SelectSheet(std::string("明细"));
   EXPECT_EQ(engine.GetCellValue(std::int16_t{2}, 1), CellValue(std::string("007")));

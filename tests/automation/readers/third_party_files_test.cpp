@@ -6,32 +6,25 @@
 #include <filesystem>
 #include <string>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 #include "automation/readers/workbook_reader.h"
 #include "tests/automation/readers/recording_sink.h"
-#include "tests/automation/readers/temp_dir.h"
+#include "tests/support/independent_readers.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::automation::readers::testing {
+
+using tavrio::testing::RunQuietly;
+using tavrio::testing::TempFolder;
+using tavrio::testing::WriteFile;
+
 namespace {
 
-constexpr char kPython[] = TAVRIO_SYSTEM_PYTHON;
-constexpr char kSoffice[] = TAVRIO_SOFFICE;
-
-bool HasOpenpyxl() {
-  return std::string(kPython).find("NOTFOUND") == std::string::npos &&
-         RunQuietly(std::string(kPython) + " -c 'import openpyxl'");
-}
-
-bool HasSoffice() {
-  return std::string(kSoffice).find("NOTFOUND") == std::string::npos &&
-         std::filesystem::exists(kSoffice);
-}
-
 // Runs a Python script with the workbook's path as its argument.
-void RunPython(const TempDir& dir, const std::string& script, const std::string& path) {
+void RunPython(const TempFolder& dir, const std::string& script, const std::string& path) {
   std::string file = dir.File("make.py");
   WriteFile(file, script);
-  ASSERT_TRUE(RunQuietly(std::string(kPython) + " " + file + " " + path));
+  ASSERT_TRUE(RunQuietly(*tavrio::testing::PythonWithOpenpyxl() + " " + file + " " + path));
 }
 
 const char kOpenpyxlScript[] = R"(
@@ -58,8 +51,8 @@ wb.save(sys.argv[1])
 )";
 
 TEST(ThirdPartyFilesTest, OpenpyxlWorkbookIn1904DateSystem) {
-  if (!HasOpenpyxl()) GTEST_SKIP() << "python3-openpyxl is not installed";
-  TempDir dir;
+  TAVRIO_SKIP_WITHOUT(tavrio::testing::PythonWithOpenpyxl(), "python3-openpyxl");
+  TempFolder dir;
   std::string path = dir.File("openpyxl.xlsx");
   RunPython(dir, kOpenpyxlScript, path);
   auto reader = OpenWorkbookFile(path);
@@ -87,10 +80,10 @@ TEST(ThirdPartyFilesTest, OpenpyxlWorkbookIn1904DateSystem) {
 }
 
 // Converts `source` with LibreOffice into `format` ("xlsx", "xls") inside `dir`.
-std::string Convert(const TempDir& dir, const std::string& source, const std::string& format) {
+std::string Convert(const TempFolder& dir, const std::string& source, const std::string& format) {
   std::string out_dir = dir.File("converted");
   std::filesystem::create_directories(out_dir);
-  std::string command = "HOME=" + dir.path() + " " + kSoffice +
+  std::string command = "HOME=" + dir.path() + " " + *tavrio::testing::Soffice() +
                         " --headless --norestore --convert-to " + format + " --outdir " + out_dir +
                         " " + source;
   if (!RunQuietly(command)) return {};
@@ -99,7 +92,7 @@ std::string Convert(const TempDir& dir, const std::string& source, const std::st
   return std::filesystem::exists(result) ? result : std::string();
 }
 
-std::string WriteSource(const TempDir& dir) {
+std::string WriteSource(const TempFolder& dir) {
   std::string path = dir.File("source.xlsx");
   lxw_workbook* wb = workbook_new(path.c_str());
   lxw_worksheet* first = workbook_add_worksheet(wb, "第一");
@@ -118,10 +111,10 @@ std::string WriteSource(const TempDir& dir) {
 }
 
 TEST(ThirdPartyFilesTest, LibreOfficeWorkbook) {
-  if (!HasSoffice()) GTEST_SKIP() << "LibreOffice is not installed";
-  TempDir dir;
+  TAVRIO_SKIP_WITHOUT(tavrio::testing::Soffice(), "LibreOffice");
+  TempFolder dir;
   std::string converted = Convert(dir, WriteSource(dir), "xlsx");
-  if (converted.empty()) GTEST_SKIP() << "LibreOffice could not convert";
+  ASSERT_FALSE(converted.empty()) << "LibreOffice could not convert";
   auto reader = OpenWorkbookFile(converted);
   ASSERT_EQ(reader->Sheets().size(), 2u);
   EXPECT_EQ(reader->Sheets()[0].name, "第一");
@@ -139,10 +132,10 @@ TEST(ThirdPartyFilesTest, LibreOfficeWorkbook) {
 }
 
 TEST(ThirdPartyFilesTest, LibreOfficeXls) {
-  if (!HasSoffice()) GTEST_SKIP() << "LibreOffice is not installed";
-  TempDir dir;
+  TAVRIO_SKIP_WITHOUT(tavrio::testing::Soffice(), "LibreOffice");
+  TempFolder dir;
   std::string converted = Convert(dir, WriteSource(dir), "xls");
-  if (converted.empty()) GTEST_SKIP() << "LibreOffice could not convert";
+  ASSERT_FALSE(converted.empty()) << "LibreOffice could not convert";
   auto reader = OpenWorkbookFile(converted);
   ASSERT_EQ(reader->Sheets().size(), 2u);
   EXPECT_EQ(reader->Sheets()[0].name, "第一");

@@ -6,14 +6,22 @@
 #include <string>
 #include <vector>
 
+#include "automation/base/error.h"
 #include "automation/engine/engine.h"
-#include "automation/error.h"
 #include "automation/readers/workbook_reader.h"
+#include "automation/writers/save_workbook.h"
 #include "tests/automation/readers/office_fixtures.h"
 #include "tests/automation/readers/recording_sink.h"
-#include "tests/automation/readers/temp_dir.h"
+#include "tests/support/independent_readers.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::automation::readers::testing {
+
+using tavrio::testing::ReadFile;
+using tavrio::testing::RunQuietly;
+using tavrio::testing::TempFolder;
+using tavrio::testing::WriteFile;
+
 namespace {
 
 std::string FixtureXls() {
@@ -33,7 +41,7 @@ std::string OpenError(const std::string& path) {
 
 TEST(XlsFilesTest, LibreOfficeWorkbookValues) {
   std::string path = FixtureXls();
-  if (path.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
+  TAVRIO_SKIP_WITHOUT(!path.empty(), kOfficeFixtureReaders);
   auto reader = OpenWorkbookFile(path);
   EXPECT_FALSE(reader->Uses1904DateSystem());
   RecordingSink sink;
@@ -71,7 +79,7 @@ TEST(XlsFilesTest, LibreOfficeWorkbookValues) {
 
 TEST(XlsFilesTest, SheetsInWorkbookOrder) {
   std::string path = FixtureXls();
-  if (path.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
+  TAVRIO_SKIP_WITHOUT(!path.empty(), kOfficeFixtureReaders);
   auto reader = OpenWorkbookFile(path);
   const std::vector<SheetInfo> expected = {
       {"明细", false}, {"隐藏", true}, {"空表", false}, {"第四", false}};
@@ -93,7 +101,7 @@ TEST(XlsFilesTest, SheetsInWorkbookOrder) {
 
 TEST(XlsFilesTest, AskingForASheetPastTheLastNamesItsPosition) {
   std::string path = FixtureXls();
-  if (path.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
+  TAVRIO_SKIP_WITHOUT(!path.empty(), kOfficeFixtureReaders);
   auto reader = OpenWorkbookFile(path);
   RecordingSink sink;
   try {
@@ -106,8 +114,8 @@ TEST(XlsFilesTest, AskingForASheetPastTheLastNamesItsPosition) {
 
 TEST(XlsFilesTest, TheEngineSelectsSheetsByNameAndPosition) {
   std::string path = FixtureXls();
-  if (path.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
-  Engine engine;
+  TAVRIO_SKIP_WITHOUT(!path.empty(), kOfficeFixtureReaders);
+  Engine engine{&readers::OpenWorkbookFile, &writers::SaveWorkbook};
   engine.OpenWorkbook(path);
   engine.SelectSheet(std::string("第四"));
   EXPECT_EQ(engine.GetCellValue(std::int16_t{3}, 3), CellValue(4.0));
@@ -137,7 +145,7 @@ std::string MarkEncrypted(std::string bytes) {
 
 TEST(XlsFilesTest, DamagedAndEncryptedFilesAreRefused) {
   std::string source = FixtureXls();
-  if (source.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
+  TAVRIO_SKIP_WITHOUT(!source.empty(), kOfficeFixtureReaders);
   const std::string bytes = ReadFile(source);
   const std::vector<DamageCase> cases = {
       {"encrypted", MarkEncrypted, "文件受密码保护，请先取消密码再合并"},
@@ -146,7 +154,7 @@ TEST(XlsFilesTest, DamagedAndEncryptedFilesAreRefused) {
       {"header only", [](std::string b) { return b.substr(0, 512); },
        "文件已损坏：复合文档结构无效"},
   };
-  TempDir dir;
+  TempFolder dir;
   for (const DamageCase& c : cases) {
     SCOPED_TRACE(c.name);
     std::string path = dir.File(c.name + ".xls");
@@ -177,7 +185,7 @@ const std::vector<FormattedCell>& FormattedCells() {
 
 TEST(XlsFilesTest, CellsKeepTheirNumberFormats) {
   const std::string& dir = OfficeFixtureDir();
-  if (dir.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
+  TAVRIO_SKIP_WITHOUT(!dir.empty(), kOfficeFixtureReaders);
   auto reader = OpenWorkbookFile(dir + "/formats.xls");
   RecordingSink sink;
   reader->ReadSheet(0, sink);
@@ -196,14 +204,14 @@ TEST(XlsFilesTest, CellsKeepTheirNumberFormats) {
 // the first row's cell is turned from LibreOffice's own "0%" (id 165) into id 10 and id 3.
 TEST(XlsFilesTest, BuiltInFormatIdsReadAsTheirCodes) {
   const std::string& dir = OfficeFixtureDir();
-  if (dir.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
+  TAVRIO_SKIP_WITHOUT(!dir.empty(), kOfficeFixtureReaders);
   const std::string bytes = ReadFile(dir + "/formats.xls");
   // An XF record (type 0x00E0, 20 bytes): font 0, then the format id 0x00A5.
   const std::string xf("\xE0\x00\x14\x00\x00\x00\xA5\x00", 8);
   ASSERT_EQ(bytes.find(xf), bytes.rfind(xf));
   const std::size_t at = bytes.find(xf);
   ASSERT_NE(at, std::string::npos);
-  TempDir out;
+  TempFolder out;
   for (const auto& [id, code] :
        std::vector<std::pair<char, std::string>>{{10, "0.00%"}, {3, "#,##0"}}) {
     SCOPED_TRACE(code);
@@ -222,10 +230,10 @@ TEST(XlsFilesTest, BuiltInFormatIdsReadAsTheirCodes) {
 // The merge copies the rows with their formats and saves them; openpyxl reads the saved file.
 TEST(XlsFilesTest, NumberFormatsSurviveAMergeIntoAnXlsxFile) {
   const std::string& dir = OfficeFixtureDir();
-  const std::string python = PythonWithOpenpyxl();
-  if (dir.empty() || python.empty()) GTEST_SKIP() << "LibreOffice or openpyxl is missing";
-  TempDir out;
-  Engine engine;
+  TAVRIO_SKIP_WITHOUT(!dir.empty(), kOfficeFixtureReaders);
+  const std::string python = *tavrio::testing::PythonWithOpenpyxl();
+  TempFolder out;
+  Engine engine{&readers::OpenWorkbookFile, &writers::SaveWorkbook};
   engine.OpenWorkbook(dir + "/formats.xls");
   const std::string source = engine.ActiveWorkbookName();
   engine.SelectSheet(std::string("数据"));

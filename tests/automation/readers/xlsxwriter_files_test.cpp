@@ -8,9 +8,12 @@
 
 #include "automation/readers/workbook_reader.h"
 #include "tests/automation/readers/recording_sink.h"
-#include "tests/automation/readers/temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::automation::readers::testing {
+
+using tavrio::testing::TempFolder;
+
 namespace {
 
 struct WorkbookCloser {
@@ -70,7 +73,7 @@ class XlsxWriterFilesTest : public ::testing::TestWithParam<bool> {};
 
 TEST_P(XlsxWriterFilesTest, ReadsEveryValueKindSheetAndFormat) {
   const bool constant_memory = GetParam();
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File("values.xlsx");
   WriteValues(path, constant_memory);
   auto reader = OpenWorkbookFile(path);
@@ -126,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(SharedAndInlineStrings, XlsxWriterFilesTest, ::testing:
                          });
 
 TEST(XlsxWriterFilesTest, ASheetCanBeReadAgain) {
-  TempDir dir;
+  TempFolder dir;
   std::string path = dir.File("twice.xlsx");
   WriteValues(path, false);
   auto reader = OpenWorkbookFile(path);

@@ -6,13 +6,13 @@
 #include <random>
 #include <string>
 
-#include "tests/automation/readers/temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::automation::readers {
 namespace {
 
-using testing::TempDir;
-using testing::WriteFile;
+using tavrio::testing::TempFolder;
+using tavrio::testing::WriteFile;
 
 // A file of `size` bytes, each telling its own position, and minizip's handle on it.
 class WindowedFileTest : public ::testing::Test {
@@ -43,7 +43,7 @@ class WindowedFileTest : public ::testing::Test {
     EXPECT_EQ(io_.ztell64_file(io_.opaque, stream_), at + got);
   }
 
-  TempDir dir_;
+  TempFolder dir_;
   zlib_filefunc64_def io_ = WindowedFileFunctions();
   std::string bytes_;
   voidpf stream_ = nullptr;
@@ -79,7 +79,7 @@ TEST_F(WindowedFileTest, SeeksFromTheCurrentPlaceAndFromTheEnd) {
 }
 
 TEST(WindowedFileOpenTest, NeverOpensForWriting) {
-  TempDir dir;
+  TempFolder dir;
   WriteFile(dir.File("file"), "bytes");
   zlib_filefunc64_def io = WindowedFileFunctions();
   EXPECT_EQ(io.zopen64_file(io.opaque, dir.File("file").c_str(),

@@ -5,6 +5,7 @@
 #include "../engine/fake_files.h"
 #include "automation/engine/engine.h"
 #include "automation/writers/date_text.h"
+#include "automation/writers/save_workbook.h"
 #include "writer_test_support.h"
 
 namespace tavrio::automation {
@@ -15,7 +16,7 @@ using testing::FakeSheet;
 using testing::FakeWorkbook;
 
 TEST(CsvWriterTest, WritesTheActiveSheetQuotedAsRfc4180SaysWithABom) {
-  testing::ScratchFolder folder;
+  testing::TempFolder folder;
   FakeFiles files;
   files.Add("/in/data.xlsx", {{FakeSheet("Other", {{1, 1, std::string("not written")}}),
                                FakeSheet("Sheet1", {{1, 1, std::string("编号")},
@@ -35,7 +36,7 @@ TEST(CsvWriterTest, WritesTheActiveSheetQuotedAsRfc4180SaysWithABom) {
                                                     {5, 4, 0.25, 4},
                                                     {6, 6, std::monostate{}, 1}})},
                               {"General", "yyyy-mm-dd", "h:mm", "m/d/yy h:mm", "0.00%"}});
-  Engine engine(files.Factory());
+  Engine engine(files.Factory(), &writers::SaveWorkbook);
   engine.OpenWorkbook("/in/data.xlsx");
   engine.SelectSheet(std::int16_t{2});
   const std::string saved = folder.File("out.CSV");
@@ -51,8 +52,8 @@ TEST(CsvWriterTest, WritesTheActiveSheetQuotedAsRfc4180SaysWithABom) {
 }
 
 TEST(CsvWriterTest, AnEmptySheetIsJustTheBom) {
-  testing::ScratchFolder folder;
-  Engine engine(FakeFiles().Factory());
+  testing::TempFolder folder;
+  Engine engine(FakeFiles().Factory(), &writers::SaveWorkbook);
   engine.AddWorkbook();
   engine.SaveWorkbookAs("工作簿1", folder.File("empty.csv"));
   EXPECT_EQ(testing::ReadFile(folder.File("empty.csv")), "\xEF\xBB\xBF");

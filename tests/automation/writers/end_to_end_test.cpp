@@ -10,6 +10,7 @@
 
 #include "../engine/fake_files.h"
 #include "automation/engine/engine.h"
+#include "automation/writers/save_workbook.h"
 #include "tests/support/engine_merge_step.h"
 #include "writer_test_support.h"
 
@@ -55,9 +56,7 @@ std::string Boolean(const std::string& ref, bool value) {
 
 class EndToEndTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (!testing::PythonWithOpenpyxl()) GTEST_SKIP() << "no Python with openpyxl";
-  }
+  void SetUp() override { TAVRIO_SKIP_WITHOUT(testing::PythonWithOpenpyxl(), "python3-openpyxl"); }
 
   // Writes 一月.xlsx and 二月.xlsx with libxlsxwriter: a hidden sheet first, then 数据.
   void WriteMonth(const std::string& name, int month) {
@@ -119,8 +118,8 @@ class EndToEndTest : public ::testing::Test {
     testing::MergeSheet(engine_, folder_.File(name), "数据", first, merged_);
   }
 
-  testing::ScratchFolder folder_;
-  Engine engine_;
+  testing::TempFolder folder_;
+  Engine engine_{&readers::OpenWorkbookFile, &writers::SaveWorkbook};
   std::string merged_;
   std::string long_text_ = "首" + std::string(32765, 'z') + "尾";
 };
@@ -184,9 +183,11 @@ TEST_F(EndToEndTest, ASavedWorkbookOpensAgainInTheEngineWithEveryDoubleExact) {
                                           {1, 5, std::string("bell\x07 _x0041_")},
                                           {2, 1, long_text_}})}});
   auto fake = fakes.Factory();
-  Engine engine([&](const std::string& path) {
-    return path.starts_with("/memory/") ? fake(path) : readers::OpenWorkbookFile(path);
-  });
+  Engine engine(
+      [&](const std::string& path) {
+        return path.starts_with("/memory/") ? fake(path) : readers::OpenWorkbookFile(path);
+      },
+      &writers::SaveWorkbook);
   engine.OpenWorkbook("/memory/exact.xlsx");
   const std::string saved = folder_.File("again.xlsx");
   engine.SaveWorkbookAs("exact.xlsx", saved);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "automation/engine/engine.h"
+#include "automation/writers/save_workbook.h"
 #include "tests/support/engine_merge_step.h"
 #include "writer_test_support.h"
 
@@ -153,7 +154,7 @@ void WriteSource(const std::string& path) {
 }
 
 // Colours libxlsxwriter cannot write: theme colours with a tint and palette entries.
-void WriteThemedSource(const testing::ScratchFolder& folder, const std::string& path) {
+void WriteThemedSource(const testing::TempFolder& folder, const std::string& path) {
   const std::string script =
       "import openpyxl, sys\n"
       "from openpyxl.styles import Color, Font, PatternFill, Border, Side\n"
@@ -193,9 +194,7 @@ std::vector<std::string> DumpFormats(const std::string& path) {
 
 class FormatsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (!testing::PythonWithOpenpyxl()) GTEST_SKIP() << "no Python with openpyxl";
-  }
+  void SetUp() override { TAVRIO_SKIP_WITHOUT(testing::PythonWithOpenpyxl(), "python3-openpyxl"); }
 
   // The calls a merge run makes for one file: the first file from row 1, the others from row 2.
   void MergeFile(const std::string& path, bool first) {
@@ -208,8 +207,8 @@ class FormatsTest : public ::testing::Test {
     return DumpFormats(saved);
   }
 
-  testing::ScratchFolder folder_;
-  Engine engine_;
+  testing::TempFolder folder_;
+  Engine engine_{&readers::OpenWorkbookFile, &writers::SaveWorkbook};
   std::string merged_;
 };
 

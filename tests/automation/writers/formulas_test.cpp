@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "automation/engine/engine.h"
+#include "automation/writers/save_workbook.h"
 #include "tests/support/engine_merge_step.h"
 #include "writer_test_support.h"
 
@@ -96,7 +97,7 @@ void WriteSource(const std::string& path, double base) {
 class FormulasTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!testing::PythonWithOpenpyxl()) GTEST_SKIP() << "no Python with openpyxl";
+    TAVRIO_SKIP_WITHOUT(testing::PythonWithOpenpyxl(), "python3-openpyxl");
     WriteSource(folder_.File("一月.xlsx"), 0);
     WriteSource(folder_.File("二月.xlsx"), 100);
     MergeFile(folder_.File("一月.xlsx"), true);
@@ -129,8 +130,8 @@ class FormulasTest : public ::testing::Test {
     return text;
   }
 
-  testing::ScratchFolder folder_;
-  Engine engine_;
+  testing::TempFolder folder_;
+  Engine engine_{&readers::OpenWorkbookFile, &writers::SaveWorkbook};
   std::string merged_;
   std::string saved_;
 };
@@ -154,13 +155,14 @@ TEST_F(FormulasTest, RelativeReferencesMoveWithThePastedRowsAndAbsoluteOnesStay)
 }
 
 TEST_F(FormulasTest, TheOfficeSuiteRecalculatesOnOpeningAndAgreesWithTheCachedResults) {
-  const auto soffice = std::string(TAVRIO_SOFFICE);
-  if (soffice.empty() || soffice.ends_with("NOTFOUND")) GTEST_SKIP() << "no soffice";
+  TAVRIO_SKIP_WITHOUT(testing::Soffice(), "LibreOffice");
+  const std::string soffice = *testing::Soffice();
   // LibreOffice recalculates an .xlsx on loading only when its own setting says so, whatever
   // the file asks; Excel follows the file's request, checked at the end.
-  std::filesystem::create_directories(folder_.path() / "profile" / "user");
+  std::filesystem::create_directories(std::filesystem::path(folder_.path()) / "profile" / "user");
   {
-    std::ofstream settings(folder_.path() / "profile" / "user" / "registrymodifications.xcu");
+    std::ofstream settings(std::filesystem::path(folder_.path()) / "profile" / "user" /
+                           "registrymodifications.xcu");
     settings << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                 "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
                 "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
@@ -169,8 +171,9 @@ TEST_F(FormulasTest, TheOfficeSuiteRecalculatesOnOpeningAndAgreesWithTheCachedRe
                 "<prop oor:name=\"OOXMLRecalcMode\" oor:op=\"fuse\"><value>0</value></prop>"
                 "</item></oor:items>\n";
   }
-  const std::string profile = "file://" + (folder_.path() / "profile").string();
-  ASSERT_TRUE(testing::RunCommand("cd '" + folder_.path().string() + "' && '" + soffice +
+  const std::string profile =
+      "file://" + (std::filesystem::path(folder_.path()) / "profile").string();
+  ASSERT_TRUE(testing::RunCommand("cd '" + folder_.path() + "' && '" + soffice +
                                   "' -env:UserInstallation=" + profile +
                                   " --headless --convert-to csv:\"Text - txt - csv (StarCalc)\":"
                                   "44,34,76 合并.xlsx >/dev/null 2>&1"));

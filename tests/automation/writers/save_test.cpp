@@ -9,6 +9,7 @@
 #include "../engine/fake_files.h"
 #include "automation/engine/engine.h"
 #include "automation/writers/atomic_file.h"
+#include "automation/writers/save_workbook.h"
 #include "automation/writers/workbook_writer.h"
 #include "writer_test_support.h"
 
@@ -23,9 +24,9 @@ class SaveTest : public ::testing::Test {
  protected:
   SaveTest() { files_.Add("/in/a.xlsx", {{FakeSheet("Sheet1", {{1, 1, std::string("a")}})}}); }
 
-  testing::ScratchFolder folder_;
+  testing::TempFolder folder_;
   FakeFiles files_;
-  Engine engine_{files_.Factory()};
+  Engine engine_{files_.Factory(), &writers::SaveWorkbook};
 };
 
 TEST_F(SaveTest, SavedWorkbookTakesTheFileNameAndHasNoUnsavedChanges) {
@@ -56,7 +57,7 @@ TEST_F(SaveTest, ASavedFileIsReplacedWhole) {
 
 TEST_F(SaveTest, FailuresLeaveNoFileBehind) {
   engine_.AddWorkbook();
-  std::filesystem::create_directory(folder_.path() / "taken.xlsx");
+  std::filesystem::create_directory(std::filesystem::path(folder_.path()) / "taken.xlsx");
   struct Case {
     std::string path;
     std::string description;
@@ -66,8 +67,7 @@ TEST_F(SaveTest, FailuresLeaveNoFileBehind) {
        "无法保存文件“" + folder_.File("missing/out.xlsx") + "”：文件夹不存在。"},
       {folder_.File("taken.xlsx"),
        "无法保存文件“" + folder_.File("taken.xlsx") + "”：已有同名的文件夹。"},
-      {folder_.path().string() + "/",
-       "无法保存文件“" + folder_.path().string() + "/”：路径中没有文件名。"},
+      {folder_.path() + "/", "无法保存文件“" + folder_.path() + "/”：路径中没有文件名。"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
@@ -125,7 +125,7 @@ TEST_F(SaveTest, SourceFilesAreNeverWritten) {
   engine_.OpenWorkbook(source);
   engine_.CloseActiveWindow();  // closed or not, a file once opened stays a source
   engine_.AddWorkbook();
-  for (const std::string& path : {source, folder_.path().string() + "/./source.xlsx"}) {
+  for (const std::string& path : {source, folder_.path() + "/./source.xlsx"}) {
     SCOPED_TRACE(path);
     const Error error = ErrorOf([&] { engine_.SaveWorkbookAs("工作簿1", path); });
     EXPECT_EQ(error.description(),

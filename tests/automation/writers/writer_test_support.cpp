@@ -11,47 +11,6 @@
 
 namespace tavrio::automation::testing {
 
-ScratchFolder::ScratchFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tavrio-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code ignored;
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ignored);
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::vector<std::string> ScratchFolder::Entries() const {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::optional<std::string> RunCommand(const std::string& command) {
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return std::nullopt;
-  std::string output;
-  std::array<char, 65536> buffer;
-  std::size_t got = 0;
-  while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-    output.append(buffer.data(), got);
-  if (pclose(pipe) != 0) return std::nullopt;
-  return output;
-}
-
-std::optional<std::string> PythonWithOpenpyxl() {
-  const std::string python = TAVRIO_PYTHON;
-  if (python.empty() || python.ends_with("NOTFOUND")) return std::nullopt;
-  if (!RunCommand(python + " -c 'import openpyxl' 2>/dev/null")) return std::nullopt;
-  return python;
-}
-
 std::vector<std::string> DumpXlsx(const std::string& path) {
   const auto python = PythonWithOpenpyxl();
   if (!python) {
@@ -104,11 +63,6 @@ std::string PythonFloatHex(double value) {
   std::string mantissa = dot == std::string::npos ? hex.substr(0, p) + "." : hex.substr(0, p);
   mantissa.append(13 - digits, '0');
   return mantissa + hex.substr(p);
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 }  // namespace tavrio::automation::testing

@@ -7,6 +7,7 @@
 
 #include "../engine/fake_files.h"
 #include "automation/engine/engine.h"
+#include "automation/writers/save_workbook.h"
 #include "writer_test_support.h"
 
 namespace tavrio::automation {
@@ -35,13 +36,11 @@ std::string Line(const std::string& ref, const CellValue& value, const std::stri
 
 class XlsxWriterTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (!testing::PythonWithOpenpyxl()) GTEST_SKIP() << "no Python with openpyxl to read back";
-  }
+  void SetUp() override { TAVRIO_SKIP_WITHOUT(testing::PythonWithOpenpyxl(), "python3-openpyxl"); }
 
-  testing::ScratchFolder folder_;
+  testing::TempFolder folder_;
   FakeFiles files_;
-  Engine engine_{files_.Factory()};
+  Engine engine_{files_.Factory(), &writers::SaveWorkbook};
 };
 
 TEST_F(XlsxWriterTest, EveryValueReadsBackExactlyWithItsFormat) {
@@ -115,8 +114,8 @@ TEST_F(XlsxWriterTest, ANewEmptyWorkbookSavesAsAnEmptySheet) {
 }
 
 TEST_F(XlsxWriterTest, OfficeSuiteConvertsTheSavedFileWithoutComplaint) {
-  const auto soffice = std::string(TAVRIO_SOFFICE);
-  if (soffice.empty() || soffice.ends_with("NOTFOUND")) GTEST_SKIP() << "no soffice";
+  TAVRIO_SKIP_WITHOUT(testing::Soffice(), "LibreOffice");
+  const std::string soffice = *testing::Soffice();
   files_.Add("/in/s.xlsx", {{FakeSheet("Sheet1", {{1, 1, std::string("编号")},
                                                   {1, 2, std::string("007")},
                                                   {2, 1, 0.1 + 0.2},
@@ -127,9 +126,10 @@ TEST_F(XlsxWriterTest, OfficeSuiteConvertsTheSavedFileWithoutComplaint) {
   engine_.OpenWorkbook("/in/s.xlsx");
   const std::string saved = folder_.File("s_out.xlsx");
   engine_.SaveWorkbookAs("s.xlsx", saved);
-  const std::string profile = "file://" + (folder_.path() / "profile").string();
+  const std::string profile =
+      "file://" + (std::filesystem::path(folder_.path()) / "profile").string();
   const auto output = testing::RunCommand(
-      "cd '" + folder_.path().string() + "' && '" + soffice + "' -env:UserInstallation=" + profile +
+      "cd '" + folder_.path() + "' && '" + soffice + "' -env:UserInstallation=" + profile +
       " --headless --convert-to csv:\"Text - txt - csv (StarCalc)\":44,34,76 s_out.xlsx "
       ">/dev/null 2>&1");
   ASSERT_TRUE(output.has_value()) << "soffice failed to convert the saved file";

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 
 namespace tavrio::bench {
 namespace {

@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 
 namespace tavrio::bench {
 namespace {

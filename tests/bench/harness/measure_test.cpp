@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/error.h"
+#include "automation/base/error.h"
 
 namespace tavrio::bench {
 namespace {

@@ -7,7 +7,8 @@
 
 namespace tavrio::automation {
 
-// Reaches the one embedded engine of the process. The engine is created on first use and lives
+// Reaches the one embedded engine of the process, reading files by their content and saving them
+// as .xlsx or .csv. The engine is created on first use and lives
 // as long as the host; every private instance handed out is a view of that same engine, so
 // making one visible makes the engine's windows visible.
 class EngineHost : public ApplicationHost {

@@ -1,6 +1,6 @@
 // Moving formulas the way a spreadsheet application does when they are copied.
 
-#include "automation/formula_shift.h"
+#include "automation/base/formula_shift.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "automation/error.h"
+#include "automation/base/error.h"
 
 #include <utility>
 

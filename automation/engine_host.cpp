@@ -1,4 +1,7 @@
-#include "automation/engine/engine_host.h"
+#include "automation/engine_host.h"
+
+#include "automation/readers/workbook_reader.h"
+#include "automation/writers/save_workbook.h"
 
 namespace tavrio::automation {
 namespace {
@@ -24,7 +27,9 @@ std::unique_ptr<PrivateApplication> EngineHost::CreatePrivateInstance() {
 }
 
 Engine& EngineHost::engine() {
-  if (!engine_) engine_ = std::make_unique<Engine>();
+  if (!engine_) {
+    engine_ = std::make_unique<Engine>(&readers::OpenWorkbookFile, &writers::SaveWorkbook);
+  }
   return *engine_;
 }
 

@@ -1,18 +1,17 @@
-#include "automation/formula_shift.h"
+#include "automation/base/formula_shift.h"
 
 #include <optional>
+
+#include "automation/base/ascii.h"
+#include "automation/base/cell_address.h"
+#include "automation/base/sheet_limits.h"
 
 namespace tavrio::automation {
 namespace {
 
-constexpr std::int64_t kMaxRows = 1048576;
-constexpr std::int64_t kMaxColumns = 16384;
-
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // Characters that continue a name; bytes of UTF-8 sequences count, so 数据1 is one name.
 bool IsNameChar(char c) {
-  return IsLetter(c) || IsDigit(c) || c == '_' || c == '.' || c == '\\' ||
+  return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '_' || c == '.' || c == '\\' ||
          static_cast<unsigned char>(c) >= 0x80;
 }
 
@@ -29,7 +28,7 @@ std::optional<End> ParseEnd(std::string_view token) {
   std::size_t i = 0;
   if (i < token.size() && token[i] == '$') end.column_absolute = true, ++i;
   const std::size_t letters = i;
-  while (i < token.size() && IsLetter(token[i]) && i - letters < 4) {
+  while (i < token.size() && IsAsciiLetter(token[i]) && i - letters < 4) {
     end.column = end.column * 26 + (token[i] & 0x1F);
     ++i;
   }
@@ -42,7 +41,7 @@ std::optional<End> ParseEnd(std::string_view token) {
     end.row_absolute = true, ++i;
   }
   const std::size_t digits = i;
-  while (i < token.size() && IsDigit(token[i]) && i - digits < 8) {
+  while (i < token.size() && IsAsciiDigit(token[i]) && i - digits < 8) {
     end.row = end.row * 10 + (token[i] - '0');
     ++i;
   }
@@ -52,15 +51,6 @@ std::optional<End> ParseEnd(std::string_view token) {
   if (digits < i && end.row == 0) return std::nullopt;
   if (end.column == 0 && end.row == 0) return std::nullopt;
   return end;
-}
-
-void AppendColumnLetters(std::int64_t column, std::string& out) {
-  char letters[4];
-  std::size_t count = 0;
-  for (; column > 0; column = (column - 1) / 26) {
-    letters[count++] = static_cast<char>('A' + (column - 1) % 26);
-  }
-  while (count > 0) out += letters[--count];
 }
 
 void AppendNumber(std::int64_t number, std::string& out) {
@@ -85,7 +75,7 @@ bool AppendMoved(End end, std::int64_t rows, std::int64_t columns, std::string& 
   }
   if (end.column != 0) {
     if (end.column_absolute) out += '$';
-    AppendColumnLetters(end.column, out);
+    AppendColumnLetters(static_cast<std::uint32_t>(end.column), out);
   }
   if (end.row != 0) {
     if (end.row_absolute) out += '$';

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tavrio::automation {
+
+// Appends a Unicode code point as UTF-8.
+void AppendUtf8(std::uint32_t code, std::string& out);
+
+// Length of UTF-8 text in UTF-16 code units, the unit in which spreadsheet applications count a
+// cell's text (a character past U+FFFF counts two).
+std::size_t Utf16Length(std::string_view text);
+
+}  // namespace tavrio::automation

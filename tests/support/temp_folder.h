@@ -1,0 +1,36 @@
+#pragma once
+
+// A folder made for one test and removed after it, and whole-file reads and writes.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavrio::testing {
+
+// A fresh folder under the system's temporary folder, removed with everything in it (write
+// permission restored first, so a test that took it away still cleans up).
+class TempFolder {
+ public:
+  TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  ~TempFolder();
+
+  // The folder's full path, without a trailing "/".
+  const std::string& path() const { return path_; }
+  // Full path of `name` inside the folder.
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  // Names of the entries in the folder, sorted; hidden files included.
+  std::vector<std::string> Entries() const;
+
+ private:
+  std::string path_;
+};
+
+// Writes `bytes` to `path`, replacing it; fails the test when it cannot.
+void WriteFile(const std::string& path, std::string_view bytes);
+// The whole file, or empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+}  // namespace tavrio::testing
