@@ -28,7 +28,7 @@ std::size_t FormulaTable::LowerRow(std::uint32_t row) const {
 }
 
 void FormulaTable::Append(std::uint32_t row, std::uint32_t column, std::string_view text) {
-  entries_.push_back(FormulaRef{row, column, Store(text)});
+  entries_.push_back(FormulaRef{row, column, texts_.Store(text)});
 }
 
 void FormulaTable::Normalise() {
@@ -66,7 +66,7 @@ void FormulaTable::Replace(std::uint32_t first_row, std::uint32_t last_row,
   }
   const std::size_t kept = rows.size();
   for (const FormulaRef& formula : formulas) {
-    rows.push_back(FormulaRef{formula.row, formula.column, Store(formula.text)});
+    rows.push_back(FormulaRef{formula.row, formula.column, texts_.Store(formula.text)});
   }
   std::inplace_merge(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(kept), rows.end(),
                      Before);
@@ -76,30 +76,7 @@ void FormulaTable::Replace(std::uint32_t first_row, std::uint32_t last_row,
 
 void FormulaTable::Clear() {
   entries_.clear();
-  blocks_.clear();
-  long_texts_.clear();
-  free_ = nullptr;
-  free_size_ = 0;
-}
-
-std::string_view FormulaTable::Store(std::string_view text) {
-  if (text.empty()) return {};
-  if (text.size() > kLargeBlockBytes / 8) {
-    // A long text gets memory of its own, so the shared block's remainder is not wasted.
-    long_texts_.push_back(std::make_unique_for_overwrite<char[]>(text.size()));
-    std::memcpy(long_texts_.back().get(), text.data(), text.size());
-    return {long_texts_.back().get(), text.size()};
-  }
-  if (text.size() > free_size_) {
-    blocks_.push_back(AllocateLargeBlock(/*huge_pages=*/!blocks_.empty()));
-    free_ = reinterpret_cast<char*>(blocks_.back().get());
-    free_size_ = kLargeBlockBytes;
-  }
-  char* stored = free_;
-  std::memcpy(stored, text.data(), text.size());
-  free_ += text.size();
-  free_size_ -= text.size();
-  return {stored, text.size()};
+  texts_.Clear();
 }
 
 }  // namespace tavrio::automation::engine

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "automation/engine/large_block.h"
 #include "automation/engine/remapped_array.h"
+#include "automation/engine/text_arena.h"
 
 namespace tavrio::automation::engine {
 
@@ -41,13 +41,8 @@ class FormulaTable {
   void Clear();
 
  private:
-  std::string_view Store(std::string_view text);
-
   RemappedArray<FormulaRef> entries_;
-  std::vector<LargeBlock> blocks_;
-  std::vector<std::unique_ptr<char[]>> long_texts_;
-  char* free_ = nullptr;
-  std::size_t free_size_ = 0;
+  TextArena texts_;
 };
 
 }  // namespace tavrio::automation::engine

@@ -15,35 +15,6 @@
 namespace tavrio::automation::engine {
 namespace {
 
-// Released blocks, shared by every workbook of the process; the engine itself runs on one
-// thread, but nothing stops two engines from living in two.
-class KeptBlocks {
- public:
-  std::byte* Take() {
-    std::lock_guard lock(mutex_);
-    if (blocks_.empty()) return nullptr;
-    std::byte* block = blocks_.back();
-    blocks_.pop_back();
-    return block;
-  }
-  bool Keep(std::byte* block) {
-    std::lock_guard lock(mutex_);
-    if (blocks_.size() >= kKeptLargeBlocks) return false;
-    blocks_.push_back(block);
-    return true;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::byte*> blocks_;
-};
-
-KeptBlocks& Kept() {
-  // Never destroyed: blocks may still be released while other statics are torn down.
-  static KeptBlocks* kept = new KeptBlocks;
-  return *kept;
-}
-
 // Maps twice the size and gives back what lies outside the aligned middle.
 std::byte* MapAligned(bool huge_pages) {
   const std::size_t size = 2 * kLargeBlockBytes;
@@ -60,34 +31,88 @@ std::byte* MapAligned(bool huge_pages) {
   return block;
 }
 
-// The kernel clears a fresh page when it is first touched, and a merge that stores hundreds of
-// MiB of new cells spends a good part of its time waiting for that. Once a store has shown that
-// it grows past one block, a thread of its own maps blocks ahead of need and touches them, so the
-// clearing runs on another core while the merge reads and copies.
-class ReadyBlocks {
+void Touch(std::byte* block) {
+#ifdef MADV_POPULATE_WRITE
+  if (madvise(block, kLargeBlockBytes, MADV_POPULATE_WRITE) == 0) return;
+#endif
+  // Kernels before 5.14: one write per small page backs the block all the same.
+  for (std::size_t offset = 0; offset < kLargeBlockBytes; offset += 4096) {
+    reinterpret_cast<volatile std::byte*>(block)[offset] = std::byte{0};
+  }
+}
+
+// The blocks of the process beyond those in use: released ones kept for the next workbook, and
+// fresh ones made ready ahead of need. The kernel clears a fresh page when it is first touched,
+// and a merge that stores hundreds of MiB of new cells spends a good part of its time waiting
+// for that; so once a store asks for huge-page blocks, a thread of its own maps blocks ahead and
+// touches them, and the clearing runs on another core while the merge reads and copies. When the
+// last block in use comes back (every workbook closed), the thread ends and everything kept is
+// returned to the system. The engine runs on one thread, but two engines may live in two.
+class BlockPool {
  public:
-  // A fresh huge-page block already backed by memory, or nullptr when none is ready yet. Every
-  // call asks the filler to make up what was taken; the first one starts it.
-  std::byte* Take() {
+  std::byte* Take(bool huge_pages) {
     std::unique_lock lock(mutex_);
-    if (!started_) Start();
-    std::byte* block = nullptr;
-    if (!ready_.empty()) {
-      block = ready_.back();
-      ready_.pop_back();
+    ++in_use_;
+    std::byte* block = Pop(kept_);
+    if (block == nullptr && huge_pages) {
+      if (!filler_.joinable()) StartFiller();
+      block = Pop(ready_);
+      wanted_.notify_one();
     }
-    lock.unlock();
-    wanted_.notify_one();
     return block;
   }
 
+  // A block the caller failed to get from Take() and mapped itself, or could not map.
+  void Untake() {
+    std::lock_guard lock(mutex_);
+    --in_use_;
+  }
+
+  void Give(std::byte* block) {
+    std::unique_lock lock(mutex_);
+    --in_use_;
+    if (in_use_ > 0 && kept_.size() < kKeptLargeBlocks) {
+      kept_.push_back(block);
+      return;
+    }
+    munmap(block, kLargeBlockBytes);
+    if (in_use_ == 0) ReleaseAll(lock);
+  }
+
+  LargeBlockStats Stats() {
+    std::lock_guard lock(mutex_);
+    return {in_use_, kept_.size(), ready_.size(), filler_.joinable()};
+  }
+
  private:
-  void Start() {
-    started_ = true;
+  static std::byte* Pop(std::vector<std::byte*>& blocks) {
+    if (blocks.empty()) return nullptr;
+    std::byte* block = blocks.back();
+    blocks.pop_back();
+    return block;
+  }
+
+  void StartFiller() {
+    stopping_ = false;
     try {
-      std::thread([this] { Fill(); }).detach();
+      filler_ = std::thread([this] { Fill(); });
     } catch (const std::system_error&) {
       // No thread to spare: blocks are then mapped as they are needed, which is only slower.
+    }
+  }
+
+  void ReleaseAll(std::unique_lock<std::mutex>& lock) {
+    if (filler_.joinable()) {
+      stopping_ = true;
+      wanted_.notify_one();
+      std::thread filler = std::move(filler_);
+      lock.unlock();
+      filler.join();
+      lock.lock();
+    }
+    for (auto* blocks : {&kept_, &ready_}) {
+      for (std::byte* block : *blocks) munmap(block, kLargeBlockBytes);
+      blocks->clear();
     }
   }
 
@@ -98,14 +123,15 @@ class ReadyBlocks {
     pthread_setschedparam(pthread_self(), SCHED_IDLE, &lowest);
     std::unique_lock lock(mutex_);
     while (true) {
-      wanted_.wait(lock, [this] { return ready_.size() < kReadyLargeBlocks; });
+      wanted_.wait(lock, [this] { return stopping_ || ready_.size() < kReadyLargeBlocks; });
+      if (stopping_) return;
       lock.unlock();
       std::byte* block = nullptr;
       try {
         block = MapAligned(/*huge_pages=*/true);
         Touch(block);
       } catch (const std::bad_alloc&) {
-        // Out of memory: the one who asks next finds out on their own mapping.
+        // Out of memory: whoever asks next finds out on their own mapping.
       }
       lock.lock();
       if (block == nullptr) {
@@ -116,38 +142,40 @@ class ReadyBlocks {
     }
   }
 
-  static void Touch(std::byte* block) {
-#ifdef MADV_POPULATE_WRITE
-    if (madvise(block, kLargeBlockBytes, MADV_POPULATE_WRITE) == 0) return;
-#endif
-    // Kernels before 5.14: one write per small page backs the block all the same.
-    for (std::size_t offset = 0; offset < kLargeBlockBytes; offset += 4096) {
-      reinterpret_cast<volatile std::byte*>(block)[offset] = std::byte{0};
-    }
-  }
-
   std::mutex mutex_;
   std::condition_variable wanted_;
+  std::vector<std::byte*> kept_;
   std::vector<std::byte*> ready_;
-  bool started_ = false;
+  std::size_t in_use_ = 0;
+  std::thread filler_;
+  bool stopping_ = false;
 };
 
-ReadyBlocks& Ready() {
-  // Never destroyed, like the kept blocks: its thread runs until the process ends.
-  static ReadyBlocks* ready = new ReadyBlocks;
-  return *ready;
+BlockPool& Pool() {
+  // Never destroyed: blocks may still come back while other statics are torn down.
+  static BlockPool* pool = new BlockPool;
+  return *pool;
 }
 
 }  // namespace
 
 void LargeBlockRelease::operator()(std::byte* block) const noexcept {
-  if (block != nullptr && !Kept().Keep(block)) munmap(block, kLargeBlockBytes);
+  if (block != nullptr) Pool().Give(block);
 }
 
 LargeBlock AllocateLargeBlock(bool huge_pages) {
-  std::byte* block = Kept().Take();
-  if (block == nullptr && huge_pages) block = Ready().Take();
-  return LargeBlock(block != nullptr ? block : MapAligned(huge_pages));
+  std::byte* block = Pool().Take(huge_pages);
+  if (block == nullptr) {
+    try {
+      block = MapAligned(huge_pages);
+    } catch (...) {
+      Pool().Untake();
+      throw;
+    }
+  }
+  return LargeBlock(block);
 }
+
+LargeBlockStats CurrentLargeBlockStats() { return Pool().Stats(); }
 
 }  // namespace tavrio::automation::engine

@@ -7,8 +7,6 @@
 namespace tavrio::automation::engine {
 namespace {
 
-constexpr std::size_t kBlockSize = kLargeBlockBytes;
-
 std::uint32_t Hash(std::string_view text) {
   return static_cast<std::uint32_t>(std::hash<std::string_view>{}(text));
 }
@@ -42,12 +40,12 @@ std::uint32_t StringPool::Intern(std::string_view text) {
 
 std::uint32_t StringPool::Add(std::string_view text) {
   const auto id = static_cast<std::uint32_t>(size_);
-  const char* stored = Store(text);
+  const std::string_view stored = texts_.Store(text);
   if (size_ == entry_blocks_.size() * kEntriesPerBlock) {
     entry_blocks_.push_back(AllocateLargeBlock(/*huge_pages=*/!entry_blocks_.empty()));
   }
   auto* entries = reinterpret_cast<std::string_view*>(entry_blocks_.back().get());
-  new (&entries[id & (kEntriesPerBlock - 1)]) std::string_view(stored, text.size());
+  new (&entries[id & (kEntriesPerBlock - 1)]) std::string_view(stored);
   ++size_;
   return id;
 }
@@ -64,26 +62,6 @@ void StringPool::Index(std::uint32_t id, std::uint32_t hash) {
   }
   slots_[slot] = Slot(hash, id);
   ++slots_used_;
-}
-
-const char* StringPool::Store(std::string_view text) {
-  if (text.empty()) return "";
-  if (text.size() > kBlockSize / 8) {
-    // A long text gets a block of its own, so the shared block's remainder is not wasted.
-    long_texts_.push_back(std::make_unique_for_overwrite<char[]>(text.size()));
-    std::memcpy(long_texts_.back().get(), text.data(), text.size());
-    return long_texts_.back().get();
-  }
-  if (text.size() > free_size_) {
-    blocks_.push_back(AllocateLargeBlock(/*huge_pages=*/!blocks_.empty()));
-    free_ = reinterpret_cast<char*>(blocks_.back().get());
-    free_size_ = kBlockSize;
-  }
-  char* stored = free_;
-  std::memcpy(stored, text.data(), text.size());
-  free_ += text.size();
-  free_size_ -= text.size();
-  return stored;
 }
 
 void StringPool::Grow() {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "automation/engine/large_block.h"
+#include "automation/engine/text_arena.h"
 
 namespace tavrio::automation::engine {
 
@@ -35,7 +36,6 @@ class StringPool {
   std::size_t size() const { return size_; }
 
  private:
-  const char* Store(std::string_view text);
   // Puts entry `id` into the table unless an equal text is there already.
   void Index(std::uint32_t id, std::uint32_t hash);
   void Grow();
@@ -56,10 +56,7 @@ class StringPool {
   std::vector<std::uint64_t> slots_;
   std::size_t indexed_ = 0;  // entries [0, indexed_) are in the table
   std::size_t slots_used_ = 0;
-  std::vector<LargeBlock> blocks_;
-  std::vector<std::unique_ptr<char[]>> long_texts_;
-  char* free_ = nullptr;
-  std::size_t free_size_ = 0;
+  TextArena texts_;
 };
 
 }  // namespace tavrio::automation::engine

@@ -31,5 +31,28 @@ TEST(LargeBlockTest, EveryBlockIsAlignedWritableAndItsOwn) {
   }
 }
 
+// An engine used as a library must not leave memory or a thread behind once its workbooks close.
+TEST(LargeBlockTest, NothingStaysBehindOnceTheLastBlockIsReleased) {
+  ASSERT_EQ(CurrentLargeBlockStats().in_use, 0u) << "an earlier test kept a block";
+  {
+    std::vector<LargeBlock> blocks;
+    for (std::size_t i = 0; i < 2 * kKeptLargeBlocks; ++i) {
+      blocks.push_back(AllocateLargeBlock(/*huge_pages=*/true));
+    }
+    EXPECT_EQ(CurrentLargeBlockStats().in_use, 2 * kKeptLargeBlocks);
+    EXPECT_TRUE(CurrentLargeBlockStats().filling);
+    blocks.resize(1);  // the rest are kept for reuse while one is still in use
+    EXPECT_EQ(CurrentLargeBlockStats().kept, kKeptLargeBlocks);
+  }
+  const LargeBlockStats after = CurrentLargeBlockStats();
+  EXPECT_EQ(after.in_use, 0u);
+  EXPECT_EQ(after.kept, 0u);
+  EXPECT_EQ(after.ready, 0u);
+  EXPECT_FALSE(after.filling);
+  // And the pool starts again as new.
+  LargeBlock again = AllocateLargeBlock(/*huge_pages=*/true);
+  EXPECT_NE(again.get(), nullptr);
+}
+
 }  // namespace
 }  // namespace tavrio::automation::engine
