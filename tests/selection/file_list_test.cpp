@@ -4,6 +4,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,79 @@ TEST(FileList, ADoubleClickNarrowsTheSelectionToThatEntryBeforeRaisingDblClick) 
   testing::DoubleClickEntry(&list, 1);
 
   EXPECT_EQ(selection_at_dblclick, (std::vector<bool>{false, true, false}));
+}
+
+}  // namespace
+}  // namespace tavrio::selection
+
+namespace tavrio::selection {
+namespace {
+
+// Waits until the list shows `expected`, as it does a moment after its folder changed.
+bool ShowsSoon(const FileList& list, const std::vector<std::string>& expected) {
+  return QTest::qWaitFor([&] { return Entries(list) == expected; }, 5000);
+}
+
+TEST(FileListFollowing, FilesAddedAndRemovedShowAndTheRemainingKeepTheirSelection) {
+  testing::TempFolder folder;
+  for (const char* name : {"a.xlsx", "b.xlsx", "c.xlsx"}) folder.AddFile(name);
+  FileList list;
+  list.SetPath(folder.path());
+  list.item(0)->setSelected(true);  // a
+  list.item(2)->setSelected(true);  // c
+
+  folder.AddFile("ab.xlsx");
+  std::filesystem::remove(folder.Path("c.xlsx"));
+
+  ASSERT_TRUE(ShowsSoon(list, {"a.xlsx", "ab.xlsx", "b.xlsx"}))
+      << ::testing::PrintToString(Entries(list));
+  EXPECT_TRUE(list.Selected(0));
+  EXPECT_FALSE(list.Selected(1));
+  EXPECT_FALSE(list.Selected(2));
+  EXPECT_EQ(list.item(1)->toolTip().toStdString(), folder.Path("ab.xlsx"));
+}
+
+TEST(FileListFollowing, ChangesWhileHeldWaitUntilReleased) {
+  testing::TempFolder folder;
+  folder.AddFile("a.xlsx");
+  FileList list;
+  list.SetPath(folder.path());
+  list.HoldChanges(true);
+
+  folder.AddFile("b.xlsx");
+  QTest::qWait(600);
+  EXPECT_EQ(Entries(list), std::vector<std::string>{"a.xlsx"});
+
+  list.HoldChanges(false);
+  EXPECT_TRUE(ShowsSoon(list, {"a.xlsx", "b.xlsx"}));
+}
+
+TEST(FileListFollowing, AFolderThatGoesKeepsItsLastListing) {
+  testing::TempFolder folder;
+  folder.AddFile("子/a.xlsx");
+  FileList list;
+  list.SetPath(folder.Path("子"));
+  list.item(0)->setSelected(true);
+
+  std::filesystem::remove_all(folder.Path("子"));
+  QTest::qWait(600);
+
+  EXPECT_EQ(Entries(list), std::vector<std::string>{"a.xlsx"});
+  EXPECT_TRUE(list.Selected(0));
+}
+
+TEST(FileListFollowing, AFolderLeftIsNoLongerFollowed) {
+  testing::TempFolder folder;
+  folder.AddFile("一/a.xlsx");
+  folder.AddFile("二/b.xlsx");
+  FileList list;
+  list.SetPath(folder.Path("一"));
+  list.SetPath(folder.Path("二"));
+
+  folder.AddFile("一/c.xlsx");
+  QTest::qWait(600);
+
+  EXPECT_EQ(Entries(list), std::vector<std::string>{"b.xlsx"});
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <string>
@@ -98,6 +99,56 @@ TEST(FolderList, DoubleClickOrEnterAsksToOpenThatFolderWithoutMoving) {
   EXPECT_EQ(requests.at(0).at(0).value<std::string>(), folder.Path("甲"));
   EXPECT_EQ(requests.at(1).at(0).value<std::string>(), "/");
   EXPECT_EQ(list.Path(), folder.path());
+}
+
+}  // namespace
+}  // namespace tavrio::selection
+
+namespace tavrio::selection {
+namespace {
+
+TEST(FolderListLook, TheOpenFolderIsBoldAndEveryEntryHasItsPathAsTooltip) {
+  testing::TempFolder folder;
+  folder.AddFolder("项目/甲");
+  FolderList list;
+  list.SetPath(folder.Path("项目"));
+
+  QListWidgetItem* open = list.OpenFolderItem();
+  ASSERT_NE(open, nullptr);
+  EXPECT_EQ(open->text().toStdString(), "项目");
+  EXPECT_TRUE(open->font().bold());
+  EXPECT_EQ(open->toolTip().toStdString(), folder.Path("项目"));
+  for (int row = 0; row < list.count(); ++row) {
+    QListWidgetItem* entry = list.item(row);
+    SCOPED_TRACE(entry->text().toStdString());
+    EXPECT_FALSE(entry->toolTip().isEmpty());
+    if (entry != open) EXPECT_FALSE(entry->font().bold());
+  }
+  EXPECT_EQ(list.item(list.count() - 1)->toolTip().toStdString(), folder.Path("项目/甲"));
+
+  // Moving the highlight elsewhere leaves the open folder marked.
+  list.setCurrentRow(0);
+  EXPECT_EQ(list.OpenFolderItem(), open);
+}
+
+TEST(FolderListLook, ADeepOpenFolderIsScrolledIntoViewSideways) {
+  testing::TempFolder folder;
+  std::string deep = "第一层很长的文件夹名称";
+  for (int level = 2; level <= 8; ++level)
+    deep += "/第" + std::to_string(level) + "层很长的文件夹名称";
+  folder.AddFolder(deep);
+  FolderList list;
+  list.resize(145, 300);
+  list.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+
+  list.SetPath(folder.Path(deep));
+
+  const QRect open = list.visualItemRect(list.OpenFolderItem());
+  EXPECT_GT(list.horizontalScrollBar()->value(), 0);
+  // The name's end is in view.
+  EXPECT_LE(open.right(), list.viewport()->width() + 1);
+  EXPECT_GT(open.right(), 0);
 }
 
 }  // namespace

@@ -86,6 +86,14 @@ TEST_F(SideListTest, AddingTwiceAddsTheNamesTwice) {
   EXPECT_EQ(Entries(side_), (Names{"d.xlsx", "d.xlsx"}));
 }
 
+TEST_F(SideListTest, EachAddedNameHasItsFullPathAsTooltip) {
+  SelectFiles({1, 3});
+  AddSelectedFiles(files_, side_, AddOrder::kTopToBottom);
+  ASSERT_EQ(side_.count(), 2);
+  EXPECT_EQ(side_.item(0)->toolTip().toStdString(), folder_.Path("b.xlsx"));
+  EXPECT_EQ(side_.item(1)->toolTip().toStdString(), folder_.Path("d.xlsx"));
+}
+
 struct RemoveCase {
   const char* label;
   std::vector<int> selected;
