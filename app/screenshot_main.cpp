@@ -7,7 +7,6 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
-
 #include <cstdio>
 
 #include "app/application_setup.h"

@@ -1,17 +1,27 @@
 #include "tests/app/form1_test_fixture.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QTest>
 
 #include "tests/selection/user_input.h"
 
 namespace tavrio::app {
+namespace {
+
+bool BusyCursorShowing() {
+  const QCursor* cursor = QApplication::overrideCursor();
+  return cursor != nullptr && cursor->shape() == Qt::BusyCursor;
+}
+
+}  // namespace
 
 void RecordingMessageBoxes::Inform(QWidget*, const QString& text) {
-  shown.push_back({text.toStdString(), 0});
+  shown.push_back({text.toStdString(), 0, BusyCursorShowing()});
 }
 
 void RecordingMessageBoxes::ReportError(QWidget*, const Error& error) {
-  shown.push_back({FormatError(error), error.number()});
+  shown.push_back({FormatError(error), error.number(), BusyCursorShowing()});
 }
 
 Form1Test::Form1Test() {

@@ -31,6 +31,7 @@ class RecordingMessageBoxes : public MessageBoxes {
   struct Shown {
     std::string text;
     int error_number;  // 0 for an information message
+    bool busy_cursor;  // whether the busy cursor was still showing over the box
   };
 
   void Inform(QWidget* parent, const QString& text) override;
