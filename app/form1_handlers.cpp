@@ -121,6 +121,11 @@ void Form1::CombineWorkbooks() {
     ReportIncomplete(merged, FailedAt(progress));
     throw Error(error.number(),
                 error.description() + "\n" + FailedAt(progress) + "，" + WhereTheRowsAre(merged));
+  } catch (...) {
+    // Out of memory or a fault of our own: the workbook is no less incomplete for it.
+    if (!progress.merged_name().empty())
+      ReportIncomplete(progress.merged_name(), FailedAt(progress));
+    throw;
   }
   if (!progress.stopped()) return;
   ReportIncomplete(progress.merged_name(), CancelledBefore(progress));
