@@ -343,10 +343,8 @@ INSTANTIATE_TEST_SUITE_P(
         PreCheckCase{"", 13, "类型不匹配：“”不是工作表(sheet)序号。"},
         PreCheckCase{"1,5", 13, "类型不匹配：“1,5”不是工作表(sheet)序号。"},
         PreCheckCase{"40000", 6, "溢出：工作表(sheet)序号“40000”超出 -32768 到 32767 的范围。"},
-        PreCheckCase{"32767.5", 6,
-                     "溢出：工作表(sheet)序号“32767.5”超出 -32768 到 32767 的范围。"},
-        PreCheckCase{"-32769", 6,
-                     "溢出：工作表(sheet)序号“-32769”超出 -32768 到 32767 的范围。"}));
+        PreCheckCase{"32767.5", 6, "溢出：工作表(sheet)序号“32767.5”超出 -32768 到 32767 的范围。"},
+        PreCheckCase{"-32769", 6, "溢出：工作表(sheet)序号“-32769”超出 -32768 到 32767 的范围。"}));
 
 TEST_F(CombineWorkbooksTest, PositionThatRoundsIntoRangeButFloorsOutOfItFailsAtTheFirstFile) {
   controls.text3 = "-32768.5";

@@ -15,9 +15,9 @@
 namespace tavrio::merge {
 namespace {
 
+using testing::CallLog;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using testing::CallLog;
 using testing::FakeMergeControls;
 using testing::RecordingApplication;
 using Texts = std::vector<std::string>;
@@ -50,8 +50,7 @@ class MergeProgressTest : public ::testing::Test {
   MergeProgressTest() {
     controls.option3 = false;
     controls.option4 = true;
-    controls.entries = {{"a.xlsx", true}, {"skip.xlsx", false}, {"b.xlsx", true},
-                        {"c.xlsx", true}};
+    controls.entries = {{"a.xlsx", true}, {"skip.xlsx", false}, {"b.xlsx", true}, {"c.xlsx", true}};
   }
 
   std::optional<Error> Run() {
@@ -74,8 +73,8 @@ TEST_F(MergeProgressTest, ReportsEachSelectedFileWithTheRowsMergedBeforeIt) {
   // paste, then c's.
   app.ScriptLastUsedRows({11, 11, 30, 30, 52});
   ASSERT_FALSE(Run());
-  EXPECT_THAT(progress.notes, ElementsAre("1/3 a.xlsx 0", "created 工作簿1", "2/3 b.xlsx 11",
-                                          "3/3 c.xlsx 30"));
+  EXPECT_THAT(progress.notes,
+              ElementsAre("1/3 a.xlsx 0", "created 工作簿1", "2/3 b.xlsx 11", "3/3 c.xlsx 30"));
   EXPECT_EQ(controls.summaries, Texts{"已完成，共合并文件3个文件！"});
   // Never asked before the first file: a merge always merges at least one file.
   EXPECT_EQ(progress.asked, 2);
