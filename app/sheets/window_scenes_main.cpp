@@ -21,7 +21,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <cstdio>
-#include <functional>
+#include <memory>
 
 #include "app/application_setup.h"
 #include "app/form1.h"
@@ -167,9 +167,6 @@ int Timing(tavrio::app::Form1& form, TerminalBoxes& boxes, SheetWindowManager& w
   clock.start();
   TimedObserver observer(windows, clock);
   engine.SetObserver(&observer);
-  // The merged workbook's window is made during the run; watch its grid as soon as it exists.
-  std::unique_ptr<PaintWatch> watch;
-  QMetaObject::Connection hook;
   const qint64 started = clock.elapsed();
   Merge(form, boxes);
   const qint64 returned = clock.elapsed();
@@ -179,8 +176,9 @@ int Timing(tavrio::app::Form1& form, TerminalBoxes& boxes, SheetWindowManager& w
     std::fprintf(stderr, "no merged workbook window\n");
     return 1;
   }
-  // The window was shown when screen updating came back on; its first paint is queued.
-  watch = std::make_unique<PaintWatch>(window->view()->viewport(), clock);
+  // The window was shown when screen updating came back on; no event has been handled since,
+  // so its first paint is still to come.
+  auto watch = std::make_unique<PaintWatch>(window->view()->viewport(), clock);
   QApplication::processEvents();
   while (watch->last_painted_ms < 0 && clock.elapsed() - returned < 30000) {
     QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
@@ -234,9 +232,8 @@ int main(int argc, char* argv[]) {
   int status = 1;
   QTimer::singleShot(300, &form, [&] {
     ChooseEverything(form);
-    status = mode == "pictures"
-                 ? Pictures(form, boxes, sheet_windows, argv[2], argv[3])
-                 : Timing(form, boxes, sheet_windows, host.engine());
+    status = mode == "pictures" ? Pictures(form, boxes, sheet_windows, argv[2], argv[3])
+                                : Timing(form, boxes, sheet_windows, host.engine());
     QApplication::exit(status);
   });
   QApplication::exec();
