@@ -89,7 +89,7 @@ void Form1::CreateControls(selection::DriveList::Provider drives) {
 
   frame1_ = MakeFrame(this, "Frame1", "选择合并的工作表(sheet)");
   option3_ = MakeOption(frame1_, "Option3", "工作表(sheet)名称");
-  text2_ = MakeText(frame1_, "Text2", "请输入工作表名称");
+  text2_ = MakeText(frame1_, "Text2", kText2InitialText);
   text2_->setEnabled(false);  // Form_Load enables it before the window first shows
   option4_ = MakeOption(frame1_, "Option4", "工作表(sheet)序号");
   text3_ = MakeText(frame1_, "Text3", "1");

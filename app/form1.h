@@ -26,7 +26,11 @@ class SideList;
 
 namespace tavrio::app {
 
+class MergeProgressDialog;
 class MessageBoxes;
+
+// What the sheet-name box holds until the user types: a prompt, yet read as a sheet name.
+inline constexpr char kText2InitialText[] = "请输入工作表名称";
 
 class Form1 : public QWidget, public merge::MergeControls {
   Q_OBJECT
@@ -38,8 +42,19 @@ class Form1 : public QWidget, public merge::MergeControls {
   Form1(automation::ApplicationHost& host, MessageBoxes& boxes, const std::string& start_folder,
         selection::DriveList::Provider drives = selection::SystemDrives, QWidget* parent = nullptr);
 
+  // Told when a merge ends before its last file (it failed, or the user pressed 取消) after it
+  // had created the merged workbook: its name and why it is incomplete.
+  using IncompleteMergeHandler =
+      std::function<void(const std::string& workbook, const std::string& reason)>;
+  void SetIncompleteMergeHandler(IncompleteMergeHandler handler) {
+    incomplete_merge_ = std::move(handler);
+  }
+  // How long a merge runs before its progress dialog shows (scripts and tests shorten it).
+  void SetProgressDelay(int milliseconds) { progress_delay_ms_ = milliseconds; }
+
   // The merge run over the current options and file selection. Returns once the summary has
-  // been dismissed; a failure propagates as tavrio::Error.
+  // been dismissed; a failure propagates as tavrio::Error. A run that stops after creating the
+  // merged workbook has it reported as incomplete, and its error says where the rows are.
   void CombineWorkbooks();
 
   // merge::MergeControls, read by the merge run.
@@ -55,6 +70,7 @@ class Form1 : public QWidget, public merge::MergeControls {
   std::string FileName(std::int16_t index) override;
   bool FileSelected(std::int16_t index) override;
   void ShowSummary(const std::string& message) override;
+  std::string SheetNameAdvice(const std::string& name) override;
 
  private:
   void CreateControls(selection::DriveList::Provider drives);
@@ -68,6 +84,7 @@ class Form1 : public QWidget, public merge::MergeControls {
   // it.
   void RunHandler(const std::function<void()>& handler, const std::function<void()>& recover = {});
   void SwitchScreenUpdatingBackOn();
+  void ReportIncomplete(const std::string& workbook, const std::string& reason);
 
   void Form_Load();
   void Command1_Click();
@@ -86,6 +103,9 @@ class Form1 : public QWidget, public merge::MergeControls {
 
   automation::ApplicationHost& host_;
   MessageBoxes& boxes_;
+  IncompleteMergeHandler incomplete_merge_;
+  int progress_delay_ms_ = 500;
+  MergeProgressDialog* progress_ = nullptr;  // while a merge runs
 
   QGroupBox* frame3_ = nullptr;
   selection::DriveList* drive1_ = nullptr;

@@ -4,6 +4,7 @@
 #include <QRadioButton>
 
 #include "app/form1.h"
+#include "app/merge_progress_dialog.h"
 #include "app/message_boxes.h"
 #include "selection/file_list.h"
 
@@ -24,6 +25,7 @@ std::string Form1::FileName(std::int16_t index) { return file1_->List(index); }
 bool Form1::FileSelected(std::int16_t index) { return file1_->Selected(index); }
 
 void Form1::ShowSummary(const std::string& message) {
+  if (progress_) progress_->Finish();
   boxes_.Inform(this, QString::fromStdString(message));
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/form1.h"
+#include "app/merge_progress_dialog.h"
 #include "app/message_boxes.h"
 #include "automation/base/error.h"
 #include "merge/combine_workbooks.h"
@@ -17,6 +18,19 @@
 
 namespace tavrio::app {
 namespace {
+
+std::string FailedAt(const MergeProgressDialog& progress) {
+  return "合并在第 " + std::to_string(progress.file()) + " 个文件“" + progress.file_name() +
+         "”处停止";
+}
+
+std::string CancelledBefore(const MergeProgressDialog& progress) {
+  return "合并在第 " + std::to_string(progress.file() + 1) + " 个文件之前取消";
+}
+
+std::string WhereTheRowsAre(const std::string& merged_name) {
+  return "已经合并的行在“" + merged_name + "”中，这个工作簿不完整。";
+}
 
 // Numbers for the failures that do not come as tavrio::Error.
 using error_number::kInternalError;
@@ -87,7 +101,48 @@ void Form1::SwitchScreenUpdatingBackOn() {
   }
 }
 
-void Form1::CombineWorkbooks() { merge::CombineWorkbooks(*this, host_); }
+void Form1::CombineWorkbooks() {
+  MergeProgressDialog progress(this, progress_delay_ms_);
+  // The run reads File1 by index; its entries must not move under it.
+  file1_->HoldChanges(true);
+  progress_ = &progress;
+  struct Release {
+    Form1* form;
+    ~Release() {
+      form->file1_->HoldChanges(false);
+      form->progress_ = nullptr;
+    }
+  } release{this};
+  try {
+    merge::CombineWorkbooks(*this, host_, &progress);
+  } catch (const Error& error) {
+    const std::string& merged = progress.merged_name();
+    if (merged.empty()) throw;
+    ReportIncomplete(merged, FailedAt(progress));
+    throw Error(error.number(),
+                error.description() + "\n" + FailedAt(progress) + "，" + WhereTheRowsAre(merged));
+  } catch (...) {
+    // Out of memory or a fault of our own: the workbook is no less incomplete for it.
+    if (!progress.merged_name().empty())
+      ReportIncomplete(progress.merged_name(), FailedAt(progress));
+    throw;
+  }
+  if (!progress.stopped()) return;
+  ReportIncomplete(progress.merged_name(), CancelledBefore(progress));
+  progress.Finish();
+  boxes_.Inform(this, QString::fromStdString(CancelledBefore(progress) + "，" +
+                                             WhereTheRowsAre(progress.merged_name())));
+}
+
+void Form1::ReportIncomplete(const std::string& workbook, const std::string& reason) {
+  if (incomplete_merge_) incomplete_merge_(workbook, reason);
+}
+
+std::string Form1::SheetNameAdvice(const std::string& name) {
+  if (name != kText2InitialText) return {};
+  return "请在“工作表(sheet)名称”框中输入要合并的工作表的名称，或选择“工作表(sheet)"
+         "序号”按位置选择工作表。";
+}
 
 void Form1::Form_Load() {
   option1_->setChecked(true);

@@ -21,6 +21,10 @@ int main(int argc, char* argv[]) {
   tavrio::app::sheets::SheetWindowManager sheet_windows(host.engine(), sheet_dialogs);
   tavrio::app::DialogMessageBoxes boxes;
   tavrio::app::Form1 form(host, boxes, QDir::currentPath().toStdString());
+  form.SetIncompleteMergeHandler(
+      [&sheet_windows](const std::string& workbook, const std::string& reason) {
+        sheet_windows.MarkIncomplete(workbook, reason);
+      });
   form.show();
   return QApplication::exec();
 }

@@ -2,13 +2,18 @@
 
 #include <QMessageBox>
 
+#include "app/sheets/message_lines.h"
 #include "automation/base/error.h"
 
 namespace tavrio::app {
 namespace {
 
 void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
-  QMessageBox box(icon, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok, parent);
+  // Plain text is never wrapped by the box: the lines are broken here, between phrases only.
+  QMessageBox box(icon, QString::fromUtf8(kApplicationTitle),
+                  QString::fromStdString(sheets::BreakBetweenPhrases(text.toStdString())),
+                  QMessageBox::Ok, parent);
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <variant>
 
+#include "automation/base/error.h"
 #include "merge/conversions.h"
 #include "merge/start_row.h"
 #include "merge/summary.h"
@@ -30,18 +31,49 @@ bool IsEmptyText(const CellValue& value) {
   return text != nullptr && text->empty();
 }
 
+// The box the sheet position is typed in, as its option is captioned.
+constexpr char kPositionBox[] = "工作表(sheet)序号";
+
+// A conversion failure of the typed sheet position, naming the box and what was typed after the
+// number's own leading text, as the start row's failures do.
+Error PositionError(const Error& error, const std::string& typed) {
+  if (error.number() == error_number::kTypeMismatch) {
+    return Error(error.number(),
+                 error.description() + "：“" + typed + "”不是" + kPositionBox + "。");
+  }
+  if (error.number() == error_number::kOverflow) {
+    return Error(error.number(), error.description() + "：" + kPositionBox + "“" + typed +
+                                     "”超出 -32768 到 32767 的范围。");
+  }
+  return error;
+}
+
+template <typename Convert>
+std::int16_t SheetPosition(Convert convert, const std::string& typed) {
+  try {
+    return convert(typed);
+  } catch (const Error& error) {
+    throw PositionError(error, typed);
+  }
+}
+
 class MergeRun {
  public:
-  MergeRun(MergeControls& controls, automation::ApplicationHost& host)
-      : controls_(controls), host_(host) {}
+  MergeRun(MergeControls& controls, automation::ApplicationHost& host, MergeProgress* progress)
+      : controls_(controls), host_(host), progress_(progress) {}
 
   void Run() {
     App().SetScreenUpdating(false);
     ReadOptions();
     const std::int32_t bound = std::int32_t{controls_.FileListCount()} - 1;
+    const int files = progress_ ? CountSelected(bound) : 0;
     for (std::int32_t index = 0; index <= bound; ++index) {
       const auto list_index = static_cast<std::int16_t>(index);
       if (!controls_.FileSelected(list_index)) continue;
+      if (progress_) {
+        if (!IsFirstFile() && progress_->StopRequested()) return StopEarly();
+        progress_->FileStarting(counter_, files, controls_.FileName(list_index), merged_rows_);
+      }
       MergeFile(list_index);
       counter_ = CheckedIncrement(counter_);
     }
@@ -56,13 +88,30 @@ class MergeRun {
 
   bool IsFirstFile() const { return counter_ == 1; }
 
+  int CountSelected(std::int32_t bound) {
+    int selected = 0;
+    for (std::int32_t index = 0; index <= bound; ++index) {
+      if (controls_.FileSelected(static_cast<std::int16_t>(index))) ++selected;
+    }
+    return selected;
+  }
+
+  // A stop asked for between files: what was merged stays, and the windows show again.
+  void StopEarly() { App().SetScreenUpdating(true); }
+
+  // Only a watched run reads the merged workbook back: the plain run's calls stay the bare
+  // sequence of opens, copies and pastes.
+  void NoteMergedRows() {
+    if (progress_) merged_rows_ = App().ActiveSheetLastUsedRow();
+  }
+
   void ReadOptions() {
     if (controls_.Option1()) start_row_ = std::int16_t{1};
     if (controls_.Option2()) start_row_ = controls_.Text1();
     // The sheet name is read again for every file; here it is only taken, as the window does.
     if (controls_.Option3()) controls_.Text2();
     // A check only: a position that cannot be converted fails before any workbook is opened.
-    if (controls_.Option4()) RoundToInt16(controls_.Text3());
+    if (controls_.Option4()) SheetPosition(RoundToInt16, controls_.Text3());
   }
 
   void MergeFile(std::int16_t index) {
@@ -73,8 +122,7 @@ class MergeRun {
     if (!private_instance_) private_instance_ = host_.CreatePrivateInstance();
     private_instance_->SetVisible(true);
     const std::string source_name = App().ActiveWorkbookName();
-    const SheetSelector sheet = ChooseSheet();
-    App().SelectSheet(sheet);
+    SelectSourceSheet(ChooseSheet());
     if (IsFirstFile()) {
       CopyFirstBlock(source_name);
     } else {
@@ -85,7 +133,20 @@ class MergeRun {
   SheetSelector ChooseSheet() {
     if (controls_.Option3()) return controls_.Text2();
     const std::string position = controls_.Text3();
-    return IsFirstFile() ? FloorToInt16(position) : RoundToInt16(position);
+    return IsFirstFile() ? SheetPosition(FloorToInt16, position)
+                         : SheetPosition(RoundToInt16, position);
+  }
+
+  void SelectSourceSheet(const SheetSelector& sheet) {
+    try {
+      App().SelectSheet(sheet);
+    } catch (const Error& error) {
+      const auto* name = std::get_if<std::string>(&sheet);
+      if (name == nullptr || error.number() != error_number::kSubscriptOutOfRange) throw;
+      const std::string advice = controls_.SheetNameAdvice(*name);
+      if (advice.empty()) throw;
+      throw Error(error.number(), error.description() + "\n" + advice);
+    }
   }
 
   void CopyFirstBlock(const std::string& source_name) {
@@ -95,22 +156,37 @@ class MergeRun {
     App().AddWorkbook();
     App().PasteIntoActiveSheet();
     merged_name_ = App().ActiveWorkbookName();
+    if (progress_) progress_->MergedWorkbookCreated(merged_name_);
+    NoteMergedRows();
     CloseSource(source_name);
   }
 
   void AppendLaterBlock(const std::string& source_name) {
-    SelectBlockFrom(NextRowText(start_row_));
+    SelectBlockFrom(NextRow());
     App().CopySelection();
     App().ActivateWindow(merged_name_);
     const std::int32_t append_row = CheckedIncrement(App().ActiveSheetLastUsedRow());
     App().SelectCell(append_row, 1);
     App().PasteIntoActiveSheet();
+    NoteMergedRows();
     CloseSource(source_name);
   }
 
   void SelectBlockFrom(const std::string& first_row) {
     App().SelectRows(RowsArgument(first_row));
     App().ExtendSelectionToLastUsedRow();
+  }
+
+  // The start row's successor; a typed start row that is not a number is named as the
+  // application names a row it cannot read.
+  std::string NextRow() const {
+    try {
+      return NextRowText(start_row_);
+    } catch (const Error& error) {
+      const auto* typed = std::get_if<std::string>(&start_row_);
+      if (typed == nullptr || error.number() != error_number::kTypeMismatch) throw;
+      throw Error(error.number(), error.description() + "：“" + *typed + "”不是行号。");
+    }
   }
 
   void CloseSource(const std::string& source_name) {
@@ -121,6 +197,8 @@ class MergeRun {
 
   MergeControls& controls_;
   automation::ApplicationHost& host_;
+  MergeProgress* progress_;
+  std::int32_t merged_rows_ = 0;
   // Neither start option on is a state the window never reaches; the row stays the number 0,
   // which the application refuses as a row.
   RowArgument start_row_ = std::int16_t{0};
@@ -131,8 +209,9 @@ class MergeRun {
 
 }  // namespace
 
-void CombineWorkbooks(MergeControls& controls, automation::ApplicationHost& host) {
-  MergeRun(controls, host).Run();
+void CombineWorkbooks(MergeControls& controls, automation::ApplicationHost& host,
+                      MergeProgress* progress) {
+  MergeRun(controls, host, progress).Run();
 }
 
 }  // namespace tavrio::merge

@@ -2,6 +2,7 @@
 
 #include "automation/spreadsheet_application.h"
 #include "merge/merge_controls.h"
+#include "merge/merge_progress.h"
 
 namespace tavrio::merge {
 
@@ -12,6 +13,12 @@ namespace tavrio::merge {
 //
 // The first failure ends the run at that step and propagates as tavrio::Error; nothing done
 // before it is undone and no summary is shown.
-void CombineWorkbooks(MergeControls& controls, automation::ApplicationHost& host);
+//
+// With `progress`, the run reports each file before opening it and stops between files when
+// asked to (the merged workbook then holds the files merged so far); it also reads the merged
+// workbook's last used row after each paste, to report it. When a sheet chosen by name is not
+// found, the description ends with the controls' SheetNameAdvice.
+void CombineWorkbooks(MergeControls& controls, automation::ApplicationHost& host,
+                      MergeProgress* progress = nullptr);
 
 }  // namespace tavrio::merge

@@ -34,6 +34,10 @@ class MergeControls {
 
   // Shows the summary message and returns once the user has dismissed it.
   virtual void ShowSummary(const std::string& message) = 0;
+
+  // Added to the "no such sheet" failure when the sheet was chosen by the name `name`: what the
+  // user can do about it. Empty (nothing added) unless the controls know better.
+  virtual std::string SheetNameAdvice(const std::string& /*name*/) { return {}; }
 };
 
 }  // namespace tavrio::merge

@@ -1,10 +1,16 @@
 #pragma once
 
 // File1: the files of one folder, in the merge's file order, with extended multiple selection.
+// It follows the folder: files added or removed there appear or go a moment later, and the names
+// that remain keep their selection. Each entry's full path is its tooltip.
 
 #include <QListWidget>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+class QFileSystemWatcher;
+class QTimer;
 
 namespace tavrio::selection {
 
@@ -27,12 +33,23 @@ class FileList : public QListWidget {
   std::string List(std::int16_t index) const;
   bool Selected(std::int16_t index) const;
 
+  // While held, changes of the folder wait and are shown when released: a merge reads the list
+  // by index, so its entries must not move under it.
+  void HoldChanges(bool hold);
+
  signals:
   // The user double-clicked an entry; the click before it has already narrowed the selection.
   void DblClick();
 
  private:
+  void Show(const std::vector<std::string>& names);
+  void FollowFolder();
+
   std::string path_;
+  QFileSystemWatcher* watcher_;
+  QTimer* follow_timer_;
+  bool held_ = false;
+  bool changed_while_held_ = false;
 };
 
 }  // namespace tavrio::selection

@@ -1,6 +1,7 @@
 #include "selection/folder_list.h"
 
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <filesystem>
@@ -13,6 +14,7 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kLevelRole = Qt::UserRole + 1;
+constexpr int kOpenRole = Qt::UserRole + 2;
 
 // Shifts each entry right by its depth, so the path reads as a staircase down to the current
 // folder and its sub-folders sit one step further in.
@@ -61,6 +63,10 @@ std::string DisplayName(const std::string& path) {
 
 FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
   setItemDelegate(new IndentDelegate(this));
+  // Deep folders are wider than the list: scroll sideways rather than cut their names off.
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  setTextElideMode(Qt::ElideNone);
   connect(this, &QListWidget::itemDoubleClicked, this,
           [this](const QListWidgetItem* item) { RequestOpen(item); });
 }
@@ -99,15 +105,49 @@ void FolderList::Show(const std::string& folder, const std::vector<std::string>&
     auto* item = new QListWidgetItem(open_icon, QString::fromStdString(DisplayName(path)));
     item->setData(kPathRole, QByteArray::fromStdString(path));
     item->setData(kLevelRole, level++);
+    item->setToolTip(QString::fromStdString(path));
     addItem(item);
   }
+  // The open folder looks open, not merely highlighted: in bold, whatever the selection does.
+  QListWidgetItem* open = item(count() - 1);
+  QFont bold = font();
+  bold.setBold(true);
+  open->setFont(bold);
+  open->setData(kOpenRole, true);
   setCurrentRow(count() - 1);
   for (const std::string& name : subfolders) {
     auto* item = new QListWidgetItem(closed_icon, QString::fromStdString(name));
     item->setData(kPathRole, QByteArray::fromStdString(ChildPath(folder, name)));
     item->setData(kLevelRole, level);
+    item->setToolTip(QString::fromStdString(ChildPath(folder, name)));
     addItem(item);
   }
+  ScrollToOpenFolder();
+}
+
+QListWidgetItem* FolderList::OpenFolderItem() const {
+  for (int row = 0; row < count(); ++row) {
+    if (item(row)->data(kOpenRole).toBool()) return item(row);
+  }
+  return nullptr;
+}
+
+void FolderList::ScrollToOpenFolder() {
+  QListWidgetItem* open = OpenFolderItem();
+  if (open == nullptr) return;
+  scrollToItem(open);
+  // The name sits at the right end of its indented row: bring that end into view, keeping as
+  // much of the indent as fits.
+  doItemsLayout();
+  const QRect rect = visualItemRect(open);
+  QScrollBar* bar = horizontalScrollBar();
+  const int overflow = rect.left() + bar->value() + rect.width() - viewport()->width();
+  bar->setValue(std::max(0, overflow));
+}
+
+void FolderList::resizeEvent(QResizeEvent* event) {
+  QListWidget::resizeEvent(event);
+  ScrollToOpenFolder();
 }
 
 void FolderList::keyPressEvent(QKeyEvent* event) {

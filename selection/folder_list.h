@@ -1,7 +1,8 @@
 #pragma once
 
 // Dir1: the current folder with the folders above it and the folders directly inside it,
-// indented like a classic folder list. A double-click (or Enter) opens a folder.
+// indented like a classic folder list. A double-click (or Enter) opens a folder. The open folder
+// is in bold and kept in view, scrolled sideways when deep; every entry's tooltip is its path.
 
 #include <QListWidget>
 #include <functional>
@@ -25,16 +26,21 @@ class FolderList : public QListWidget {
 
   void SetChangeHandler(std::function<void()> handler) { change_handler_ = std::move(handler); }
 
+  // The entry of the open folder (nullptr before the first SetPath).
+  QListWidgetItem* OpenFolderItem() const;
+
  signals:
   // The user asked to open this folder (a full path); nothing has moved yet.
   void OpenRequested(const std::string& folder);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void Show(const std::string& folder, const std::vector<std::string>& subfolders);
   void RequestOpen(const QListWidgetItem* item);
+  void ScrollToOpenFolder();
 
   std::string path_;
   std::vector<std::string> subfolders_;

@@ -44,7 +44,13 @@ void AddSelectedFiles(const FileList& files, SideList& side, AddOrder order) {
                 "右侧列表最多容纳 32767 项，已有 " + std::to_string(side.count()) +
                     " 项，放不下所选的 " + std::to_string(names.size()) + " 个文件");
   }
-  for (const std::string& name : names) side.addItem(QString::fromStdString(name));
+  const std::string& folder = files.Path();
+  for (const std::string& name : names) {
+    auto* entry = new QListWidgetItem(QString::fromStdString(name));
+    // The name alone may not fit the list; the tooltip gives it whole, with its folder.
+    entry->setToolTip(QString::fromStdString(folder == "/" ? "/" + name : folder + "/" + name));
+    side.addItem(entry);
+  }
 }
 
 void RemoveSelectedEntries(SideList& side) {

@@ -145,7 +145,11 @@ class Tokenizer {
           return std::tolower(static_cast<unsigned char>(c)) ==
                  std::tolower(static_cast<unsigned char>(inside[0]));
         });
-    if (!one_letter) return;  // a colour, a condition or a locale tag
+    if (!one_letter) {
+      // Else a condition or a locale tag, which change nothing shown here.
+      if (const auto color = FormatColor(inside)) section_.color = color;
+      return;
+    }
     switch (std::tolower(static_cast<unsigned char>(inside[0]))) {
       case 'h':
         return Add(TokenKind::kElapsedHour, std::string(inside));
@@ -210,6 +214,43 @@ bool FormatSection::IsDate() const {
 bool FormatSection::Has(TokenKind kind) const {
   return std::any_of(tokens.begin(), tokens.end(),
                      [kind](const FormatToken& token) { return token.kind == kind; });
+}
+
+std::optional<std::uint32_t> FormatColor(std::string_view name) {
+  // The default 56-colour palette that [ColorN] indexes.
+  static constexpr std::uint32_t kPalette[56] = {
+      0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
+      0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
+      0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
+      0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
+      0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
+      0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
+      0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333};
+  struct Named {
+    std::string_view english;
+    std::string_view chinese;
+    std::uint32_t rgb;
+  };
+  static constexpr Named kNamed[] = {{"black", "黑色", 0x000000},   {"white", "白色", 0xFFFFFF},
+                                     {"red", "红色", 0xFF0000},     {"green", "绿色", 0x00FF00},
+                                     {"blue", "蓝色", 0x0000FF},    {"yellow", "黄色", 0xFFFF00},
+                                     {"magenta", "洋红", 0xFF00FF}, {"cyan", "青色", 0x00FFFF}};
+  std::string lower(name);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const Named& named : kNamed) {
+    if (lower == named.english || name == named.chinese) return named.rgb;
+  }
+  for (std::string_view prefix : {std::string_view("color"), std::string_view("颜色")}) {
+    if (!lower.starts_with(prefix)) continue;
+    const std::string_view digits = std::string_view(lower).substr(prefix.size());
+    if (digits.empty() || digits.size() > 2 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      return std::nullopt;
+    }
+    const int index = std::stoi(std::string(digits));
+    if (index >= 1 && index <= 56) return kPalette[index - 1];
+  }
+  return std::nullopt;
 }
 
 std::vector<FormatSection> ParseFormatCode(std::string_view code) {

@@ -3,6 +3,8 @@
 // The pieces of a number format code, read the way spreadsheet applications read them. Plain
 // C++: what a cell shows is decided here, and the window only paints it.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,13 +39,19 @@ struct FormatToken {
   std::string text;  // the literal, or the code as written ("yyyy", "0", "E+", "AM/PM")
 };
 
-// One section of a format code, split into tokens. Colours, conditions and locale tags in
-// brackets are dropped; a currency tag [$¥-804] leaves its symbol as a literal.
+// One section of a format code, split into tokens. A colour in brackets ([Red], [红色],
+// [Color10]) is kept as its RGB value; conditions and locale tags are dropped; a currency tag
+// [$¥-804] leaves its symbol as a literal.
 struct FormatSection {
   std::vector<FormatToken> tokens;
+  std::optional<std::uint32_t> color;  // 0xRRGGBB
   bool IsDate() const;
   bool Has(TokenKind kind) const;
 };
+
+// The RGB value (0xRRGGBB) of a colour as written inside a format code's brackets: the eight
+// colour names in English (any case) or Chinese, or Color1..Color56 of the default palette.
+std::optional<std::uint32_t> FormatColor(std::string_view name);
 
 // The code's sections, split at semicolons outside quotes, escapes and brackets.
 std::vector<FormatSection> ParseFormatCode(std::string_view code);

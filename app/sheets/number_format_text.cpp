@@ -307,4 +307,19 @@ std::string FormatNumber(double value, std::string_view code) {
   return FormatSectionText(std::fabs(value), sections[0], value < 0);
 }
 
+std::optional<std::uint32_t> NumberColor(double value, std::string_view code) {
+  if (!std::isfinite(value)) return std::nullopt;
+  const std::vector<FormatSection> sections = ParseFormatCode(code);
+  if (value < 0 && sections.size() >= 2) return sections[1].color;
+  if (value == 0 && sections.size() >= 3) return sections[2].color;
+  return sections.empty() ? std::nullopt : sections[0].color;
+}
+
+std::optional<std::uint32_t> TextColor(std::string_view code) {
+  const std::vector<FormatSection> sections = ParseFormatCode(code);
+  if (sections.size() >= 4) return sections[3].color;
+  if (sections.size() == 1 && sections[0].Has(TokenKind::kText)) return sections[0].color;
+  return std::nullopt;
+}
+
 }  // namespace tavrio::app::sheets

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,5 +19,10 @@ namespace tavrio::app::sheets {
 //   1900-02-29 that system counts); a date format with a value no date can show (negative, or
 //   past 9999-12-31) shows "########", as a spreadsheet application does.
 std::string FormatNumber(double value, std::string_view code);
+
+// The colour (0xRRGGBB) the section that shows `value` gives it, as in "[Red]-0.00" or
+// "0;[红色]-0"; none when that section names no colour. Text takes the fourth section's colour.
+std::optional<std::uint32_t> NumberColor(double value, std::string_view code);
+std::optional<std::uint32_t> TextColor(std::string_view code);
 
 }  // namespace tavrio::app::sheets

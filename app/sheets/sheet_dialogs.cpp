@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "app/sheets/message_lines.h"
 #include "automation/base/error.h"
 
 namespace tavrio::app::sheets {
@@ -30,9 +31,32 @@ std::string DesktopSheetDialogs::AskSavePath(QWidget* parent, const std::string&
   QString chosen_filter = xlsx;
   const QString path = QFileDialog::getSaveFileName(
       parent, QStringLiteral("另存为"), QString::fromStdString(suggested),
-      xlsx + QStringLiteral(";;") + csv, &chosen_filter);
+      xlsx + QStringLiteral(";;") + csv, &chosen_filter, QFileDialog::DontConfirmOverwrite);
   if (path.isEmpty()) return {};
   return WithSaveExtension(path.toStdString(), chosen_filter == csv);
+}
+
+bool AskYesNo(QWidget* parent, const QString& text) {
+  QMessageBox box(QMessageBox::Question, QString::fromUtf8(kTitle), text, QMessageBox::NoButton,
+                  parent);
+  QPushButton* yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
+  box.setDefaultButton(no);
+  box.setEscapeButton(no);
+  box.exec();
+  return box.clickedButton() == yes;
+}
+
+bool DesktopSheetDialogs::AskReplace(QWidget* parent, const std::string& path) {
+  return AskYesNo(
+      parent, QStringLiteral("文件“%1”已经存在。\n要替换它吗？").arg(QString::fromStdString(path)));
+}
+
+bool DesktopSheetDialogs::AskSaveIncomplete(QWidget* parent, const std::string& workbook_name,
+                                            const std::string& reason) {
+  return AskYesNo(parent,
+                  QStringLiteral("“%1”不完整：%2。\n仍要保存这个不完整的工作簿吗？")
+                      .arg(QString::fromStdString(workbook_name), QString::fromStdString(reason)));
 }
 
 SaveChangesAnswer DesktopSheetDialogs::AskSaveChanges(QWidget* parent,
@@ -54,7 +78,9 @@ SaveChangesAnswer DesktopSheetDialogs::AskSaveChanges(QWidget* parent,
 
 void DesktopSheetDialogs::ReportError(QWidget* parent, const Error& error) {
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kTitle),
-                  QString::fromStdString(FormatError(error)), QMessageBox::Ok, parent);
+                  QString::fromStdString(BreakBetweenPhrases(FormatError(error))), QMessageBox::Ok,
+                  parent);
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 

@@ -19,8 +19,14 @@ class SheetDialogs {
  public:
   virtual ~SheetDialogs() = default;
   // The path to save the workbook to, ending in .xlsx or .csv; empty when the user cancelled.
-  // `suggested` is the full path offered first.
+  // `suggested` is the full path offered first. It does not ask about replacing a file: the
+  // window refuses what it must refuse before it asks that (AskReplace).
   virtual std::string AskSavePath(QWidget* parent, const std::string& suggested) = 0;
+  // Whether to replace the existing file at `path`.
+  virtual bool AskReplace(QWidget* parent, const std::string& path) = 0;
+  // Whether to save the workbook although the merge that made it stopped early (`reason`).
+  virtual bool AskSaveIncomplete(QWidget* parent, const std::string& workbook_name,
+                                 const std::string& reason) = 0;
   // Whether to save the changes of the workbook named `workbook_name` before it is closed.
   virtual SaveChangesAnswer AskSaveChanges(QWidget* parent, const std::string& workbook_name) = 0;
   // Shows the error's number and description; returns once the user has dismissed it.
@@ -31,6 +37,9 @@ class SheetDialogs {
 class DesktopSheetDialogs : public SheetDialogs {
  public:
   std::string AskSavePath(QWidget* parent, const std::string& suggested) override;
+  bool AskReplace(QWidget* parent, const std::string& path) override;
+  bool AskSaveIncomplete(QWidget* parent, const std::string& workbook_name,
+                         const std::string& reason) override;
   SaveChangesAnswer AskSaveChanges(QWidget* parent, const std::string& workbook_name) override;
   void ReportError(QWidget* parent, const Error& error) override;
 };

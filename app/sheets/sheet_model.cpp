@@ -1,5 +1,6 @@
 #include "app/sheets/sheet_model.h"
 
+#include <QColor>
 #include <algorithm>
 
 #include "app/sheets/cell_display.h"
@@ -62,7 +63,9 @@ int SheetModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant SheetModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole && role != Qt::TextAlignmentRole) return {};
+  if (role != Qt::DisplayRole && role != Qt::TextAlignmentRole && role != Qt::ForegroundRole) {
+    return {};
+  }
   const Sheet* sheet = CurrentSheet();
   if (sheet == nullptr || !index.isValid()) return {};
   const Cell* cell = sheet->FindCell(static_cast<std::uint32_t>(index.row()) + 1,
@@ -71,6 +74,10 @@ QVariant SheetModel::data(const QModelIndex& index, int role) const {
   const CellDisplay display = DisplayCell(*workbook_, *cell);
   if (display.text.empty()) return {};
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(AlignmentOf(display.alignment));
+  if (role == Qt::ForegroundRole) {
+    if (!display.color) return {};
+    return QColor(QRgb(*display.color));
+  }
   return QString::fromStdString(display.text);
 }
 

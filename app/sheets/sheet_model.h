@@ -28,6 +28,7 @@ class SheetModel : public QAbstractTableModel {
   // How many rows and columns the view has room for.
   void SetMinimumSize(int rows, int columns);
   std::uint32_t LastUsedRow() const { return last_used_row_; }
+  std::uint32_t LastColumn() const { return last_column_; }
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -23,10 +24,6 @@ namespace tavrio::app::sheets {
 namespace {
 
 using error_number::kOutOfMemory;
-
-QString TitleOf(const automation::engine::Workbook& workbook) {
-  return QString::fromStdString(workbook.name()) + QStringLiteral(" - Tavrio");
-}
 
 // Where 另存为 starts: beside the workbook's own file, or in the current folder for a new
 // workbook, named after the workbook.
@@ -59,6 +56,7 @@ SheetWindow::SheetWindow(automation::Engine& engine, const automation::engine::W
   view_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   view_->horizontalHeader()->setDefaultSectionSize(96);
   view_->viewport()->installEventFilter(this);
+  view_->installEventFilter(this);
   tabs_->setShape(QTabBar::RoundedSouth);
   tabs_->setExpanding(false);
   tabs_->setDrawBase(false);
@@ -75,7 +73,7 @@ SheetWindow::SheetWindow(automation::Engine& engine, const automation::engine::W
   resize(960, 640);
 
   connect(tabs_, &QTabBar::currentChanged, this, [this](int tab) { ShowSheet(tab); });
-  setWindowTitle(TitleOf(workbook));
+  setWindowTitle(Title());
 }
 
 SheetWindow::~SheetWindow() = default;
@@ -92,34 +90,39 @@ void SheetWindow::CreateMenu() {
 }
 
 void SheetWindow::Refresh() {
-  if (driving_engine_ || workbook_ == nullptr) return;
-  setWindowTitle(TitleOf(*workbook_));
+  if (workbook_ == nullptr) return;
+  const bool source = engine_.IsOpenedSource(workbook_->name());
+  save_->setVisible(!source);
+  save_->setEnabled(!source);
+  setWindowTitle(Title());
   RefreshTabs();
   const std::size_t sheet = workbook_->active_sheet();
   QString problem;
-  if (!workbook_->SheetAt(sheet).loaded()) {
-    // Read the sheet through the engine, leaving the engine's active workbook as it was.
-    const automation::engine::Workbook* previous = engine_.ActiveWorkbook();
-    const std::string previous_name = previous ? previous->name() : std::string();
-    driving_engine_ = true;
-    try {
-      engine_.ActivateWindow(workbook_->name());
-      engine_.ActiveSheetLastUsedRow();
-    } catch (const Error& error) {
-      problem = QString::fromStdString(error.description());
-    }
-    if (!previous_name.empty()) {
-      try {
-        engine_.ActivateWindow(previous_name);
-      } catch (const Error&) {
-      }
-    }
-    driving_engine_ = false;
+  try {
+    engine_.LoadSheet(workbook_->name(), sheet);
+  } catch (const Error& error) {
+    problem = QString::fromStdString(error.description());
   }
   model_->Show(workbook_, sheet);
-  status_->setText(problem.isEmpty() ? QStringLiteral("共 %1 行").arg(model_->LastUsedRow())
-                                     : problem);
+  QString status =
+      problem.isEmpty() ? QStringLiteral("共 %1 行").arg(model_->LastUsedRow()) : problem;
+  if (!incomplete_.isEmpty()) status += QStringLiteral("　未完成：") + incomplete_;
+  status_->setText(status);
   FitGridToView();
+}
+
+QString SheetWindow::Title() const {
+  if (workbook_ == nullptr) return windowTitle();
+  QString title = QString::fromStdString(workbook_->name());
+  if (engine_.IsOpenedSource(workbook_->name())) title += QStringLiteral("（源文件，只读打开）");
+  if (!incomplete_.isEmpty()) title += QStringLiteral("（未完成：") + incomplete_ + "）";
+  return title + QStringLiteral(" - Tavrio");
+}
+
+void SheetWindow::MarkIncomplete(const QString& reason) {
+  incomplete_ = reason;
+  incomplete_save_confirmed_ = false;
+  Refresh();
 }
 
 void SheetWindow::RefreshTabs() {
@@ -144,15 +147,17 @@ QString SheetWindow::StatusText() const { return status_->text(); }
 void SheetWindow::ShowSheet(int tab) {
   if (workbook_ == nullptr || tab < 0) return;
   const auto sheet = tabs_->tabData(tab).toULongLong();
-  const std::string name = workbook_->name();
-  driving_engine_ = true;
-  Attempt([&] {
-    engine_.ActivateWindow(name);
-    engine_.SelectSheet(static_cast<std::int16_t>(sheet + 1));
-    engine_.ActiveSheetLastUsedRow();
-  });
-  driving_engine_ = false;
+  // The tab chosen is the workbook's active sheet, the one a .csv save writes.
+  Attempt([&] { engine_.SetActiveSheet(workbook_->name(), static_cast<std::size_t>(sheet)); });
   Refresh();
+}
+
+void SheetWindow::GoToLastUsedCell() {
+  const int row = std::max<int>(1, static_cast<int>(model_->LastUsedRow())) - 1;
+  const int column = std::max<int>(1, static_cast<int>(model_->LastColumn())) - 1;
+  const QModelIndex last = model_->index(row, column);
+  view_->setCurrentIndex(last);
+  view_->scrollTo(last);
 }
 
 void SheetWindow::FitGridToView() {
@@ -165,6 +170,13 @@ void SheetWindow::FitGridToView() {
 bool SheetWindow::eventFilter(QObject* watched, QEvent* event) {
   // The grid follows the viewport's own size, known only once the layout has placed it.
   if (watched == view_->viewport() && event->type() == QEvent::Resize) FitGridToView();
+  if (watched == view_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_End && (key->modifiers() & Qt::ControlModifier)) {
+      GoToLastUsedCell();
+      return true;
+    }
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -172,16 +184,28 @@ bool SheetWindow::SaveAs() {
   if (workbook_ == nullptr) return false;
   const std::string path = dialogs_.AskSavePath(this, SuggestedPath(*workbook_));
   if (path.empty()) return false;
+  // Refused first: asking whether to replace a file that will not be written misleads.
+  if (!Attempt([&] { engine_.CheckSaveTarget(workbook_->name(), path); })) return false;
+  std::error_code error;
+  if (std::filesystem::exists(path, error) && !dialogs_.AskReplace(this, path)) return false;
   return SaveTo(path);
 }
 
 bool SheetWindow::Save() {
   if (workbook_ == nullptr) return false;
-  if (workbook_->path().empty()) return SaveAs();
+  if (workbook_->path().empty() || engine_.IsOpenedSource(workbook_->name())) return SaveAs();
   return SaveTo(workbook_->path());
 }
 
+bool SheetWindow::ConfirmIncompleteSave() {
+  if (incomplete_.isEmpty() || incomplete_save_confirmed_) return true;
+  incomplete_save_confirmed_ =
+      dialogs_.AskSaveIncomplete(this, workbook_->name(), incomplete_.toStdString());
+  return incomplete_save_confirmed_;
+}
+
 bool SheetWindow::SaveTo(const std::string& path) {
+  if (!ConfirmIncompleteSave()) return false;
   const std::string name = workbook_->name();
   const bool saved = Attempt([&] { SaveWithProgress(this, engine_, name, path); });
   Refresh();

@@ -24,6 +24,11 @@ class SheetModel;
 // The window of one engine workbook: its active sheet as a grid, the sheet tabs below it, the
 // row count in the status line, and a File menu to save and close it. Closing the window closes
 // the workbook in the engine, after asking whether to save unsaved changes.
+//
+// A source file the engine opened (left open by a merge that failed on it) is never written:
+// its title says it is a source opened read-only and its menu offers only 另存为. A workbook
+// marked incomplete says so in its title and status line, and its first save asks whether an
+// incomplete workbook is really meant.
 class SheetWindow : public QMainWindow {
   Q_OBJECT
 
@@ -38,6 +43,9 @@ class SheetWindow : public QMainWindow {
   void Refresh();
   // The workbook is gone: show nothing more of it, close without asking.
   void Detach();
+  // The merge that made this workbook stopped early, for `reason` ("合并在第 3
+  // 个文件“c.xlsx”处停止").
+  void MarkIncomplete(const QString& reason);
 
   QAction* save_action() const { return save_; }
   QAction* save_as_action() const { return save_as_; }
@@ -63,6 +71,10 @@ class SheetWindow : public QMainWindow {
   void ShowSheet(int tab);
   void FitGridToView();
   bool SaveTo(const std::string& path);
+  bool ConfirmIncompleteSave();
+  QString Title() const;
+  // Ctrl+End: the last used cell, not the empty rows the grid shows past it.
+  void GoToLastUsedCell();
   bool CloseWorkbook();
   // Runs an engine operation started by the user; a failure is shown and returns false.
   bool Attempt(const std::function<void()>& operation);
@@ -77,7 +89,8 @@ class SheetWindow : public QMainWindow {
   QAction* save_ = nullptr;
   QAction* save_as_ = nullptr;
   QAction* close_ = nullptr;
-  bool driving_engine_ = false;
+  QString incomplete_;
+  bool incomplete_save_confirmed_ = false;
 };
 
 }  // namespace tavrio::app::sheets

@@ -32,6 +32,10 @@ std::vector<SheetWindow*> SheetWindowManager::Windows() const {
   return windows;
 }
 
+void SheetWindowManager::MarkIncomplete(const std::string& name, const std::string& reason) {
+  if (SheetWindow* window = WindowOf(name)) window->MarkIncomplete(QString::fromStdString(reason));
+}
+
 void SheetWindowManager::WorkbookOpened(const Workbook& workbook) {
   auto* window = new SheetWindow(engine_, workbook, dialogs_);
   windows_[&workbook] = window;

@@ -34,6 +34,9 @@ class SheetWindowManager : public QObject, public automation::EngineObserver {
   // The window of the open workbook named `name` (case as the engine has it), or nullptr.
   SheetWindow* WindowOf(const std::string& name) const;
   std::vector<SheetWindow*> Windows() const;
+  // Marks the window of the workbook `name` as holding an incomplete merge; nothing when no such
+  // workbook is open.
+  void MarkIncomplete(const std::string& name, const std::string& reason);
 
   void WorkbookOpened(const automation::engine::Workbook& workbook) override;
   void WorkbookClosing(const automation::engine::Workbook& workbook) override;

@@ -17,42 +17,15 @@ constexpr int kProgressDelayMs = 400;
 
 std::atomic<int> saves_running{0};
 
-// Reads every sheet not read yet through the engine's own operations, then puts the active
-// workbook and sheet back as they were.
-void ReadAllSheets(automation::Engine& engine, const std::string& workbook_name) {
-  const automation::engine::Workbook* workbook = engine.FindWorkbook(workbook_name);
-  if (workbook == nullptr) return;  // the engine's save reports it
-  const automation::engine::Workbook* previous = engine.ActiveWorkbook();
-  const std::string previous_name = previous ? previous->name() : std::string();
-  const auto active_sheet = static_cast<std::int16_t>(workbook->active_sheet() + 1);
-  bool switched = false;
-  try {
-    for (std::size_t i = 0; i < workbook->SheetCount(); ++i) {
-      if (workbook->SheetAt(i).loaded()) continue;
-      engine.ActivateWindow(workbook_name);
-      switched = true;
-      engine.SelectSheet(static_cast<std::int16_t>(i + 1));
-      engine.ActiveSheetLastUsedRow();
-    }
-  } catch (...) {
-    if (switched) {
-      engine.SelectSheet(active_sheet);
-      if (!previous_name.empty()) engine.ActivateWindow(previous_name);
-    }
-    throw;
-  }
-  if (!switched) return;
-  engine.SelectSheet(active_sheet);
-  if (!previous_name.empty()) engine.ActivateWindow(previous_name);
-}
-
 }  // namespace
 
 bool SaveRunning() { return saves_running.load() > 0; }
 
 void SaveWithProgress(QWidget* parent, automation::Engine& engine, const std::string& workbook_name,
                       const std::string& path) {
-  ReadAllSheets(engine, workbook_name);
+  // From here until FinishSave the workbook does not change: the worker writes it while this
+  // thread only paints it, and neither drives the engine.
+  const automation::engine::Workbook& workbook = engine.PrepareSave(workbook_name, path);
   QProgressDialog progress(
       QStringLiteral("正在保存“%1”……").arg(QString::fromStdString(workbook_name)), QString(), 0, 0,
       parent);
@@ -66,7 +39,7 @@ void SaveWithProgress(QWidget* parent, automation::Engine& engine, const std::st
   ++saves_running;
   std::thread worker([&] {
     try {
-      engine.SaveWorkbookAs(workbook_name, path);
+      engine.WriteWorkbook(workbook, path);
     } catch (...) {
       failure = std::current_exception();
     }
@@ -78,6 +51,7 @@ void SaveWithProgress(QWidget* parent, automation::Engine& engine, const std::st
   --saves_running;
   progress.reset();
   if (failure) std::rethrow_exception(failure);
+  engine.FinishSave(workbook_name, path);
 }
 
 }  // namespace tavrio::app::sheets

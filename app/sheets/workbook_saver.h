@@ -10,11 +10,13 @@ class Engine;
 
 namespace tavrio::app::sheets {
 
-// Saves an engine workbook while its windows stay responsive to repaint. The writing runs on a
-// worker thread; meanwhile the user-interface thread only paints (every other window is blocked
-// by an application-modal progress dialog), so the engine is never driven from two threads.
-// Sheets not read yet are read first, on the calling thread, so that painting never meets a
-// workbook that is still growing. Throws tavrio::Error as Engine::SaveWorkbookAs does.
+// Saves an engine workbook while its windows stay responsive to repaint. Sheets not read yet are
+// read first, on the calling thread (Engine::PrepareSave); then the file is written on a worker
+// thread while this thread only paints (user input is held back and an application-modal
+// progress dialog blocks every other window). During the write both threads only read the
+// workbook and nobody drives the engine; only after the worker is joined does the workbook take
+// the file's name (Engine::FinishSave). The file is on disk before this returns. Throws
+// tavrio::Error as Engine::SaveWorkbookAs does.
 void SaveWithProgress(QWidget* parent, automation::Engine& engine, const std::string& workbook_name,
                       const std::string& path);
 

@@ -226,7 +226,12 @@ std::vector<std::string> Engine::WorkbookNames() const {
 }
 
 void Engine::SaveWorkbookAs(const std::string& workbook_name, const std::string& path) {
-  Workbook* workbook = Find(workbook_name);
+  WriteWorkbook(PrepareSave(workbook_name, path), path);
+  FinishSave(workbook_name, path);
+}
+
+void Engine::CheckSaveTarget(const std::string& workbook_name, const std::string& path) const {
+  const Workbook* workbook = Find(workbook_name);
   if (workbook == nullptr) throw errors::NoSuchWorkbook(workbook_name);
   if (opened_files_.contains(engine::CanonicalPath(path))) {
     throw errors::WouldOverwriteSource(path);
@@ -235,11 +240,45 @@ void Engine::SaveWorkbookAs(const std::string& workbook_name, const std::string&
   if (const Workbook* other = Find(name); other != nullptr && other != workbook) {
     throw errors::SaveNameTaken(path, other->name());
   }
+}
+
+const Workbook& Engine::PrepareSave(const std::string& workbook_name, const std::string& path) {
+  CheckSaveTarget(workbook_name, path);
+  Workbook* workbook = Find(workbook_name);
   workbook->LoadAllSheets();
-  save_(*workbook, path);
-  workbook->Rename(name, path);
+  return *workbook;
+}
+
+void Engine::WriteWorkbook(const Workbook& workbook, const std::string& path) const {
+  save_(workbook, path);
+}
+
+void Engine::FinishSave(const std::string& workbook_name, const std::string& path) {
+  Workbook* workbook = Find(workbook_name);
+  if (workbook == nullptr) throw errors::NoSuchWorkbook(workbook_name);
+  workbook->Rename(std::filesystem::path(path).filename().string(), path);
   workbook->set_unsaved_changes(false);
   if (observer_) observer_->WorkbookSaved(*workbook);
+}
+
+bool Engine::IsOpenedSource(const std::string& workbook_name) const {
+  const Workbook* workbook = Find(workbook_name);
+  return workbook != nullptr && !workbook->path().empty() &&
+         opened_files_.contains(engine::CanonicalPath(workbook->path()));
+}
+
+const Sheet& Engine::LoadSheet(const std::string& workbook_name, std::size_t index) {
+  Workbook* workbook = Find(workbook_name);
+  if (workbook == nullptr) throw errors::NoSuchWorkbook(workbook_name);
+  if (index >= workbook->SheetCount()) {
+    throw errors::NoSuchSheetPosition(*workbook, static_cast<int>(index + 1));
+  }
+  return workbook->LoadedSheet(index);
+}
+
+void Engine::SetActiveSheet(const std::string& workbook_name, std::size_t index) {
+  LoadSheet(workbook_name, index);
+  Find(workbook_name)->set_active_sheet(index);
 }
 
 bool Engine::HasUnsavedChanges(const std::string& workbook_name) const {

@@ -70,6 +70,30 @@ class Engine : public SpreadsheetApplication {
   // file this engine opened, or a file name that another open workbook has, is refused.
   void SaveWorkbookAs(const std::string& workbook_name, const std::string& path);
 
+  // SaveWorkbookAs in three steps, for a caller that writes on a thread of its own:
+  // - PrepareSave refuses what SaveWorkbookAs refuses and reads every sheet not read yet; it
+  //   returns the workbook, which from then on nobody changes until FinishSave;
+  // - WriteWorkbook writes it; it only reads the workbook and may run on any thread while the
+  //   owner's thread only reads it too (paints it) and drives the Engine not at all;
+  // - FinishSave, back on the Engine's thread, gives the workbook the file's name and tells the
+  //   observer. A failed write is not finished: the workbook stays as it was.
+  const engine::Workbook& PrepareSave(const std::string& workbook_name, const std::string& path);
+  void WriteWorkbook(const engine::Workbook& workbook, const std::string& path) const;
+  void FinishSave(const std::string& workbook_name, const std::string& path);
+  // Whether SaveWorkbookAs would refuse `path` for that workbook (throws that refusal), without
+  // reading or writing anything: to refuse before asking whether to replace a file.
+  void CheckSaveTarget(const std::string& workbook_name, const std::string& path) const;
+  // Whether the named workbook is a file this engine opened, which it never writes.
+  bool IsOpenedSource(const std::string& workbook_name) const;
+  // The sheet at `index` of the named workbook, read from its file first if need be, leaving the
+  // active window and sheet as they are. Throws tavrio::Error as reading a sheet does, or 9 for
+  // no such workbook or sheet. For showing a sheet; the merge run selects sheets its own way.
+  const engine::Sheet& LoadSheet(const std::string& workbook_name, std::size_t index);
+  // Makes sheet `index` of the named workbook its active sheet (the one a .csv save writes),
+  // reading it first as LoadSheet does; the active window stays. The observer is not told: this
+  // is for the window that shows the workbook, which follows by itself.
+  void SetActiveSheet(const std::string& workbook_name, std::size_t index);
+
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
   bool ScreenUpdating() const { return screen_updating_; }

@@ -1,5 +1,6 @@
 #include "automation/writers/atomic_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,6 +53,17 @@ class TemporaryFile {
   std::string path_;
 };
 
+// Forces what was written to `path` (a file or a folder) onto the disk, so that a save reported
+// as done survives a power cut: a rename alone may reach the disk before the data it names.
+void FlushToDisk(const std::string& path) {
+  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) throw WriteFailure(Reason(errno));
+  const int result = fsync(descriptor);
+  const int fsync_error = errno;
+  close(descriptor);
+  if (result != 0) throw WriteFailure(Reason(fsync_error));
+}
+
 mode_t DefaultFileMode() {
   const mode_t mask = umask(0);
   umask(mask);
@@ -78,10 +90,12 @@ void WriteAtomically(const std::string& target,
   TemporaryFile temporary(pattern);
   write(temporary.path());
   if (chmod(temporary.path().c_str(), DefaultFileMode()) != 0) throw WriteFailure(Reason(errno));
+  FlushToDisk(temporary.path());
   if (std::rename(temporary.path().c_str(), target.c_str()) != 0) {
     throw WriteFailure(Reason(errno));
   }
   temporary.Keep();
+  FlushToDisk(folder.string());
 }
 
 }  // namespace tavrio::automation::writers

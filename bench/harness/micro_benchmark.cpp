@@ -64,7 +64,8 @@ std::string OpenCopyPaste(Engine& engine, const std::string& path) {
 
 void OpenCopyPasteClose(benchmark::State& state, const std::string& path) {
   for (auto _ : state) {
-    Engine engine{&readers::OpenWorkbookFile, &writers::SaveWorkbook};
+    Engine engine{&tavrio::automation::readers::OpenWorkbookFile,
+                  &tavrio::automation::writers::SaveWorkbook};
     const std::string merged = OpenCopyPaste(engine, path);
     engine.ActivateWindow(merged);
     benchmark::DoNotOptimize(engine.ActiveSheetLastUsedRow());
@@ -74,7 +75,8 @@ void OpenCopyPasteClose(benchmark::State& state, const std::string& path) {
 void OpenPasteSave(benchmark::State& state, const std::string& path) {
   const fs::path output = fs::temp_directory_path() / "tavrio-micro-benchmark.xlsx";
   for (auto _ : state) {
-    Engine engine{&readers::OpenWorkbookFile, &writers::SaveWorkbook};
+    Engine engine{&tavrio::automation::readers::OpenWorkbookFile,
+                  &tavrio::automation::writers::SaveWorkbook};
     const std::string merged = OpenCopyPaste(engine, path);
     std::error_code ignored;
     fs::remove(output, ignored);

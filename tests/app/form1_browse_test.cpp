@@ -33,8 +33,8 @@ TEST_F(Form1Browse, ChoosingADriveMovesTheFolderListThenTheFileList) {
 
   Drive1()->setCurrentIndex(Drive1()->findText("别的盘"));
 
-  EXPECT_EQ(Dir1()->Path(), folder_.Path("other"));
-  EXPECT_EQ(File1()->Path(), folder_.Path("other"));
+  EXPECT_EQ(Dir1()->Path(), folder_.File("other"));
+  EXPECT_EQ(File1()->Path(), folder_.File("other"));
   EXPECT_EQ(FileEntries(), (Names{"别处.xlsx"}));
   EXPECT_TRUE(File1()->selectedItems().isEmpty());
   EXPECT_TRUE(boxes_.shown.empty());
@@ -45,8 +45,8 @@ TEST_F(Form1Browse, OpeningAFolderMovesTheFileListThere) {
   form_->show();
   DoubleClickEntry(Dir1(), RowOf("子文件夹"));
 
-  EXPECT_EQ(Dir1()->Path(), folder_.Path("子文件夹"));
-  EXPECT_EQ(File1()->Path(), folder_.Path("子文件夹"));
+  EXPECT_EQ(Dir1()->Path(), folder_.File("子文件夹"));
+  EXPECT_EQ(File1()->Path(), folder_.File("子文件夹"));
   EXPECT_EQ(FileEntries(), (Names{"内部.xlsx"}));
   EXPECT_EQ(Drive1()->currentText().toStdString(), "测试盘");
 }
@@ -60,7 +60,7 @@ TEST_F(Form1Browse, ADriveThatIsGoneIsReportedAndEveryListStaysWhereItWas) {
   ASSERT_EQ(boxes_.shown.size(), 1u);
   EXPECT_EQ(boxes_.shown[0].error_number, 76);
   EXPECT_EQ(boxes_.shown[0].text,
-            "运行时错误 '76':\n\n无法打开文件夹“" + folder_.Path("usb") + "”：路径未找到");
+            "运行时错误 '76':\n\n无法打开文件夹“" + folder_.File("usb") + "”：路径未找到");
   EXPECT_EQ(Drive1()->currentText().toStdString(), "测试盘");
   EXPECT_EQ(Dir1()->Path(), folder_.path());
   EXPECT_EQ(File1()->Path(), folder_.path());
@@ -71,7 +71,7 @@ TEST_F(Form1Browse, ADriveThatIsGoneIsReportedAndEveryListStaysWhereItWas) {
 TEST_F(Form1Browse, AFolderThatVanishedIsReportedAndTheListsStay) {
   Start();
   form_->show();
-  std::filesystem::remove_all(folder_.Path("子文件夹"));
+  std::filesystem::remove_all(folder_.File("子文件夹"));
 
   DoubleClickEntry(Dir1(), RowOf("子文件夹"));
 
@@ -82,7 +82,7 @@ TEST_F(Form1Browse, AFolderThatVanishedIsReportedAndTheListsStay) {
 }
 
 TEST_F(Form1Browse, AStartFolderThatCannotBeReadFallsBackToTheHomeFolder) {
-  Start(folder_.Path("没有这个文件夹"));
+  Start(folder_.File("没有这个文件夹"));
   EXPECT_EQ(Dir1()->Path(), QDir::homePath().toStdString());
   EXPECT_TRUE(boxes_.shown.empty());
 }

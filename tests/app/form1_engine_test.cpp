@@ -14,7 +14,7 @@
 #include "automation/engine_host.h"
 #include "bench/workbook_generator.h"
 #include "selection/file_list.h"
-#include "tests/selection/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::app {
 namespace {
@@ -65,7 +65,9 @@ TEST_F(Form1Engine, ASheetNameNoWorkbookHasStopsAtTheFirstFileAndTheWindowStaysI
 
   ASSERT_EQ(boxes_.shown.size(), 1u);
   EXPECT_EQ(boxes_.shown[0], "运行时错误 '9':\n\n下标越界：文件“" + folder_.path() +
-                                 "/销售_2024年01月.xlsx”中没有名为“请输入工作表名称”的工作表。");
+                                 "/销售_2024年01月.xlsx”中没有名为“请输入工作表名称”的工作表。\n"
+                                 "请在“工作表(sheet)名称”框中输入要合并的工作表的名称，"
+                                 "或选择“工作表(sheet)序号”按位置选择工作表。");
   EXPECT_TRUE(host_.engine().ScreenUpdating());
   const std::vector<std::string> open = OpenWorkbooks();
   EXPECT_EQ(open, (std::vector<std::string>{"销售_2024年01月.xlsx"}));

@@ -107,7 +107,7 @@ TEST_F(Form1Merge, ATypedSheetPositionThatIsNotANumberStopsTheRunBeforeAnyOpen) 
   Click(Button("Command1"));
 
   ASSERT_EQ(boxes_.shown.size(), 1u);
-  EXPECT_EQ(boxes_.shown[0].text, "运行时错误 '13':\n\n类型不匹配");
+  EXPECT_EQ(boxes_.shown[0].text, "运行时错误 '13':\n\n类型不匹配：“abc”不是工作表(sheet)序号。");
   EXPECT_TRUE(Opened(host_.log()).empty());
   EXPECT_EQ(host_.log().Sequence().back(), "SetScreenUpdating(true)");
 }

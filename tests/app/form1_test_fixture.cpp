@@ -1,17 +1,27 @@
 #include "tests/app/form1_test_fixture.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QTest>
 
 #include "tests/selection/user_input.h"
 
 namespace tavrio::app {
+namespace {
+
+bool BusyCursorShowing() {
+  const QCursor* cursor = QApplication::overrideCursor();
+  return cursor != nullptr && cursor->shape() == Qt::BusyCursor;
+}
+
+}  // namespace
 
 void RecordingMessageBoxes::Inform(QWidget*, const QString& text) {
-  shown.push_back({text.toStdString(), 0});
+  shown.push_back({text.toStdString(), 0, BusyCursorShowing()});
 }
 
 void RecordingMessageBoxes::ReportError(QWidget*, const Error& error) {
-  shown.push_back({FormatError(error), error.number()});
+  shown.push_back({FormatError(error), error.number(), BusyCursorShowing()});
 }
 
 Form1Test::Form1Test() {
@@ -24,7 +34,7 @@ Form1Test::Form1Test() {
 
 void Form1Test::Start(const std::string& start_folder) {
   const std::string test_root = folder_.path();
-  const std::string other = folder_.Path("other");
+  const std::string other = folder_.File("other");
   form_ = std::make_unique<Form1>(
       host_, boxes_, start_folder.empty() ? test_root : start_folder, [test_root, other] {
         return std::vector<selection::DriveEntry>{{"文件系统", "/"},

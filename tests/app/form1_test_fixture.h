@@ -21,7 +21,7 @@
 #include "selection/file_list.h"
 #include "selection/folder_list.h"
 #include "selection/side_list.h"
-#include "tests/selection/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/recording_application.h"
 
 namespace tavrio::app {
@@ -31,6 +31,7 @@ class RecordingMessageBoxes : public MessageBoxes {
   struct Shown {
     std::string text;
     int error_number;  // 0 for an information message
+    bool busy_cursor;  // whether the busy cursor was still showing over the box
   };
 
   void Inform(QWidget* parent, const QString& text) override;

@@ -201,7 +201,7 @@ TEST_P(StartRowOptionTest, FirstFileFromTheStartRowLaterFilesFromTheRowBelow) {
   controls.Select({"a.xlsx", "b.xlsx", "c.xlsx"});
   const Calls first = kStart + FirstFile("/d/a.xlsx", "1", c.cell_row, c.first_rows, false, true);
   if (c.later_rows.empty()) {
-    ExpectFailure(Run(), 13, "类型不匹配");
+    ExpectFailure(Run(), 13, "类型不匹配：“" + c.text1 + "”不是行号。");
     Calls opened = LaterFile("/d/b.xlsx", "1", "", 0);
     opened.resize(4);  // open, visible, name, sheet: the rows argument is never formed
     EXPECT_THAT(Sequence(), ElementsAreArray(first + opened + Calls{"Private.Release()"}));
@@ -338,14 +338,18 @@ TEST_P(PreCheckTest, BadPositionFailsBeforeAnyFileIsOpened) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, PreCheckTest,
-    ::testing::Values(PreCheckCase{"abc", 13, "类型不匹配"}, PreCheckCase{"", 13, "类型不匹配"},
-                      PreCheckCase{"1,5", 13, "类型不匹配"}, PreCheckCase{"40000", 6, "溢出"},
-                      PreCheckCase{"32767.5", 6, "溢出"}, PreCheckCase{"-32769", 6, "溢出"}));
+    ::testing::Values(
+        PreCheckCase{"abc", 13, "类型不匹配：“abc”不是工作表(sheet)序号。"},
+        PreCheckCase{"", 13, "类型不匹配：“”不是工作表(sheet)序号。"},
+        PreCheckCase{"1,5", 13, "类型不匹配：“1,5”不是工作表(sheet)序号。"},
+        PreCheckCase{"40000", 6, "溢出：工作表(sheet)序号“40000”超出 -32768 到 32767 的范围。"},
+        PreCheckCase{"32767.5", 6, "溢出：工作表(sheet)序号“32767.5”超出 -32768 到 32767 的范围。"},
+        PreCheckCase{"-32769", 6, "溢出：工作表(sheet)序号“-32769”超出 -32768 到 32767 的范围。"}));
 
 TEST_F(CombineWorkbooksTest, PositionThatRoundsIntoRangeButFloorsOutOfItFailsAtTheFirstFile) {
   controls.text3 = "-32768.5";
   controls.Select({"a.xlsx"});
-  ExpectFailure(Run(), 6, "溢出");
+  ExpectFailure(Run(), 6, "溢出：工作表(sheet)序号“-32768.5”超出 -32768 到 32767 的范围。");
   EXPECT_THAT(Sequence(),
               ElementsAreArray(kStart + Calls{"OpenWorkbook(/d/a.xlsx)", "CreatePrivateInstance()",
                                               "Private.SetVisible(true)", "ActiveWorkbookName()",

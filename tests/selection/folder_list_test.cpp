@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <string>
 #include <vector>
 
 #include "automation/base/error.h"
-#include "tests/selection/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tests/selection/user_input.h"
 
 namespace tavrio::selection {
@@ -26,11 +27,11 @@ TEST(FolderList, ShowsTheFoldersAboveThenTheCurrentOneThenItsVisibleSubfolders) 
   folder.AddFile("项目/a.xlsx");
   FolderList list;
 
-  list.SetPath(folder.Path("项目"));
+  list.SetPath(folder.File("项目"));
 
-  EXPECT_EQ(list.Path(), folder.Path("项目"));
+  EXPECT_EQ(list.Path(), folder.File("项目"));
   std::vector<std::string> expected = {"/"};
-  for (const auto& part : std::filesystem::path(folder.Path("项目")).relative_path()) {
+  for (const auto& part : std::filesystem::path(folder.File("项目")).relative_path()) {
     expected.push_back(part.string());
   }
   const int current_row = static_cast<int>(expected.size()) - 1;
@@ -60,7 +61,7 @@ TEST(FolderList, AFolderThatCannotBeReadLeavesTheListWhereItWas) {
   int changes = 0;
   list.SetChangeHandler([&] { ++changes; });
 
-  EXPECT_THROW(list.SetPath(folder.Path("不存在")), Error);
+  EXPECT_THROW(list.SetPath(folder.File("不存在")), Error);
 
   EXPECT_EQ(list.Path(), folder.path());
   EXPECT_EQ(Shown(list), before);
@@ -75,7 +76,7 @@ TEST(FolderList, AFailingChangeHandlerSendsTheListBack) {
   const std::vector<std::string> before = Shown(list);
   list.SetChangeHandler([] { throw Error(68, "设备不可用"); });
 
-  EXPECT_THROW(list.SetPath(folder.Path("甲")), Error);
+  EXPECT_THROW(list.SetPath(folder.File("甲")), Error);
 
   EXPECT_EQ(list.Path(), folder.path());
   EXPECT_EQ(Shown(list), before);
@@ -95,9 +96,59 @@ TEST(FolderList, DoubleClickOrEnterAsksToOpenThatFolderWithoutMoving) {
   QTest::keyClick(&list, Qt::Key_Return);
 
   ASSERT_EQ(requests.count(), 2);
-  EXPECT_EQ(requests.at(0).at(0).value<std::string>(), folder.Path("甲"));
+  EXPECT_EQ(requests.at(0).at(0).value<std::string>(), folder.File("甲"));
   EXPECT_EQ(requests.at(1).at(0).value<std::string>(), "/");
   EXPECT_EQ(list.Path(), folder.path());
+}
+
+}  // namespace
+}  // namespace tavrio::selection
+
+namespace tavrio::selection {
+namespace {
+
+TEST(FolderListLook, TheOpenFolderIsBoldAndEveryEntryHasItsPathAsTooltip) {
+  testing::TempFolder folder;
+  folder.AddFolder("项目/甲");
+  FolderList list;
+  list.SetPath(folder.File("项目"));
+
+  QListWidgetItem* open = list.OpenFolderItem();
+  ASSERT_NE(open, nullptr);
+  EXPECT_EQ(open->text().toStdString(), "项目");
+  EXPECT_TRUE(open->font().bold());
+  EXPECT_EQ(open->toolTip().toStdString(), folder.File("项目"));
+  for (int row = 0; row < list.count(); ++row) {
+    QListWidgetItem* entry = list.item(row);
+    SCOPED_TRACE(entry->text().toStdString());
+    EXPECT_FALSE(entry->toolTip().isEmpty());
+    if (entry != open) EXPECT_FALSE(entry->font().bold());
+  }
+  EXPECT_EQ(list.item(list.count() - 1)->toolTip().toStdString(), folder.File("项目/甲"));
+
+  // Moving the highlight elsewhere leaves the open folder marked.
+  list.setCurrentRow(0);
+  EXPECT_EQ(list.OpenFolderItem(), open);
+}
+
+TEST(FolderListLook, ADeepOpenFolderIsScrolledIntoViewSideways) {
+  testing::TempFolder folder;
+  std::string deep = "第一层很长的文件夹名称";
+  for (int level = 2; level <= 8; ++level)
+    deep += "/第" + std::to_string(level) + "层很长的文件夹名称";
+  folder.AddFolder(deep);
+  FolderList list;
+  list.resize(145, 300);
+  list.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+
+  list.SetPath(folder.File(deep));
+
+  const QRect open = list.visualItemRect(list.OpenFolderItem());
+  EXPECT_GT(list.horizontalScrollBar()->value(), 0);
+  // The name's end is in view.
+  EXPECT_LE(open.right(), list.viewport()->width() + 1);
+  EXPECT_GT(open.right(), 0);
 }
 
 }  // namespace

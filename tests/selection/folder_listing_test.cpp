@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "automation/base/error.h"
-#include "tests/selection/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::selection {
 namespace {
@@ -33,11 +33,11 @@ TEST(ReadFolder, FollowsLinksAndLeavesOutBrokenOnesAndSpecialFiles) {
   folder.AddFile("data/real.xlsx");
   folder.AddFolder("data/sub");
   namespace fs = std::filesystem;
-  fs::create_symlink(folder.Path("data/real.xlsx"), folder.Path("data/link.xlsx"));
-  fs::create_directory_symlink(folder.Path("data/sub"), folder.Path("data/linked_sub"));
-  fs::create_symlink(folder.Path("data/gone.xlsx"), folder.Path("data/broken.xlsx"));
+  fs::create_symlink(folder.File("data/real.xlsx"), folder.File("data/link.xlsx"));
+  fs::create_directory_symlink(folder.File("data/sub"), folder.File("data/linked_sub"));
+  fs::create_symlink(folder.File("data/gone.xlsx"), folder.File("data/broken.xlsx"));
 
-  const FolderListing listing = ReadFolder(folder.Path("data"));
+  const FolderListing listing = ReadFolder(folder.File("data"));
 
   EXPECT_EQ(listing.files, (Names{"link.xlsx", "real.xlsx"}));
   EXPECT_EQ(listing.folders, (Names{"linked_sub", "sub"}));
@@ -62,7 +62,7 @@ class ReadFolderFailure : public ::testing::TestWithParam<FailureCase> {};
 TEST_P(ReadFolderFailure, NamesTheFolderAndSaysWhy) {
   testing::TempFolder folder;
   folder.AddFile("a.xlsx");
-  const std::string path = folder.Path(GetParam().relative);
+  const std::string path = folder.File(GetParam().relative);
   try {
     ReadFolder(path);
     FAIL() << "no error for " << path;

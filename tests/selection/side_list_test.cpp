@@ -7,7 +7,7 @@
 
 #include "automation/base/error.h"
 #include "selection/file_list.h"
-#include "tests/selection/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::selection {
 namespace {
@@ -84,6 +84,14 @@ TEST_F(SideListTest, AddingTwiceAddsTheNamesTwice) {
   AddSelectedFiles(files_, side_, AddOrder::kTopToBottom);
   AddSelectedFiles(files_, side_, AddOrder::kTopToBottom);
   EXPECT_EQ(Entries(side_), (Names{"d.xlsx", "d.xlsx"}));
+}
+
+TEST_F(SideListTest, EachAddedNameHasItsFullPathAsTooltip) {
+  SelectFiles({1, 3});
+  AddSelectedFiles(files_, side_, AddOrder::kTopToBottom);
+  ASSERT_EQ(side_.count(), 2);
+  EXPECT_EQ(side_.item(0)->toolTip().toStdString(), folder_.File("b.xlsx"));
+  EXPECT_EQ(side_.item(1)->toolTip().toStdString(), folder_.File("d.xlsx"));
 }
 
 struct RemoveCase {

@@ -134,6 +134,8 @@ class FakeMergeControls : public merge::MergeControls {
   std::string path = "/d";
   std::vector<Entry> entries;
   std::vector<std::string> summaries;
+  // What SheetNameAdvice answers, whatever the name.
+  std::string sheet_name_advice;
 
   // Adds selected entries with these names.
   void Select(const std::vector<std::string>& names);
@@ -150,6 +152,7 @@ class FakeMergeControls : public merge::MergeControls {
   std::string FileName(std::int16_t index) override;
   bool FileSelected(std::int16_t index) override;
   void ShowSummary(const std::string& message) override;
+  std::string SheetNameAdvice(const std::string&) override { return sheet_name_advice; }
 
  private:
   void Log(std::string call);

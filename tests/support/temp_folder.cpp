@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 TempFolder::TempFolder() {
   std::string pattern = (fs::temp_directory_path() / "tavrio-test-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  path_ = fs::canonical(pattern).string();
 }
 
 TempFolder::~TempFolder() {
@@ -40,6 +40,14 @@ std::vector<std::string> TempFolder::Entries() const {
   std::sort(names.begin(), names.end());
   return names;
 }
+
+void TempFolder::AddFile(const std::string& relative) const {
+  const fs::path file = File(relative);
+  fs::create_directories(file.parent_path());
+  std::ofstream(file).put('x');
+}
+
+void TempFolder::AddFolder(const std::string& relative) const { fs::create_directories(File(relative)); }
 
 void WriteFile(const std::string& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

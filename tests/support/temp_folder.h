@@ -17,10 +17,14 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
   ~TempFolder();
 
-  // The folder's full path, without a trailing "/".
+  // The folder's full path, canonical (so it compares equal to cleaned paths), without a
+  // trailing "/".
   const std::string& path() const { return path_; }
-  // Full path of `name` inside the folder.
+  // Full path of `name` (which may hold folders) inside the folder.
   std::string File(const std::string& name) const { return path_ + "/" + name; }
+  // Creates a small file, or a folder, at `relative`, with the folders above it.
+  void AddFile(const std::string& relative) const;
+  void AddFolder(const std::string& relative) const;
   // Names of the entries in the folder, sorted; hidden files included.
   std::vector<std::string> Entries() const;
 

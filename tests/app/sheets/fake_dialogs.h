@@ -20,6 +20,15 @@ class FakeDialogs : public SheetDialogs {
     save_paths.pop_front();
     return path;
   }
+  bool AskReplace(QWidget*, const std::string& path) override {
+    asked_to_replace.push_back(path);
+    return replace;
+  }
+  bool AskSaveIncomplete(QWidget*, const std::string& workbook_name,
+                         const std::string& reason) override {
+    asked_incomplete.push_back(workbook_name + "：" + reason);
+    return save_incomplete;
+  }
   SaveChangesAnswer AskSaveChanges(QWidget*, const std::string& workbook_name) override {
     asked_to_save.push_back(workbook_name);
     return save_changes;
@@ -29,9 +38,13 @@ class FakeDialogs : public SheetDialogs {
   // Answers, in order; an empty path or none left is a cancelled dialog.
   std::deque<std::string> save_paths;
   SaveChangesAnswer save_changes = SaveChangesAnswer::kCancel;
+  bool replace = true;
+  bool save_incomplete = true;
 
   std::vector<std::string> suggested_paths;
   std::vector<std::string> asked_to_save;
+  std::vector<std::string> asked_to_replace;
+  std::vector<std::string> asked_incomplete;
   std::vector<Error> errors;
 };
 
