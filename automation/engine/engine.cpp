@@ -225,6 +225,15 @@ std::vector<std::string> Engine::WorkbookNames() const {
 }
 
 void Engine::SaveWorkbookAs(const std::string& workbook_name, const std::string& path) {
+  Save(workbook_name, path, &writers::SaveWorkbook);
+}
+
+void Engine::SaveContinuedSheetsAsCsv(const std::string& workbook_name, const std::string& path) {
+  Save(workbook_name, path, &writers::SaveContinuedSheetsAsCsv);
+}
+
+void Engine::Save(const std::string& workbook_name, const std::string& path,
+                  void (*write)(const engine::Workbook&, const std::string&)) {
   Workbook* workbook = Find(workbook_name);
   if (workbook == nullptr) throw errors::NoSuchWorkbook(workbook_name);
   if (opened_files_.contains(engine::CanonicalPath(path))) {
@@ -235,7 +244,7 @@ void Engine::SaveWorkbookAs(const std::string& workbook_name, const std::string&
     throw errors::SaveNameTaken(path, other->name());
   }
   workbook->LoadAllSheets();
-  writers::SaveWorkbook(*workbook, path);
+  write(*workbook, path);
   workbook->Rename(name, path);
   workbook->set_unsaved_changes(false);
   if (observer_) observer_->WorkbookSaved(*workbook);

@@ -65,6 +65,9 @@ class Engine : public SpreadsheetApplication {
   // changes and, as after 另存为 in a desktop application, takes the file's name. A path of a
   // file this engine opened, or a file name that another open workbook has, is refused.
   void SaveWorkbookAs(const std::string& workbook_name, const std::string& path);
+  // As SaveWorkbookAs to CSV, with every sheet written as one table, each continuing the one
+  // before (see writers::MakeContinuedCsvWriter).
+  void SaveContinuedSheetsAsCsv(const std::string& workbook_name, const std::string& path);
 
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
@@ -73,6 +76,9 @@ class Engine : public SpreadsheetApplication {
   bool HasUnsavedChanges(const std::string& workbook_name) const;
   // The open workbook of that name (case-insensitive), or nullptr; for showing it.
   const engine::Workbook* FindWorkbook(const std::string& name) const;
+  // The open workbook of that name, for a caller that lays out cells itself (the batch mode's
+  // own pastes); nullptr when none is open under that name.
+  engine::Workbook* FindWorkbookToEdit(const std::string& name) { return Find(name); }
   // The active workbook, or nullptr when none is open.
   const engine::Workbook* ActiveWorkbook() const;
 
@@ -92,6 +98,8 @@ class Engine : public SpreadsheetApplication {
   engine::Workbook* Find(const std::string& name) const;
   void Activate(engine::Workbook& workbook);
   std::uint32_t RowOf(const RowArgument& row) const;
+  void Save(const std::string& workbook_name, const std::string& path,
+            void (*write)(const engine::Workbook&, const std::string&));
 
   ReaderFactory open_reader_;
   std::vector<std::unique_ptr<engine::Workbook>> workbooks_;
