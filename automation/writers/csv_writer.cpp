@@ -4,12 +4,14 @@
 // says. Only the active sheet is written, from cell A1 to its last row and column holding a
 // value, every line with the same number of fields.
 //
-// Numbers are written in their shortest form that reads back to the same double. Numbers whose
+// Numbers are written in their shortest form that reads back to the same double, in plain
+// digits from 0.00001 up to 10^15 and with an exponent outside that range. Numbers whose
 // format shows a date or time are written as ISO text (see date_text.h) instead, since a CSV has
 // no formats; booleans as TRUE and FALSE, errors as their spelling.
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -122,8 +124,15 @@ class CsvSheetWriter {
         return;
       }
     }
+    // The shortest text alone would write 600000 as "6e+05": a reader that is not a
+    // spreadsheet (a script, a database import) would take an ID for a float. Plain digits
+    // whenever they stay short; exponents only for the very large and very small.
+    const double magnitude = std::fabs(cell.number);
+    const bool plain = magnitude == 0 || (magnitude >= 1e-5 && magnitude < 1e15);
     char digits[32];
-    const auto result = std::to_chars(digits, digits + sizeof digits, cell.number);
+    const auto result =
+        plain ? std::to_chars(digits, digits + sizeof digits, cell.number, std::chars_format::fixed)
+              : std::to_chars(digits, digits + sizeof digits, cell.number);
     out_.append(digits, result.ptr);
   }
 
