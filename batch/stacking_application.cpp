@@ -162,6 +162,9 @@ engine::ColumnPlan StackingApplication::PlanColumns(const Copied& block, bool fi
   if (first_block) return plan;
   if (!options_.dry_run) CopyNewHeaders(block, placement.added, placement.target);
   plan.target = std::move(placement.target);
+  // Past the last header only formats without values remain; they stay behind rather than
+  // land on a column the plan gave to another header.
+  plan.target.resize(kMaxColumns, 0);
   return plan;
 }
 
