@@ -252,7 +252,7 @@ void StackingApplication::NoteValues(const Copied& block, std::size_t sheet,
   notes_.push_back(
       "注意：" + Where(*block.workbook, from) + "中有 " +
       std::to_string(result.formulas_kept_as_values) +
-      " 个公式所在的列按标题换了位置，无法确定其引用应随之指向哪里，"
+      " 个公式在列按标题换了位置后，无法确定其引用应指向哪里，"
       "这些单元格保留了公式的计算结果，不再是公式（第一个在合并结果的工作表“" +
       merged_->SheetAt(sheet).name() + "”的 " +
       automation::writers::CellReference(result.first_value_row, result.first_value_column) +

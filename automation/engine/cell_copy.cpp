@@ -100,19 +100,12 @@ std::vector<CellFormula> FormulasOf(const Sheet& from, const CellRange& range,
   return formulas;
 }
 
-// The plan's one distance when every mapped column moves by it; nothing when they differ.
-std::optional<std::int64_t> UniformShift(const ColumnPlan& plan) {
-  std::optional<std::int64_t> shift;
+// Whether no column that keeps its cells moves: a paste like any other, formulas and all.
+bool KeepsColumns(const ColumnPlan& plan) {
   for (std::size_t i = 0; i < plan.target.size(); ++i) {
-    if (plan.target[i] == 0) continue;
-    const std::int64_t distance = std::int64_t{plan.target[i]} - static_cast<std::int64_t>(i + 1);
-    if (shift && *shift != distance) return std::nullopt;
-    shift = distance;
+    if (plan.target[i] != 0 && plan.target[i] != i + 1) return false;
   }
-  // Columns past the plan keep their number, so a plan that moves any column is not uniform
-  // unless it covers every column that holds a formula; a shift of 0 always is.
-  if (shift && *shift != 0) return std::nullopt;
-  return std::int64_t{0};
+  return true;
 }
 
 std::uint32_t TargetColumn(const ColumnPlan& plan, std::uint32_t column) {
@@ -184,7 +177,14 @@ PlannedCopyResult CopyPlannedRows(const Workbook& source, const Sheet& from,
   const std::uint32_t row_shift = row - first_row;
   std::optional<std::uint32_t> trailing_id;
   if (plan.trailing_text) trailing_id = target.strings().Intern(*plan.trailing_text);
-  const std::optional<std::int64_t> uniform = UniformShift(plan);
+  const bool keeps_columns = KeepsColumns(plan);
+  // Formulas of moved columns follow their cells where they can (MoveFormulaColumns); the
+  // walk through them keeps step with the cells, both by row, then column.
+  std::vector<CellFormula> formulas;
+  const std::span<const FormulaRef> sheet_formulas = from.formulas();
+  auto formula = std::lower_bound(
+      sheet_formulas.begin(), sheet_formulas.end(), first_row,
+      [](const FormulaRef& entry, std::uint32_t number) { return entry.row < number; });
   std::vector<Row> copied;
   std::vector<Cell> cells;
   const std::span<const Row> rows = from.rows();
@@ -196,11 +196,26 @@ PlannedCopyResult CopyPlannedRows(const Workbook& source, const Sheet& from,
       if (column == 0) continue;
       Cell cell = translation.Translate(original);
       cell.column = static_cast<std::uint16_t>(column);
-      if ((cell.flags & kHasFormula) != 0 && !uniform) {
-        cell.flags = static_cast<std::uint8_t>(cell.flags & ~kHasFormula);
-        if (result.formulas_kept_as_values++ == 0) {
-          result.first_value_row = rows[i].number + row_shift;
-          result.first_value_column = column;
+      if ((cell.flags & kHasFormula) != 0 && !keeps_columns) {
+        const std::uint32_t number = rows[i].number;
+        while (formula != sheet_formulas.end() &&
+               (formula->row < number ||
+                (formula->row == number && formula->column < original.column))) {
+          ++formula;
+        }
+        std::optional<std::string> moved;
+        if (formula != sheet_formulas.end() && formula->row == number &&
+            formula->column == original.column) {
+          moved = MoveFormulaColumns(formula->text, std::int64_t{row} - first_row, plan.target);
+        }
+        if (moved) {
+          formulas.push_back(CellFormula{number + row_shift, column, std::move(*moved)});
+        } else {
+          cell.flags = static_cast<std::uint8_t>(cell.flags & ~kHasFormula);
+          if (result.formulas_kept_as_values++ == 0) {
+            result.first_value_row = number + row_shift;
+            result.first_value_column = column;
+          }
         }
       }
       cells.push_back(cell);
@@ -231,8 +246,13 @@ PlannedCopyResult CopyPlannedRows(const Workbook& source, const Sheet& from,
     merges.push_back(CellRange{merged.first_row + row_shift, merged.last_row + row_shift, column,
                                column + (merged.last_column - merged.first_column)});
   }
-  std::vector<CellFormula> formulas;
-  if (uniform) formulas = FormulasOf(from, range, destination);
+  if (keeps_columns) {
+    formulas = FormulasOf(from, range, destination);
+  } else {
+    std::sort(formulas.begin(), formulas.end(), [](const CellFormula& a, const CellFormula& b) {
+      return a.row != b.row ? a.row < b.row : a.column < b.column;
+    });
+  }
   to.ReplaceCells(destination, std::move(copied));
   to.ReplaceFormulas(destination, std::move(formulas));
   to.ReplaceRowHeights(destination.first_row, destination.last_row,
