@@ -102,6 +102,31 @@ std::string DryRunReport(const StackingApplication& application, const BatchOpti
   return report.str();
 }
 
+// The merge run over a StackingApplication; the summary, or the --dry-run report.
+std::string MergeStacked(const BatchOptions& options, BatchControls& controls,
+                         automation::EngineHost& host, std::size_t file_count) {
+  StackingHost stacking(host, StackingOptionsOf(options));
+  merge::CombineWorkbooks(controls, stacking);
+  StackingApplication& application = stacking.application();
+  if (options.dry_run) return DryRunReport(application, options);
+  application.Finish();
+  automation::Engine& engine = host.engine();
+  const std::string merged = engine.ActiveWorkbookName();
+  if (IsCsvPath(options.output)) {
+    engine.SaveContinuedSheetsAsCsv(merged, options.output);
+  } else {
+    engine.SaveWorkbookAs(merged, options.output);
+  }
+  // The run counted sheets; the summary counts files, and the sheets beside them.
+  std::string summary = controls.summary();
+  if (options.all_sheets) {
+    summary = merge::SummaryText(static_cast<std::int32_t>(file_count)) + "（" +
+              std::to_string(application.blocks().size()) + "个工作表）";
+  }
+  for (const std::string& note : application.notes()) summary += "\n" + note;
+  return summary;
+}
+
 std::string Merge(const BatchOptions& options, std::ostream& err, bool show_progress) {
   std::vector<InputFile> files = ResolveInputs(options.inputs, options.recursive);
   if (!options.dry_run) RefuseOutputOverInput(options.output, files);
@@ -128,24 +153,7 @@ std::string Merge(const BatchOptions& options, std::ostream& err, bool show_prog
     engine.SaveWorkbookAs(engine.ActiveWorkbookName(), options.output);
     return controls.summary();
   }
-  StackingHost stacking(host, StackingOptionsOf(options));
-  merge::CombineWorkbooks(controls, stacking);
-  StackingApplication& application = stacking.application();
-  if (options.dry_run) return DryRunReport(application, options);
-  application.Finish();
-  const std::string merged = engine.ActiveWorkbookName();
-  if (IsCsvPath(options.output)) {
-    engine.SaveContinuedSheetsAsCsv(merged, options.output);
-  } else {
-    engine.SaveWorkbookAs(merged, options.output);
-  }
-  std::string summary = controls.summary();
-  if (options.all_sheets) summary = merge::SummaryText(static_cast<std::int32_t>(file_count));
-  if (options.all_sheets) {
-    summary += "（" + std::to_string(application.blocks().size()) + "个工作表）";
-  }
-  for (const std::string& note : application.notes()) summary += "\n" + note;
-  return summary;
+  return MergeStacked(options, controls, host, file_count);
 }
 
 }  // namespace
