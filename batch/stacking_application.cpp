@@ -52,6 +52,41 @@ std::string Where(const engine::Workbook& workbook, const engine::Sheet& sheet) 
   return engine::errors::Describe(workbook) + "的工作表“" + sheet.name() + "”";
 }
 
+// The trimmed texts of row `row`, column 1 first; "" where a column has none.
+std::vector<std::string> HeaderTexts(const engine::Workbook& workbook, const engine::Sheet& sheet,
+                                     std::uint32_t row) {
+  std::vector<std::string> headers;
+  const std::size_t index = sheet.LowerRow(row);
+  if (row < 1 || index == sheet.rows().size() || sheet.rows()[index].number != row) return headers;
+  for (const Cell& cell : sheet.rows()[index].Cells()) {
+    headers.resize(cell.column);
+    headers[cell.column - 1] = HeaderText(workbook, cell);
+  }
+  return headers;
+}
+
+// A value under no header would have nowhere to go; it is the user's to name, not ours to drop.
+void RefuseValuesWithoutHeader(const engine::Workbook& workbook, const engine::Sheet& sheet,
+                               const CellRange& block, const std::vector<std::string>& headers,
+                               std::uint32_t header_row) {
+  const std::span<const engine::Row> rows = sheet.rows();
+  for (std::size_t i = sheet.LowerRow(block.first_row);
+       i < rows.size() && rows[i].number <= block.last_row; ++i) {
+    for (const Cell& cell : rows[i].Cells()) {
+      if (!HoldsValue(cell) ||
+          (cell.column <= headers.size() && !headers[cell.column - 1].empty())) {
+        continue;
+      }
+      throw Error(error_number::kApplicationDefined,
+                  Where(workbook, sheet) + "的 " + automation::readers::ColumnName(cell.column) +
+                      " 列有数据（如 " +
+                      automation::writers::CellReference(rows[i].number, cell.column) +
+                      "），但标题行（第 " + std::to_string(header_row) +
+                      " 行）中这一列没有标题，无法按标题对应列。请给这一列加上标题后再合并。");
+    }
+  }
+}
+
 }  // namespace
 
 StackingApplication::StackingApplication(automation::Engine& engine, StackingOptions options)
@@ -131,33 +166,8 @@ engine::ColumnPlan StackingApplication::PlanColumns(const Copied& block, bool fi
   const engine::Workbook& source = *block.workbook;
   const engine::Sheet& from = source.SheetAt(block.sheet);
   const std::uint32_t header_row = first_block ? block.range.first_row : block.range.first_row - 1;
-  std::vector<std::string> headers;
-  if (header_row >= 1) {
-    const std::size_t index = from.LowerRow(header_row);
-    if (index < from.rows().size() && from.rows()[index].number == header_row) {
-      for (const Cell& cell : from.rows()[index].Cells()) {
-        headers.resize(cell.column);
-        headers[cell.column - 1] = HeaderText(source, cell);
-      }
-    }
-  }
-  // A value under no header would have nowhere to go; it is the user's to name, not ours to drop.
-  const std::span<const engine::Row> rows = from.rows();
-  for (std::size_t i = from.LowerRow(block.range.first_row);
-       i < rows.size() && rows[i].number <= block.range.last_row; ++i) {
-    for (const Cell& cell : rows[i].Cells()) {
-      if (!HoldsValue(cell) ||
-          (cell.column <= headers.size() && !headers[cell.column - 1].empty())) {
-        continue;
-      }
-      throw Error(error_number::kApplicationDefined,
-                  Where(source, from) + "的 " + automation::readers::ColumnName(cell.column) +
-                      " 列有数据（如 " +
-                      automation::writers::CellReference(rows[i].number, cell.column) +
-                      "），但标题行（第 " + std::to_string(header_row) +
-                      " 行）中这一列没有标题，无法按标题对应列。请给这一列加上标题后再合并。");
-    }
-  }
+  const std::vector<std::string> headers = HeaderTexts(source, from, header_row);
+  RefuseValuesWithoutHeader(source, from, block.range, headers, header_row);
   HeaderColumns::Placement placement = headers_.Place(headers, Where(source, from));
   if (first_block) return plan;
   if (!options_.dry_run) CopyNewHeaders(block, placement.added, placement.target);
