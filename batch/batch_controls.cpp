@@ -5,12 +5,17 @@
 namespace tavrio::batch {
 
 BatchControls::BatchControls(const BatchOptions& options, std::vector<InputFile> files,
-                             ProgressCallback progress)
+                             ProgressCallback progress, std::vector<SheetEntry> sheets)
     : start_row_(options.start_row),
       sheet_name_(options.sheet_name),
       sheet_index_(options.sheet_index.value_or("1")),
       files_(std::move(files)),
+      sheets_(std::move(sheets)),
       progress_(std::move(progress)) {}
+
+std::string BatchControls::Text3() {
+  return sheets_.empty() ? sheet_index_ : std::to_string(sheets_.at(current_).position);
+}
 
 std::string BatchControls::FilePath() { return files_.at(current_).folder; }
 
@@ -27,7 +32,9 @@ std::string BatchControls::FileName(std::int16_t index) {
 bool BatchControls::FileSelected(std::int16_t index) {
   current_ = static_cast<std::size_t>(index);
   if (progress_) {
-    progress_(index, static_cast<int>(files_.size()), files_.at(current_).name);
+    std::string name = files_.at(current_).name;
+    if (!sheets_.empty()) name += " / " + sheets_.at(current_).name;
+    progress_(index, static_cast<int>(files_.size()), name);
   }
   return true;
 }

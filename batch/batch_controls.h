@@ -17,11 +17,13 @@ namespace tavrio::batch {
 
 class BatchControls : public merge::MergeControls {
  public:
-  // Called as each file's turn comes: its 0-based index, the number of files and its name.
+  // Called as each file's turn comes: its 0-based index, the number of files and its name
+  // ("name / sheet" for an entry of one sheet).
   using ProgressCallback = std::function<void(int index, int count, const std::string& name)>;
 
+  // `sheets`, when given, holds the sheet of each entry of `files` (--all-sheets).
   BatchControls(const BatchOptions& options, std::vector<InputFile> files,
-                ProgressCallback progress = nullptr);
+                ProgressCallback progress = nullptr, std::vector<SheetEntry> sheets = {});
 
   bool Option1() override { return !start_row_; }
   bool Option2() override { return start_row_.has_value(); }
@@ -29,7 +31,8 @@ class BatchControls : public merge::MergeControls {
   bool Option4() override { return !sheet_name_; }
   std::string Text1() override { return start_row_.value_or("1"); }
   std::string Text2() override { return sheet_name_.value_or("请输入工作表名称"); }
-  std::string Text3() override { return sheet_index_; }
+  // An entry for one sheet (--all-sheets) asks for that sheet by its position.
+  std::string Text3() override;
 
   // Each input has its own folder, and the merge run asks for the folder without an index:
   // the answer is the folder of the entry it last asked about (whether it is selected, which
@@ -48,6 +51,7 @@ class BatchControls : public merge::MergeControls {
   std::optional<std::string> sheet_name_;
   std::string sheet_index_;
   std::vector<InputFile> files_;
+  std::vector<SheetEntry> sheets_;
   ProgressCallback progress_;
   std::size_t current_ = 0;
   std::string summary_;

@@ -1,6 +1,8 @@
 #include "automation/base/formula_shift.h"
 
+#include <algorithm>
 #include <optional>
+#include <span>
 
 #include "automation/base/ascii.h"
 #include "automation/base/cell_address.h"
@@ -88,6 +90,12 @@ class Shifter {
  public:
   Shifter(std::string_view formula, std::int64_t rows, std::int64_t columns)
       : in_(formula), rows_(rows), columns_(columns) {}
+  // Columns go through `targets` instead of moving by a distance (see MoveFormulaColumns).
+  Shifter(std::string_view formula, std::int64_t rows, std::span<const std::uint32_t> targets)
+      : in_(formula), rows_(rows), columns_(0), targets_(targets), mapped_(true) {}
+
+  // After Run() with targets: whether some reference could not be placed with certainty.
+  bool uncertain() const { return uncertain_; }
 
   std::string Run() {
     out_.reserve(in_.size() + 8);
@@ -155,21 +163,45 @@ class Shifter {
     i_ = end;
   }
 
+  // The column the cell in `column` went to; 0 when it has no place.
+  std::int64_t Target(std::int64_t column) const {
+    return column >= 1 && static_cast<std::size_t>(column) <= targets_.size() ? targets_[column - 1]
+                                                                              : 0;
+  }
+
+  // With targets, puts the ends' columns where their cells went; notes when it cannot: a
+  // column without a place, a range whose columns do not stay side by side in order, or a
+  // reference into another sheet, whose cells did not move at all.
+  void MapColumns(End& first, End* second, bool qualified) {
+    if (!mapped_) return;
+    if (qualified) uncertain_ = true;
+    if (first.column == 0) return;
+    const std::int64_t low = second ? std::min(first.column, second->column) : first.column;
+    const std::int64_t high = second ? std::max(first.column, second->column) : first.column;
+    for (std::int64_t column = low; column <= high; ++column) {
+      if (Target(column) == 0 || Target(column) != Target(low) + (column - low)) uncertain_ = true;
+    }
+    first.column = Target(first.column);
+    if (second) second->column = Target(second->column);
+  }
+
   void Token() {
+    const bool qualified = i_ > 0 && in_[i_ - 1] == '!';
     const std::size_t end = TokenEnd(i_);
     const std::string_view token = in_.substr(i_, end - i_);
     const char next = end < in_.size() ? in_[end] : '\0';
     if (next == '!' || next == '(' || next == '[') return Copy(end);  // sheet, function, table
-    const std::optional<End> first = ParseEnd(token);
+    std::optional<End> first = ParseEnd(token);
     if (!first) return Copy(end);
     if (next == ':') {
       const std::size_t second_end = TokenEnd(end + 1);
-      const std::optional<End> second = ParseEnd(in_.substr(end + 1, second_end - end - 1));
+      std::optional<End> second = ParseEnd(in_.substr(end + 1, second_end - end - 1));
       const char after = second_end < in_.size() ? in_[second_end] : '\0';
       if (after == '!') return Copy(second_end);  // Jan:Mar!A1, sheets named like cells
       const bool same_kind = second && (first->column == 0) == (second->column == 0) &&
                              (first->row == 0) == (second->row == 0);
       if (same_kind && after != '(') {
+        MapColumns(*first, &*second, qualified);
         const std::size_t start = out_.size();
         bool moved = AppendMoved(*first, rows_, columns_, out_);
         if (moved) {
@@ -186,6 +218,7 @@ class Shifter {
     }
     // A whole row or column means something only in a range; alone it is a number or a name.
     if (first->column == 0 || first->row == 0) return Copy(end);
+    MapColumns(*first, nullptr, qualified);
     if (!AppendMoved(*first, rows_, columns_, out_)) out_ += "#REF!";
     i_ = end;
   }
@@ -198,6 +231,9 @@ class Shifter {
   std::string_view in_;
   std::int64_t rows_;
   std::int64_t columns_;
+  std::span<const std::uint32_t> targets_;
+  bool mapped_ = false;
+  bool uncertain_ = false;
   std::size_t i_ = 0;
   std::string out_;
 };
@@ -207,6 +243,14 @@ class Shifter {
 std::string ShiftFormula(std::string_view formula, std::int64_t rows, std::int64_t columns) {
   if (rows == 0 && columns == 0) return std::string(formula);
   return Shifter(formula, rows, columns).Run();
+}
+
+std::optional<std::string> MoveFormulaColumns(std::string_view formula, std::int64_t rows,
+                                              std::span<const std::uint32_t> columns) {
+  Shifter shifter(formula, rows, columns);
+  std::string moved = shifter.Run();
+  if (shifter.uncertain()) return std::nullopt;
+  return moved;
 }
 
 }  // namespace tavrio::automation

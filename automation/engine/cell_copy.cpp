@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "automation/base/formula_shift.h"
+#include "automation/base/sheet_limits.h"
 
 namespace tavrio::automation::engine {
 namespace {
@@ -98,6 +100,34 @@ std::vector<CellFormula> FormulasOf(const Sheet& from, const CellRange& range,
   return formulas;
 }
 
+// Whether no column that keeps its cells moves: a paste like any other, formulas and all.
+bool KeepsColumns(const ColumnPlan& plan) {
+  for (std::size_t i = 0; i < plan.target.size(); ++i) {
+    if (plan.target[i] != 0 && plan.target[i] != i + 1) return false;
+  }
+  return true;
+}
+
+std::uint32_t TargetColumn(const ColumnPlan& plan, std::uint32_t column) {
+  return column <= plan.target.size() ? plan.target[column - 1] : column;
+}
+
+bool KeepsSideBySide(const ColumnPlan& plan, const CellRange& merged) {
+  const std::uint32_t first = TargetColumn(plan, merged.first_column);
+  if (first == 0) return false;
+  for (std::uint32_t column = merged.first_column + 1; column <= merged.last_column; ++column) {
+    if (TargetColumn(plan, column) != first + (column - merged.first_column)) return false;
+  }
+  return true;
+}
+
+bool RowHoldsValue(std::span<const Cell> cells) {
+  for (const Cell& cell : cells) {
+    if (cell.type != CellType::kBlank || (cell.flags & kHasFormula) != 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void CopyCells(const Workbook& source, const Sheet& from, const CellRange& range, Workbook& target,
@@ -135,6 +165,100 @@ void CopyCells(const Workbook& source, const Sheet& from, const CellRange& range
     to.ReplaceRowHeights(destination.first_row, destination.last_row, std::move(heights));
   }
   to.ReplaceMergedCells(destination, merges);
+}
+
+PlannedCopyResult CopyPlannedRows(const Workbook& source, const Sheet& from,
+                                  std::uint32_t first_row, std::uint32_t last_row, Workbook& target,
+                                  Sheet& to, std::uint32_t row, const ColumnPlan& plan) {
+  PlannedCopyResult result;
+  if (last_row < first_row) return result;
+  const CellRange range{first_row, last_row, 1, kMaxColumns};
+  IdTranslation translation(source, target);
+  const std::uint32_t row_shift = row - first_row;
+  std::optional<std::uint32_t> trailing_id;
+  if (plan.trailing_text) trailing_id = target.strings().Intern(*plan.trailing_text);
+  const bool keeps_columns = KeepsColumns(plan);
+  // Formulas of moved columns follow their cells where they can (MoveFormulaColumns); the
+  // walk through them keeps step with the cells, both by row, then column.
+  std::vector<CellFormula> formulas;
+  const std::span<const FormulaRef> sheet_formulas = from.formulas();
+  auto formula = std::lower_bound(
+      sheet_formulas.begin(), sheet_formulas.end(), first_row,
+      [](const FormulaRef& entry, std::uint32_t number) { return entry.row < number; });
+  std::vector<Row> copied;
+  std::vector<Cell> cells;
+  const std::span<const Row> rows = from.rows();
+  for (std::size_t i = from.LowerRow(first_row); i < rows.size() && rows[i].number <= last_row;
+       ++i) {
+    cells.clear();
+    for (const Cell& original : rows[i].Cells()) {
+      const std::uint32_t column = TargetColumn(plan, original.column);
+      if (column == 0) continue;
+      Cell cell = translation.Translate(original);
+      cell.column = static_cast<std::uint16_t>(column);
+      if ((cell.flags & kHasFormula) != 0 && !keeps_columns) {
+        const std::uint32_t number = rows[i].number;
+        while (formula != sheet_formulas.end() &&
+               (formula->row < number ||
+                (formula->row == number && formula->column < original.column))) {
+          ++formula;
+        }
+        std::optional<std::string> moved;
+        if (formula != sheet_formulas.end() && formula->row == number &&
+            formula->column == original.column) {
+          moved = MoveFormulaColumns(formula->text, std::int64_t{row} - first_row, plan.target);
+        }
+        if (moved) {
+          formulas.push_back(CellFormula{number + row_shift, column, std::move(*moved)});
+        } else {
+          cell.flags = static_cast<std::uint8_t>(cell.flags & ~kHasFormula);
+          if (result.formulas_kept_as_values++ == 0) {
+            result.first_value_row = number + row_shift;
+            result.first_value_column = column;
+          }
+        }
+      }
+      cells.push_back(cell);
+    }
+    if (!plan.target.empty()) {
+      std::sort(cells.begin(), cells.end(),
+                [](const Cell& a, const Cell& b) { return a.column < b.column; });
+    }
+    if (trailing_id && RowHoldsValue(cells)) {
+      if (cells.back().column >= plan.trailing_column) {
+        ++result.rows_without_room;
+      } else {
+        cells.push_back(Cell::String(static_cast<std::uint16_t>(plan.trailing_column),
+                                     CellType::kText, *trailing_id, 0));
+      }
+    }
+    if (cells.empty()) continue;
+    Cell* out = to.AllocateCells(cells.size());
+    std::copy(cells.begin(), cells.end(), out);
+    copied.push_back(
+        Row{rows[i].number + row_shift, static_cast<std::uint32_t>(cells.size()), out});
+  }
+  const CellRange destination{row, row + (last_row - first_row), 1, kMaxColumns};
+  std::vector<CellRange> merges;
+  for (const CellRange& merged : from.merged_cells()) {
+    if (!range.Contains(merged) || !KeepsSideBySide(plan, merged)) continue;
+    const std::uint32_t column = TargetColumn(plan, merged.first_column);
+    merges.push_back(CellRange{merged.first_row + row_shift, merged.last_row + row_shift, column,
+                               column + (merged.last_column - merged.first_column)});
+  }
+  if (keeps_columns) {
+    formulas = FormulasOf(from, range, destination);
+  } else {
+    std::sort(formulas.begin(), formulas.end(), [](const CellFormula& a, const CellFormula& b) {
+      return a.row != b.row ? a.row < b.row : a.column < b.column;
+    });
+  }
+  to.ReplaceCells(destination, std::move(copied));
+  to.ReplaceFormulas(destination, std::move(formulas));
+  to.ReplaceRowHeights(destination.first_row, destination.last_row,
+                       HeightsOf(from, range, row_shift));
+  to.ReplaceMergedCells(destination, merges);
+  return result;
 }
 
 }  // namespace tavrio::automation::engine

@@ -70,7 +70,8 @@ class Engine : public SpreadsheetApplication {
   // file this engine opened, or a file name that another open workbook has, is refused.
   void SaveWorkbookAs(const std::string& workbook_name, const std::string& path);
 
-  // SaveWorkbookAs in three steps, for a caller that writes on a thread of its own:
+  // SaveWorkbookAs in three steps, for a caller that writes on a thread of its own or with a
+  // writer of its own:
   // - PrepareSave refuses what SaveWorkbookAs refuses and reads every sheet not read yet; it
   //   returns the workbook, which from then on nobody changes until FinishSave;
   // - WriteWorkbook writes it; it only reads the workbook and may run on any thread while the
@@ -101,6 +102,9 @@ class Engine : public SpreadsheetApplication {
   bool HasUnsavedChanges(const std::string& workbook_name) const;
   // The open workbook of that name (case-insensitive), or nullptr; for showing it.
   const engine::Workbook* FindWorkbook(const std::string& name) const;
+  // The open workbook of that name, for a caller that lays out cells itself (the batch mode's
+  // own pastes); nullptr when none is open under that name.
+  engine::Workbook* FindWorkbookToEdit(const std::string& name) { return Find(name); }
   // The active workbook, or nullptr when none is open.
   const engine::Workbook* ActiveWorkbook() const;
 
@@ -120,6 +124,8 @@ class Engine : public SpreadsheetApplication {
   engine::Workbook* Find(const std::string& name) const;
   void Activate(engine::Workbook& workbook);
   std::uint32_t RowOf(const RowArgument& row) const;
+  void Save(const std::string& workbook_name, const std::string& path,
+            void (*write)(const engine::Workbook&, const std::string&));
 
   ReaderFactory open_reader_;
   WorkbookSaver save_;

@@ -95,6 +95,14 @@ void Sheet::SetCell(std::uint32_t row, const Cell& cell) {
   rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), Row{row, 1, cells});
 }
 
+void Sheet::MoveTrailingColumn(std::uint32_t from, std::uint32_t to) {
+  for (Row& row : rows_) {
+    if (row.count > 0 && row.cells[row.count - 1].column == from) {
+      row.cells[row.count - 1].column = static_cast<std::uint16_t>(to);
+    }
+  }
+}
+
 void Sheet::ReplaceRows(std::uint32_t first, std::uint32_t last, std::vector<Row> replacement) {
   const std::size_t begin = LowerRow(first);
   std::size_t end = begin;

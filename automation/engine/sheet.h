@@ -93,6 +93,11 @@ class Sheet {
   // As ReplaceRows, but only the columns of `range` change; the row's other cells stay.
   void ReplaceCells(const CellRange& range, std::vector<Row> replacement);
 
+  // Every row's cell at column `from`, which must be the row's last, moves to column `to`,
+  // which must lie beyond the row's other cells: a column added while its place was unknown
+  // is put there once it is, without copying any row.
+  void MoveTrailingColumn(std::uint32_t from, std::uint32_t to);
+
   // Formulas by row, then column.
   std::span<const FormulaRef> formulas() const { return formulas_.entries(); }
   // The formula of the cell there, or nullptr; valid until the sheet's formulas next change.

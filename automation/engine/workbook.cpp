@@ -49,6 +49,11 @@ Sheet& Workbook::LoadedSheet(std::size_t index) {
   return sheets_[index];
 }
 
+std::size_t Workbook::AddSheet(std::string name) {
+  sheets_.emplace_back(std::move(name), false, true);
+  return sheets_.size() - 1;
+}
+
 void Workbook::LoadAllSheets() {
   for (std::size_t i = 0; i < sheets_.size(); ++i) LoadedSheet(i);
 }

@@ -38,6 +38,9 @@ class Workbook {
   // The sheet with its cells, read from the file first if need be. Throws tavrio::Error naming
   // the file and the sheet when that fails; the sheet then stays unread.
   Sheet& LoadedSheet(std::size_t index);
+  // Adds an empty, visible sheet after the last one and returns its index. References to
+  // sheets taken before may no longer be valid. The caller keeps names unique.
+  std::size_t AddSheet(std::string name);
   void LoadAllSheets();
 
   std::size_t active_sheet() const { return active_sheet_; }

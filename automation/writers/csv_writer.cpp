@@ -4,11 +4,14 @@
 // says. Only the active sheet is written, from cell A1 to its last row and column holding a
 // value, every line with the same number of fields.
 //
-// Numbers are written in their shortest form that reads back to the same double. Numbers whose
+// Numbers are written in their shortest form that reads back to the same double, in plain
+// digits from 0.00001 up to 10^15 and with an exponent outside that range. Numbers whose
 // format shows a date or time are written as ISO text (see date_text.h) instead, since a CSV has
 // no formats; booleans as TRUE and FALSE, errors as their spelling.
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "automation/engine/number_format.h"
+#include "automation/base/sheet_limits.h"
 #include "automation/writers/date_text.h"
 #include "automation/writers/workbook_writer.h"
 
@@ -56,15 +60,31 @@ class CsvSheetWriter {
     }
   }
 
-  void Write(const engine::Sheet& sheet) {
+  // The sheets one after the other, as one table as wide as the widest; every sheet but the
+  // last continues on the next, so it runs to the grid's last row.
+  void Write(const std::vector<const engine::Sheet*>& sheets) {
     out_ = "\xEF\xBB\xBF";
+    std::uint32_t width = 0;
+    for (const engine::Sheet* sheet : sheets) width = std::max(width, WidthOf(*sheet));
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+      const bool last = i + 1 == sheets.size();
+      WriteRows(*sheets[i], last ? sheets[i]->LastUsedRow() : kMaxRows, width);
+    }
+    Flush();
+  }
+
+ private:
+  static std::uint32_t WidthOf(const engine::Sheet& sheet) {
     std::uint32_t width = 0;
     for (const engine::Row& row : sheet.rows()) {
       for (const Cell& cell : row.Cells()) {
         if (cell.type != CellType::kBlank && cell.column > width) width = cell.column;
       }
     }
-    const std::uint32_t last_row = sheet.LastUsedRow();
+    return width;
+  }
+
+  void WriteRows(const engine::Sheet& sheet, std::uint32_t last_row, std::uint32_t width) {
     auto next = sheet.rows().begin();
     for (std::uint32_t number = 1; number <= last_row; ++number) {
       std::uint32_t column = 1;
@@ -79,10 +99,8 @@ class CsvSheetWriter {
       out_.append("\r\n");
       if (out_.size() >= kFlushSize) Flush();
     }
-    Flush();
   }
 
- private:
   void AppendValue(const Cell& cell) {
     switch (cell.type) {
       case CellType::kNumber:
@@ -106,8 +124,15 @@ class CsvSheetWriter {
         return;
       }
     }
+    // The shortest text alone would write 600000 as "6e+05": a reader that is not a
+    // spreadsheet (a script, a database import) would take an ID for a float. Plain digits
+    // whenever they stay short; exponents only for the very large and very small.
+    const double magnitude = std::fabs(cell.number);
+    const bool plain = magnitude == 0 || (magnitude >= 1e-5 && magnitude < 1e15);
     char digits[32];
-    const auto result = std::to_chars(digits, digits + sizeof digits, cell.number);
+    const auto result =
+        plain ? std::to_chars(digits, digits + sizeof digits, cell.number, std::chars_format::fixed)
+              : std::to_chars(digits, digits + sizeof digits, cell.number);
     out_.append(digits, result.ptr);
   }
 
@@ -126,16 +151,32 @@ class CsvSheetWriter {
 
 class CsvWriter final : public WorkbookWriter {
  public:
+  explicit CsvWriter(bool every_sheet) : every_sheet_(every_sheet) {}
+
   void Write(const engine::Workbook& workbook, const std::string& path) override {
+    std::vector<const engine::Sheet*> sheets;
+    if (every_sheet_) {
+      for (std::size_t i = 0; i < workbook.SheetCount(); ++i)
+        sheets.push_back(&workbook.SheetAt(i));
+    } else {
+      sheets.push_back(&workbook.SheetAt(workbook.active_sheet()));
+    }
     File file(std::fopen(path.c_str(), "wb"));
     if (!file) throw WriteFailure("无法创建 CSV 文件");
-    CsvSheetWriter(workbook, file.get()).Write(workbook.SheetAt(workbook.active_sheet()));
+    CsvSheetWriter(workbook, file.get()).Write(sheets);
     if (std::fclose(file.release()) != 0) throw WriteFailure("写入 CSV 文件时出错");
   }
+
+ private:
+  bool every_sheet_;
 };
 
 }  // namespace
 
-std::unique_ptr<WorkbookWriter> MakeCsvWriter() { return std::make_unique<CsvWriter>(); }
+std::unique_ptr<WorkbookWriter> MakeCsvWriter() { return std::make_unique<CsvWriter>(false); }
+
+std::unique_ptr<WorkbookWriter> MakeContinuedCsvWriter() {
+  return std::make_unique<CsvWriter>(true);
+}
 
 }  // namespace tavrio::automation::writers

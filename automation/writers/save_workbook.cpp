@@ -8,20 +8,29 @@
 #include "automation/writers/workbook_writer.h"
 
 namespace tavrio::automation::writers {
+namespace {
 
-void SaveWorkbook(const engine::Workbook& workbook, const std::string& path) {
-  const bool csv =
-      engine::EqualsIgnoringCase(std::filesystem::path(path).extension().string(), ".csv");
-  const std::unique_ptr<WorkbookWriter> writer = csv ? MakeCsvWriter() : MakeXlsxWriter();
+void SaveWith(WorkbookWriter& writer, const engine::Workbook& workbook, const std::string& path) {
   try {
-    WriteAtomically(path,
-                    [&](const std::string& temporary) { writer->Write(workbook, temporary); });
+    WriteAtomically(path, [&](const std::string& temporary) { writer.Write(workbook, temporary); });
   } catch (const WriteFailure& failure) {
     throw Error(error_number::kApplicationDefined,
                 "无法保存文件“" + path + "”：" + failure.what() + "。");
   } catch (const std::bad_alloc&) {
     throw Error(error_number::kOutOfMemory, "内存不足：无法保存文件“" + path + "”。");
   }
+}
+
+}  // namespace
+
+void SaveWorkbook(const engine::Workbook& workbook, const std::string& path) {
+  const bool csv =
+      engine::EqualsIgnoringCase(std::filesystem::path(path).extension().string(), ".csv");
+  SaveWith(*(csv ? MakeCsvWriter() : MakeXlsxWriter()), workbook, path);
+}
+
+void SaveContinuedSheetsAsCsv(const engine::Workbook& workbook, const std::string& path) {
+  SaveWith(*MakeContinuedCsvWriter(), workbook, path);
 }
 
 }  // namespace tavrio::automation::writers

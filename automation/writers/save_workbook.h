@@ -12,4 +12,7 @@ namespace tavrio::automation::writers {
 // and saying why; no file is left behind then, and an existing file at `path` is untouched.
 void SaveWorkbook(const engine::Workbook& workbook, const std::string& path);
 
+// As SaveWorkbook for a .csv path, but with every sheet as one table (MakeContinuedCsvWriter).
+void SaveContinuedSheetsAsCsv(const engine::Workbook& workbook, const std::string& path);
+
 }  // namespace tavrio::automation::writers

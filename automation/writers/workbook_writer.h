@@ -30,5 +30,9 @@ class WorkbookWriter {
 std::unique_ptr<WorkbookWriter> MakeXlsxWriter();
 // The active sheet as CSV, UTF-8 with BOM (the choices are described in csv_writer.cpp).
 std::unique_ptr<WorkbookWriter> MakeCsvWriter();
+// Every sheet, in the workbook's order, as the rows of one CSV table: each sheet but the last
+// continues on the next, so it is written to the grid's last row (1,048,576), blank rows
+// included. For a merge that outgrew one sheet; a CSV has no row limit.
+std::unique_ptr<WorkbookWriter> MakeContinuedCsvWriter();
 
 }  // namespace tavrio::automation::writers

@@ -77,6 +77,36 @@ TEST(ParseArgumentsTest, ReadsEveryFlag) {
   }
 }
 
+TEST(ParseArgumentsTest, FlagsBeyondTheWindowAreOffUnlessGiven) {
+  const BatchOptions plain = ParseArguments({"-o", "o.xlsx", "a.xlsx"});
+  EXPECT_FALSE(plain.Extended());
+  EXPECT_FALSE(plain.recursive);
+  const struct {
+    std::string flag;
+    bool BatchOptions::*member;
+  } switches[] = {
+      {"--match-headers", &BatchOptions::match_headers},
+      {"--all-sheets", &BatchOptions::all_sheets},
+      {"--recursive", &BatchOptions::recursive},
+      {"--overflow-sheets", &BatchOptions::overflow_sheets},
+      {"--dry-run", &BatchOptions::dry_run},
+  };
+  for (const auto& s : switches) {
+    SCOPED_TRACE(s.flag);
+    const BatchOptions options = ParseArguments({s.flag, "-o", "o.xlsx", "a.xlsx"});
+    EXPECT_TRUE(options.*s.member);
+    EXPECT_EQ(options.inputs, Args{"a.xlsx"});
+    // --recursive changes only which files a folder stands for, not how they merge.
+    EXPECT_EQ(options.Extended(), s.flag != "--recursive");
+  }
+  const BatchOptions titled = ParseArguments({"--source-column", "来源", "-o", "o.xlsx", "a.xlsx"});
+  EXPECT_EQ(titled.source_column, "来源");
+  EXPECT_TRUE(titled.Extended());
+  const BatchOptions dry = ParseArguments({"--dry-run", "a.xlsx"});
+  EXPECT_TRUE(dry.dry_run);
+  EXPECT_EQ(dry.output, "");
+}
+
 TEST(ParseArgumentsTest, HelpNeedsNothingElse) {
   EXPECT_TRUE(ParseArguments({"--help"}).help);
   EXPECT_TRUE(ParseArguments({"-h"}).help);
@@ -98,6 +128,13 @@ TEST(ParseArgumentsTest, RefusesWrongCommandLinesWithTheReason) {
       {{"--start-row", "2", "--start-row", "3", "-o", "o.xlsx", "a.xlsx"},
        "参数 --start-row 只能给出一次"},
       {{"--rows", "3", "-o", "o.xlsx", "a.xlsx"}, "未知参数：--rows（用 --help 查看用法）"},
+      {{"--source-column", "", "-o", "o.xlsx", "a.xlsx"}, "--source-column 需要一个列标题"},
+      {{"-o", "o.xlsx", "a.xlsx", "--source-column"}, "参数 --source-column 缺少值"},
+      {{"--all-sheets", "--sheet-name", "数据", "-o", "o.xlsx", "a.xlsx"},
+       "--all-sheets 合并所有工作表，不能再用 --sheet-name 或 --sheet-index 选择"},
+      {{"--all-sheets", "--sheet-index", "2", "-o", "o.xlsx", "a.xlsx"},
+       "--all-sheets 合并所有工作表，不能再用 --sheet-name 或 --sheet-index 选择"},
+      {{"--dry-run", "-o", "o.xlsx"}, "缺少输入：请给出要合并的文件或一个文件夹"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.description);
@@ -113,8 +150,17 @@ TEST(ParseArgumentsTest, RefusesWrongCommandLinesWithTheReason) {
 
 TEST(UsageTextTest, ExplainsEveryFlag) {
   const std::string usage = UsageText();
-  for (const char* flag : {"--start-row", "--sheet-name", "--sheet-index", "-o", "--help", "--"}) {
+  for (const char* flag :
+       {"--start-row", "--sheet-name", "--sheet-index", "-o", "--help", "--", "--source-column",
+        "--match-headers", "--all-sheets", "--recursive", "--overflow-sheets", "--dry-run"}) {
     EXPECT_NE(usage.find(flag), std::string::npos) << flag;
+  }
+}
+
+TEST(UsageTextTest, DocumentsTheExitCodes) {
+  const std::string usage = UsageText();
+  for (const char* line : {"  0  合并完成", "  1  某个文件或工作表无法使用", "  2  参数有误"}) {
+    EXPECT_NE(usage.find(line), std::string::npos) << line;
   }
 }
 

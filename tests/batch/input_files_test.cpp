@@ -67,6 +67,39 @@ TEST(ResolveInputsTest, FolderGivesItsVisibleFilesInTheWindowsOrder) {
   EXPECT_LT(at("A.xlsx"), at("b.xlsx"));
 }
 
+TEST(ResolveInputsTest, RecursiveTakesSubfoldersFolderByFolderInTheWindowsOrder) {
+  TempFolder root;
+  namespace fs = std::filesystem;
+  for (const char* folder : {"上海", "北京/海淀", "北京/朝阳", ".隐藏", "空"}) {
+    fs::create_directories(fs::path(root.path()) / folder);
+  }
+  for (const char* file : {"b.xlsx", "A.xlsx", "上海/1.xlsx", "北京/2.xlsx", "北京/海淀/x.xlsx",
+                           "北京/朝阳/y.xlsx", ".隐藏/h.xlsx"}) {
+    testing::WriteFile(root.File(file), "x");
+  }
+  // A link back up the tree is not followed, or the walk would never end.
+  fs::create_directory_symlink(root.path(), fs::path(root.path()) / "北京" / "回到上层");
+  const std::string top = root.path();
+  EXPECT_EQ(Paths(ResolveInputs({top}, true)),
+            (std::vector<std::string>{top + "/A.xlsx", top + "/b.xlsx", top + "/北京/2.xlsx",
+                                      top + "/北京/朝阳/y.xlsx", top + "/北京/海淀/x.xlsx",
+                                      top + "/上海/1.xlsx"}));
+  EXPECT_EQ(Paths(ResolveInputs({top})),
+            (std::vector<std::string>{top + "/A.xlsx", top + "/b.xlsx"}));
+  // Files given one by one are what they are, with or without the flag.
+  EXPECT_EQ(Paths(ResolveInputs({top + "/上海/1.xlsx"}, true)),
+            std::vector<std::string>{top + "/上海/1.xlsx"});
+}
+
+TEST(ResolveInputsTest, RecursiveFindsFilesOnlyInSubfolders) {
+  TempFolder root;
+  std::filesystem::create_directories(std::filesystem::path(root.path()) / "一月");
+  testing::WriteFile(root.File("一月/a.xlsx"), "x");
+  const std::string top = root.path();
+  EXPECT_EQ(Paths(ResolveInputs({top}, true)), std::vector<std::string>{top + "/一月/a.xlsx"});
+  EXPECT_THROW(ResolveInputs({top}), Error);
+}
+
 TEST(ResolveInputsTest, RefusesWhatCannotBeMerged) {
   TempFolder folder;
   TempFolder empty;

@@ -51,5 +51,32 @@ TEST(FormulaShiftTest, NoMoveLeavesTheTextAlone) {
   EXPECT_EQ(ShiftFormula("a1+ 'x'!b2", 0, 0), "a1+ 'x'!b2");
 }
 
+// Columns rearranged by header: A->B, B->A, C->C, D->E, E has no place.
+TEST(MoveFormulaColumnsTest, ReferencesFollowTheirCellsOrGiveUp) {
+  const std::vector<std::uint32_t> columns = {2, 1, 3, 5, 0};
+  const struct {
+    const char* formula;
+    std::int64_t rows;
+    std::optional<std::string> expected;
+  } cases[] = {
+      {"A2*2", 2, "B4*2"},
+      {"$A$1+B$1+$D2", 3, "$B$1+A$1+$E5"},
+      {"SUM(C2:D2)", 1, std::nullopt},  // C and D are no longer side by side
+      {"SUM(C2:C9)+SUM(2:3)", 1, "SUM(C3:C10)+SUM(3:4)"},
+      {"XLOOKUP(A2,A:A,C:C)", 0, "XLOOKUP(B2,B:B,C:C)"},
+      {"SUM(A1:B1)", 0, std::nullopt},  // in reverse order now
+      {"E2+1", 0, std::nullopt},        // E has no place
+      {"F2", 0, std::nullopt},          // past the plan
+      {"'其他'!A1+A1", 0, std::nullopt},
+      {"Sheet2!A1", 0, std::nullopt},
+      {"\"A1\"&Rate2020", 5, "\"A1\"&Rate2020"},
+      {"A1", -1, "#REF!"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.formula);
+    EXPECT_EQ(MoveFormulaColumns(c.formula, c.rows, columns), c.expected);
+  }
+}
+
 }  // namespace
 }  // namespace tavrio::automation

@@ -51,6 +51,48 @@ TEST(CsvWriterTest, WritesTheActiveSheetQuotedAsRfc4180SaysWithABom) {
   EXPECT_EQ(engine.WorkbookNames(), std::vector<std::string>{"out.CSV"});
 }
 
+// Regression: 600000 was written "6e+05", the shortest text, which scripts read as a float.
+TEST(CsvWriterTest, WritesNumbersInPlainDigitsUnlessVeryLargeOrSmall) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {
+      {600000, "600000"},        {-1200, "-1200"},
+      {1e14, "100000000000000"}, {123456.789, "123456.789"},
+      {0.00001, "0.00001"},      {0, "0"},
+      {1e15, "1e+15"},           {1.5e-7, "1.5e-07"},
+      {-2.5e300, "-2.5e+300"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    testing::TempFolder folder;
+    FakeFiles files;
+    files.Add("/in/n.xlsx", {{FakeSheet("Sheet1", {{1, 1, c.value}})}});
+    Engine engine(files.Factory(), &writers::SaveWorkbook);
+    engine.OpenWorkbook("/in/n.xlsx");
+    engine.SaveWorkbookAs("n.xlsx", folder.File("n.csv"));
+    EXPECT_EQ(testing::ReadFile(folder.File("n.csv")),
+              std::string("\xEF\xBB\xBF") + c.text + "\r\n");
+  }
+}
+
+TEST(CsvWriterTest, ContinuedSheetsRunToTheGridsLastRowBeforeTheNext) {
+  testing::TempFolder folder;
+  FakeFiles files;
+  files.Add("/in/two.xlsx", {{FakeSheet("Sheet1", {{1, 1, std::string("头")}, {1, 2, 1.0}}),
+                              FakeSheet("Sheet1 (2)", {{2, 1, std::string("尾")}})}});
+  Engine engine(files.Factory(), &writers::SaveWorkbook);
+  engine.OpenWorkbook("/in/two.xlsx");
+  const std::string path = folder.File("all.csv");
+  writers::SaveContinuedSheetsAsCsv(engine.PrepareSave("two.xlsx", path), path);
+  std::string expected = "\xEF\xBB\xBF头,1\r\n";
+  // The rest of the first sheet, blank; the second sheet's blank row 1; then its row 2, where
+  // the last sheet ends.
+  for (int row = 2; row <= 1048576 + 1; ++row) expected += ",\r\n";
+  expected += "尾,\r\n";
+  EXPECT_EQ(testing::ReadFile(folder.File("all.csv")), expected);
+}
+
 TEST(CsvWriterTest, AnEmptySheetIsJustTheBom) {
   testing::TempFolder folder;
   Engine engine(FakeFiles().Factory(), &writers::SaveWorkbook);
