@@ -5,10 +5,12 @@
 #include <cmath>
 
 #include "app/sheets/date_format_text.h"
-#include "app/sheets/format_code.h"
+#include "automation/engine/number_format_code.h"
 
 namespace tavrio::app::sheets {
 namespace {
+
+using automation::engine::ParseFormatCode;
 
 // `value` as "d.ddde+xx" with `decimals` digits after the point, never in the locale's form.
 std::string ScientificDigits(double value, int decimals) {

@@ -10,9 +10,9 @@ struct NumberFormatKind {
   bool time = false;  // a time of day or elapsed hours, minutes, seconds
 };
 
-// Reads the tokens of a format code the way spreadsheet applications do: quoted literals, escaped
-// characters, colours and conditions in brackets are skipped ("[h]" still counts as hours). A
-// lone "m" is a month unless hours or seconds stand in the same code, where it means minutes.
+// What the code's tokens (see ParseFormatCode) show, over all its sections: a year (y, e), month,
+// day or weekday (aaa) makes it a date; hours, minutes, seconds, AM/PM or elapsed time ([h])
+// make it a time. A lone "m" is a month unless hours or seconds stand beside it.
 NumberFormatKind ClassifyNumberFormat(std::string_view code);
 
 }  // namespace tavrio::automation::engine

@@ -92,7 +92,12 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"[$-804]yyyy年m月d日", true, false}, FormatCase{"h:mm", false, true},
         FormatCase{"mm:ss", false, true}, FormatCase{"[h]:mm:ss", false, true},
         FormatCase{"h:mm AM/PM", false, true}, FormatCase{"[mm]:ss", false, true},
-        FormatCase{"yyyy-mm-dd hh:mm:ss", true, true}, FormatCase{"m/d/yy h:mm", true, true}));
+        FormatCase{"yyyy-mm-dd hh:mm:ss", true, true}, FormatCase{"m/d/yy h:mm", true, true},
+        // What the sheet windows show as a date is a date everywhere: the weekday alone, the era
+        // year, a date in another section; and what they show as a number is none.
+        FormatCase{"aaaa", true, false}, FormatCase{"e\"年\"m\"月\"", true, false},
+        FormatCase{"0.00;yyyy-mm-dd", true, false}, FormatCase{"[Color10]0;[红色]-0", false, false},
+        FormatCase{"0 \"天\" a", false, false}));
 
 TEST(EqualsIgnoringCaseTest, FoldsLettersOfCommonScripts) {
   const std::pair<const char*, const char*> equal[] = {

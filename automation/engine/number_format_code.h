@@ -1,7 +1,8 @@
 #pragma once
 
-// The pieces of a number format code, read the way spreadsheet applications read them. Plain
-// C++: what a cell shows is decided here, and the window only paints it.
+// The pieces of a number format code, read the way spreadsheet applications read them: the one
+// reader of format codes, for what a cell shows (the sheet windows) and for whether a value is a
+// date or a time (the engine, the CSV writer).
 
 #include <cstdint>
 #include <optional>
@@ -9,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tavrio::app::sheets {
+namespace tavrio::automation::engine {
 
 enum class TokenKind {
   kLiteral,      // text shown as is: quoted, escaped, a padding's space, a currency symbol
@@ -56,4 +57,4 @@ std::optional<std::uint32_t> FormatColor(std::string_view name);
 // The code's sections, split at semicolons outside quotes, escapes and brackets.
 std::vector<FormatSection> ParseFormatCode(std::string_view code);
 
-}  // namespace tavrio::app::sheets
+}  // namespace tavrio::automation::engine

@@ -1,9 +1,10 @@
-#include "app/sheets/format_code.h"
+#include "automation/engine/number_format_code.h"
 
 #include <algorithm>
-#include <cctype>
 
-namespace tavrio::app::sheets {
+#include "automation/base/ascii.h"
+
+namespace tavrio::automation::engine {
 namespace {
 
 constexpr std::string_view kChineseAmPm = "上午/下午";
@@ -11,8 +12,7 @@ constexpr std::string_view kChineseAmPm = "上午/下午";
 bool StartsWithIgnoringCase(std::string_view text, std::size_t at, std::string_view prefix) {
   if (text.size() - at < prefix.size()) return false;
   for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[at + i])) !=
-        std::tolower(static_cast<unsigned char>(prefix[i]))) {
+    if (AsciiLowercase(text[at + i]) != AsciiLowercase(prefix[i])) {
       return false;
     }
   }
@@ -20,9 +20,9 @@ bool StartsWithIgnoringCase(std::string_view text, std::size_t at, std::string_v
 }
 
 std::size_t RunLength(std::string_view text, std::size_t at) {
-  const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[at])));
+  const char c = AsciiLowercase(text[at]);
   std::size_t end = at;
-  while (end < text.size() && std::tolower(static_cast<unsigned char>(text[end])) == c) ++end;
+  while (end < text.size() && AsciiLowercase(text[end]) == c) ++end;
   return end - at;
 }
 
@@ -54,7 +54,7 @@ class Tokenizer {
 
   void Next() {
     const char c = code_[at_];
-    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const char lower = AsciiLowercase(c);
     if (c == '"') return Quoted();
     if (c == '\\' || c == '_' || c == '*') return Escaped(c);
     if (c == '[') return Bracket();
@@ -142,15 +142,14 @@ class Tokenizer {
     }
     const bool one_letter =
         !inside.empty() && std::all_of(inside.begin(), inside.end(), [&](char c) {
-          return std::tolower(static_cast<unsigned char>(c)) ==
-                 std::tolower(static_cast<unsigned char>(inside[0]));
+          return AsciiLowercase(c) == AsciiLowercase(inside[0]);
         });
     if (!one_letter) {
       // Else a condition or a locale tag, which change nothing shown here.
       if (const auto color = FormatColor(inside)) section_.color = color;
       return;
     }
-    switch (std::tolower(static_cast<unsigned char>(inside[0]))) {
+    switch (AsciiLowercase(inside[0])) {
       case 'h':
         return Add(TokenKind::kElapsedHour, std::string(inside));
       case 'm':
@@ -236,7 +235,7 @@ std::optional<std::uint32_t> FormatColor(std::string_view name) {
                                      {"blue", "蓝色", 0x0000FF},    {"yellow", "黄色", 0xFFFF00},
                                      {"magenta", "洋红", 0xFF00FF}, {"cyan", "青色", 0x00FFFF}};
   std::string lower(name);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : lower) c = AsciiLowercase(c);
   for (const Named& named : kNamed) {
     if (lower == named.english || name == named.chinese) return named.rgb;
   }
@@ -273,4 +272,4 @@ std::vector<FormatSection> ParseFormatCode(std::string_view code) {
   return sections;
 }
 
-}  // namespace tavrio::app::sheets
+}  // namespace tavrio::automation::engine
