@@ -1,6 +1,7 @@
 #include "app/message_boxes.h"
 
 #include <QMessageBox>
+#include <cstdio>
 
 #include "app/sheets/message_lines.h"
 #include "automation/base/error.h"
@@ -25,6 +26,14 @@ void DialogMessageBoxes::Inform(QWidget* parent, const QString& text) {
 
 void DialogMessageBoxes::ReportError(QWidget* parent, const Error& error) {
   ShowBox(parent, QMessageBox::Critical, QString::fromStdString(FormatError(error)));
+}
+
+void TerminalMessageBoxes::Inform(QWidget*, const QString& text) {
+  std::printf("%s\n", text.toUtf8().constData());
+}
+
+void TerminalMessageBoxes::ReportError(QWidget*, const Error& error) {
+  std::fprintf(stderr, "%s\n", FormatError(error).c_str());
 }
 
 }  // namespace tavrio::app

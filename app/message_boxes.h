@@ -32,4 +32,12 @@ class DialogMessageBoxes : public MessageBoxes {
   void ReportError(QWidget* parent, const Error& error) override;
 };
 
+// The messages printed instead, the summary to standard output and errors to standard error,
+// for the programs that drive the window with nobody to click a box away (screenshots, scenes).
+class TerminalMessageBoxes : public MessageBoxes {
+ public:
+  void Inform(QWidget* parent, const QString& text) override;
+  void ReportError(QWidget* parent, const Error& error) override;
+};
+
 }  // namespace tavrio::app

@@ -21,20 +21,7 @@
 #include "automation/engine_host.h"
 #include "selection/file_list.h"
 
-namespace {
-
-// The summary goes to the terminal instead of a box that would wait for a click.
-class TerminalBoxes : public tavrio::app::MessageBoxes {
- public:
-  void Inform(QWidget*, const QString& text) override {
-    std::printf("%s\n", text.toUtf8().constData());
-  }
-  void ReportError(QWidget*, const tavrio::Error& error) override {
-    std::fprintf(stderr, "%s\n", tavrio::FormatError(error).c_str());
-  }
-};
-
-}  // namespace
+namespace {}  // namespace
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
@@ -46,7 +33,7 @@ int main(int argc, char* argv[]) {
   tavrio::automation::EngineHost host;
   tavrio::app::sheets::DesktopSheetDialogs sheet_dialogs;
   tavrio::app::sheets::SheetWindowManager sheet_windows(host.engine(), sheet_dialogs);
-  TerminalBoxes boxes;
+  tavrio::app::TerminalMessageBoxes boxes;
   tavrio::app::Form1 form(host, boxes, QDir::currentPath().toStdString());
   form.show();
   const QString output = QString::fromLocal8Bit(argv[1]);

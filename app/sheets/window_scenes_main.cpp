@@ -30,24 +30,14 @@
 #include "app/sheets/sheet_model.h"
 #include "app/sheets/sheet_window.h"
 #include "app/sheets/sheet_window_manager.h"
-#include "automation/engine_host.h"
 #include "automation/base/error.h"
+#include "automation/engine_host.h"
 #include "selection/file_list.h"
 
 namespace {
 
 using tavrio::app::sheets::SheetWindow;
 using tavrio::app::sheets::SheetWindowManager;
-
-class TerminalBoxes : public tavrio::app::MessageBoxes {
- public:
-  void Inform(QWidget*, const QString& text) override {
-    std::printf("%s\n", text.toUtf8().constData());
-  }
-  void ReportError(QWidget*, const tavrio::Error& error) override {
-    std::fprintf(stderr, "%s\n", tavrio::FormatError(error).c_str());
-  }
-};
 
 // Passes everything on to the window manager, noting when screen updating comes back on: the
 // moment the merge run has pasted its last block.
@@ -123,7 +113,7 @@ void ChooseEverything(tavrio::app::Form1& form) {
   form.findChild<tavrio::selection::FileList*>()->selectAll();
 }
 
-void Merge(tavrio::app::Form1& form, TerminalBoxes& boxes) {
+void Merge(tavrio::app::Form1& form, tavrio::app::TerminalMessageBoxes& boxes) {
   try {
     form.CombineWorkbooks();
   } catch (const tavrio::Error& error) {
@@ -131,8 +121,8 @@ void Merge(tavrio::app::Form1& form, TerminalBoxes& boxes) {
   }
 }
 
-int Pictures(tavrio::app::Form1& form, TerminalBoxes& boxes, SheetWindowManager& windows,
-             const char* progress_path, const char* incomplete_path) {
+int Pictures(tavrio::app::Form1& form, tavrio::app::TerminalMessageBoxes& boxes,
+             SheetWindowManager& windows, const char* progress_path, const char* incomplete_path) {
   form.SetProgressDelay(0);
   bool dialog_saved = false;
   // Runs inside the merge, as soon as it lets its dialog respond.
@@ -161,8 +151,8 @@ int Pictures(tavrio::app::Form1& form, TerminalBoxes& boxes, SheetWindowManager&
   return Save(window, incomplete_path) ? 0 : 1;
 }
 
-int Timing(tavrio::app::Form1& form, TerminalBoxes& boxes, SheetWindowManager& windows,
-           tavrio::automation::Engine& engine) {
+int Timing(tavrio::app::Form1& form, tavrio::app::TerminalMessageBoxes& boxes,
+           SheetWindowManager& windows, tavrio::automation::Engine& engine) {
   QElapsedTimer clock;
   clock.start();
   TimedObserver observer(windows, clock);
@@ -223,7 +213,7 @@ int main(int argc, char* argv[]) {
   tavrio::automation::EngineHost host;
   tavrio::app::sheets::DesktopSheetDialogs sheet_dialogs;
   SheetWindowManager sheet_windows(host.engine(), sheet_dialogs);
-  TerminalBoxes boxes;
+  tavrio::app::TerminalMessageBoxes boxes;
   tavrio::app::Form1 form(host, boxes, QDir::currentPath().toStdString());
   form.SetIncompleteMergeHandler([&](const std::string& workbook, const std::string& reason) {
     sheet_windows.MarkIncomplete(workbook, reason);
