@@ -32,21 +32,11 @@ int EscapeAt(std::string_view text, std::size_t at) {
 }
 
 // Reads exactly `width` digits at text[at].
-bool Digits(std::string_view text, std::size_t at, std::size_t width, int& value) {
-  if (at + width > text.size()) return false;
-  value = 0;
-  for (std::size_t i = at; i < at + width; ++i) {
-    if (!IsAsciiDigit(text[i])) return false;
-    value = value * 10 + (text[i] - '0');
-  }
-  return true;
-}
-
 // Seconds of "hh:mm[:ss[.fff]]" as a fraction of a day.
 bool ParseTime(std::string_view text, double& fraction) {
   int hours = 0, minutes = 0;
-  if (!Digits(text, 0, 2, hours) || text.size() < 5 || text[2] != ':' ||
-      !Digits(text, 3, 2, minutes)) {
+  if (!ParseDigits(text, 0, 2, hours) || text.size() < 5 || text[2] != ':' ||
+      !ParseDigits(text, 3, 2, minutes)) {
     return false;
   }
   double seconds = 0;
@@ -64,8 +54,8 @@ bool ParseTime(std::string_view text, double& fraction) {
 
 bool ParseDay(std::string_view text, bool date1904, double& serial) {
   int year = 0, month = 0, day = 0;
-  if (text.size() != 10 || !Digits(text, 0, 4, year) || text[4] != '-' ||
-      !Digits(text, 5, 2, month) || text[7] != '-' || !Digits(text, 8, 2, day)) {
+  if (text.size() != 10 || !ParseDigits(text, 0, 4, year) || text[4] != '-' ||
+      !ParseDigits(text, 5, 2, month) || text[7] != '-' || !ParseDigits(text, 8, 2, day)) {
     return false;
   }
   const auto serial_day =
@@ -76,6 +66,16 @@ bool ParseDay(std::string_view text, bool date1904, double& serial) {
 }
 
 }  // namespace
+
+bool ParseDigits(std::string_view text, std::size_t at, std::size_t width, int& value) {
+  if (at + width > text.size()) return false;
+  value = 0;
+  for (std::size_t i = at; i < at + width; ++i) {
+    if (!IsAsciiDigit(text[i])) return false;
+    value = value * 10 + (text[i] - '0');
+  }
+  return true;
+}
 
 bool ParseNumber(std::string_view text, double& value) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);

@@ -10,6 +10,10 @@
 
 namespace tavrio::automation::readers {
 
+// Exactly `width` ASCII digits at `at` of `text` (no sign), as the fixed fields of a date hold
+// them; false when the text is shorter or any of them is not a digit.
+bool ParseDigits(std::string_view text, std::size_t at, std::size_t width, int& value);
+
 // A plain decimal number as spreadsheet XML holds it; false for anything else, including
 // infinities and NaN, which no cell can hold.
 bool ParseNumber(std::string_view text, double& value);

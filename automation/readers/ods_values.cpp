@@ -6,6 +6,7 @@
 
 #include "automation/base/serial_date.h"
 #include "automation/base/sheet_limits.h"
+#include "automation/readers/cell_text.h"
 #include "automation/readers/ods_rows.h"
 #include "automation/readers/read_fault.h"
 #include "automation/readers/xml_document.h"
@@ -13,20 +14,6 @@
 namespace tavrio::automation::readers {
 namespace {
 
-bool ParseNumber(std::string_view text, double& value) {
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  auto [stop, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && stop == text.data() + text.size() && std::isfinite(value);
-}
-
-// Reads exactly `width` digits at `pos`.
-bool Digits(std::string_view text, std::size_t pos, std::size_t width, int& value) {
-  if (pos + width > text.size()) return false;
-  auto [stop, ec] = std::from_chars(text.data() + pos, text.data() + pos + width, value);
-  return ec == std::errc() && stop == text.data() + pos + width && value >= 0;
-}
-
-// Days from 1970-01-01 of a proleptic Gregorian date.
 void AppendParagraph(pugi::xml_node node, std::string& out) {
   for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
     if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
@@ -59,8 +46,8 @@ void AppendParagraph(pugi::xml_node node, std::string& out) {
 
 bool OdsDateSerial(std::string_view text, double& serial, bool& has_time) {
   int year = 0, month = 0, day = 0;
-  if (text.size() < 10 || text[4] != '-' || text[7] != '-' || !Digits(text, 0, 4, year) ||
-      !Digits(text, 5, 2, month) || !Digits(text, 8, 2, day) || month < 1 || month > 12 ||
+  if (text.size() < 10 || text[4] != '-' || text[7] != '-' || !ParseDigits(text, 0, 4, year) ||
+      !ParseDigits(text, 5, 2, month) || !ParseDigits(text, 8, 2, day) || month < 1 || month > 12 ||
       day < 1 || day > 31) {
     return false;
   }
@@ -70,7 +57,7 @@ bool OdsDateSerial(std::string_view text, double& serial, bool& has_time) {
     int hour = 0, minute = 0;
     double second = 0;
     if (text.size() < 19 || text[10] != 'T' || text[13] != ':' || text[16] != ':' ||
-        !Digits(text, 11, 2, hour) || !Digits(text, 14, 2, minute) ||
+        !ParseDigits(text, 11, 2, hour) || !ParseDigits(text, 14, 2, minute) ||
         !ParseNumber(text.substr(17), second) || hour > 23 || minute > 59 || second >= 61) {
       return false;
     }
