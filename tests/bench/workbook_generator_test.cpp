@@ -14,6 +14,7 @@
 
 #include "automation/readers/workbook_reader.h"
 #include "automation/readers/zip_archive.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::bench {
 namespace {
@@ -22,21 +23,7 @@ namespace fs = std::filesystem;
 using automation::readers::CellSink;
 using automation::readers::SinkCell;
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "tavrio-generator-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using testing::TempFolder;
 
 using Value = std::variant<double, std::string>;
 using CellMap = std::map<std::pair<std::uint32_t, std::uint16_t>, std::pair<Value, std::uint32_t>>;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "automation/base/error.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::bench {
 namespace {
@@ -36,20 +37,14 @@ i=1
 while [ $i -le $files ]; do : > "$out/${prefix}$(printf %03d $i).xlsx"; i=$((i + 1)); done
 )";
 
-class EnsureDataSetTest : public testing::Test {
+class EnsureDataSetTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("tavrio-dataset-" +
-               std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder_);
     fs::create_directories(folder_ / "tool");
     generator_ = folder_ / "tool" / "generate";
     std::ofstream(generator_) << kFakeGenerator;
     fs::permissions(generator_, fs::perms::owner_all);
   }
-  void TearDown() override { fs::remove_all(folder_); }
-
   int Runs(const char* log = "runs") const {
     std::ifstream in(folder_ / "tool" / log);
     std::string line;
@@ -70,7 +65,8 @@ class EnsureDataSetTest : public testing::Test {
     return "no error";
   }
 
-  fs::path folder_;
+  testing::TempFolder temp_;
+  fs::path folder_ = temp_.path();
   fs::path generator_;
   const DataSet set_{"many", 3, 10, 4};
 };

@@ -7,28 +7,21 @@
 #include <vector>
 
 #include "automation/base/error.h"
+#include "tests/support/temp_folder.h"
 
 namespace tavrio::bench {
 namespace {
 
 namespace fs = std::filesystem;
 
-class RunMeasuredTest : public testing::Test {
+class RunMeasuredTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ =
-        fs::temp_directory_path() /
-        ("tavrio-measure-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   Measurement Shell(const std::string& script) {
     return RunMeasured({"/bin/sh", "-c", script}, folder_ / "run.log");
   }
 
-  fs::path folder_;
+  testing::TempFolder temp_;
+  fs::path folder_ = temp_.path();
 };
 
 TEST_F(RunMeasuredTest, ReportsHowTheProgramEnded) {

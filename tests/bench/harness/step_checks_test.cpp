@@ -7,26 +7,24 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
+
 namespace tavrio::bench {
 namespace {
 
 namespace fs = std::filesystem;
 
-class CheckStepResultTest : public testing::Test {
+class CheckStepResultTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("tavrio-checks-" +
-               std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::create_directories(folder_);
     std::ofstream(saved_) << "PK";
     std::ofstream{empty_};  // an empty file, not a missing one
   }
-  void TearDown() override { fs::remove_all(folder_); }
 
-  fs::path folder_;
-  fs::path saved_ = fs::temp_directory_path() / "tavrio-checks-saved.xlsx";
-  fs::path empty_ = fs::temp_directory_path() / "tavrio-checks-empty.xlsx";
+  testing::TempFolder temp_;
+  fs::path folder_ = temp_.path();
+  fs::path saved_ = folder_ / "saved.xlsx";
+  fs::path empty_ = folder_ / "empty.xlsx";
   const DataSet set_{"many", 3, 10, 12};  // 31 merged rows
 };
 
