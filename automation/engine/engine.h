@@ -124,8 +124,6 @@ class Engine : public SpreadsheetApplication {
   engine::Workbook* Find(const std::string& name) const;
   void Activate(engine::Workbook& workbook);
   std::uint32_t RowOf(const RowArgument& row) const;
-  void Save(const std::string& workbook_name, const std::string& path,
-            void (*write)(const engine::Workbook&, const std::string&));
 
   ReaderFactory open_reader_;
   WorkbookSaver save_;
