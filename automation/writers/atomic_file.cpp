@@ -1,5 +1,6 @@
 #include "automation/writers/atomic_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,9 +13,8 @@
 #include "automation/writers/workbook_writer.h"
 
 namespace tavrio::automation::writers {
-namespace {
 
-std::string Reason(int error) {
+std::string SystemErrorReason(int error) {
   switch (error) {
     case EACCES:
     case EPERM:
@@ -31,10 +31,16 @@ std::string Reason(int error) {
       return "已有同名的文件夹";
     case ENAMETOOLONG:
       return "文件名太长";
+    case EFBIG:
+      return "文件超过了系统允许的大小";
+    case EIO:
+      return "磁盘读写出错";
     default:
       return std::string("系统错误 ") + std::to_string(error) + "（" + std::strerror(error) + "）";
   }
 }
+
+namespace {
 
 // Removes the temporary file unless the rename took it.
 class TemporaryFile {
@@ -52,6 +58,29 @@ class TemporaryFile {
   std::string path_;
 };
 
+// Waits until what was written to `path`, by whichever descriptor, is on the disk: without it a
+// power cut soon after the rename can leave the user's name on an empty or partial file.
+void SyncFile(const std::string& path) {
+  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) throw WriteFailure(SystemErrorReason(errno));
+  const int result = fsync(descriptor);
+  const int error = errno;
+  close(descriptor);
+  if (result != 0) throw WriteFailure(SystemErrorReason(error));
+}
+
+// The rename is an entry of the folder, which the folder's own flush makes durable. File systems
+// that cannot flush a folder say EINVAL; nothing more can be done there.
+void SyncFolder(const std::filesystem::path& folder) {
+  const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int result = descriptor < 0 ? -1 : fsync(descriptor);
+  const int error = errno;
+  if (descriptor >= 0) close(descriptor);
+  if (result != 0 && error != EINVAL) {
+    throw WriteFailure("文件已写入，但无法确认它已存入磁盘（" + SystemErrorReason(error) + "）");
+  }
+}
+
 mode_t DefaultFileMode() {
   const mode_t mask = umask(0);
   umask(mask);
@@ -67,21 +96,23 @@ void WriteAtomically(const std::string& target,
   std::filesystem::path folder = target_path.parent_path();
   if (folder.empty()) folder = ".";
   std::error_code error;
-  if (std::filesystem::is_directory(target_path, error)) throw WriteFailure(Reason(EISDIR));
+  if (std::filesystem::is_directory(target_path, error)) throw WriteFailure(SystemErrorReason(EISDIR));
   if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) {
     throw WriteFailure("文件是只读的");
   }
   std::string pattern = (folder / ("." + target_path.filename().string() + ".XXXXXX")).string();
   const int descriptor = mkstemp(pattern.data());
-  if (descriptor < 0) throw WriteFailure(Reason(errno));
+  if (descriptor < 0) throw WriteFailure(SystemErrorReason(errno));
   close(descriptor);
   TemporaryFile temporary(pattern);
   write(temporary.path());
-  if (chmod(temporary.path().c_str(), DefaultFileMode()) != 0) throw WriteFailure(Reason(errno));
+  if (chmod(temporary.path().c_str(), DefaultFileMode()) != 0) throw WriteFailure(SystemErrorReason(errno));
+  SyncFile(temporary.path());
   if (std::rename(temporary.path().c_str(), target.c_str()) != 0) {
-    throw WriteFailure(Reason(errno));
+    throw WriteFailure(SystemErrorReason(errno));
   }
   temporary.Keep();
+  SyncFolder(folder);
 }
 
 }  // namespace tavrio::automation::writers

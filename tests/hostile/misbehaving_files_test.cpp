@@ -260,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(Outputs, UnwritableOutputTest,
                          ::testing::Values(OutputCase{"ReadOnlyFolder", "1m", true, 2,
                                                       "文件系统是只读的"},
                                            OutputCase{"FullDisk", "64k", false, 6000,
-                                                      "写入文件时出错（磁盘已满或文件无法写入）"}),
+                                                      "写入文件时出错：磁盘空间不足"}),
                          [](const auto& info) { return info.param.name; });
 
 TEST(MisbehavingFileTest, PathsWithSpacesChineseAndNewlines) {
