@@ -57,7 +57,12 @@ void RefuseOutputOverInput(const std::string& output, const std::vector<InputFil
   }
 }
 
-std::string Merge(const BatchOptions& options, std::ostream& err, bool show_progress) {
+struct MergeResult {
+  std::string summary;
+  std::string warning;  // what the save could not keep exactly, or empty
+};
+
+MergeResult Merge(const BatchOptions& options, std::ostream& err, bool show_progress) {
   std::vector<InputFile> files = ResolveInputs(options.inputs);
   RefuseOutputOverInput(options.output, files);
   ProgressLine progress(err);
@@ -71,8 +76,9 @@ std::string Merge(const BatchOptions& options, std::ostream& err, bool show_prog
   automation::EngineHost host;
   merge::CombineWorkbooks(controls, host);
   automation::Engine& engine = host.engine();
-  engine.SaveWorkbookAs(engine.ActiveWorkbookName(), options.output);
-  return controls.summary();
+  const automation::engine::SaveReport saved =
+      engine.SaveWorkbookAs(engine.ActiveWorkbookName(), options.output);
+  return {controls.summary(), automation::engine::SaveWarning(saved)};
 }
 
 }  // namespace
@@ -91,7 +97,10 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
     return kExitSuccess;
   }
   try {
-    out << Merge(options, err, show_progress) << "\n";
+    // The progress line is gone once Merge returns, so the warning gets a line of its own.
+    const MergeResult result = Merge(options, err, show_progress);
+    if (!result.warning.empty()) err << "警告：" << result.warning << "\n";
+    out << result.summary << "\n";
     return kExitSuccess;
   } catch (const Error& error) {
     err << FormatError(error) << "\n";

@@ -50,8 +50,9 @@ void ReadAllSheets(automation::Engine& engine, const std::string& workbook_name)
 
 bool SaveRunning() { return saves_running.load() > 0; }
 
-void SaveWithProgress(QWidget* parent, automation::Engine& engine, const std::string& workbook_name,
-                      const std::string& path) {
+automation::engine::SaveReport SaveWithProgress(QWidget* parent, automation::Engine& engine,
+                                                const std::string& workbook_name,
+                                                const std::string& path) {
   ReadAllSheets(engine, workbook_name);
   QProgressDialog progress(
       QStringLiteral("正在保存“%1”……").arg(QString::fromStdString(workbook_name)), QString(), 0, 0,
@@ -63,10 +64,11 @@ void SaveWithProgress(QWidget* parent, automation::Engine& engine, const std::st
 
   QEventLoop loop;
   std::exception_ptr failure;
+  automation::engine::SaveReport report;
   ++saves_running;
   std::thread worker([&] {
     try {
-      engine.SaveWorkbookAs(workbook_name, path);
+      report = engine.SaveWorkbookAs(workbook_name, path);
     } catch (...) {
       failure = std::current_exception();
     }
@@ -78,6 +80,7 @@ void SaveWithProgress(QWidget* parent, automation::Engine& engine, const std::st
   --saves_running;
   progress.reset();
   if (failure) std::rethrow_exception(failure);
+  return report;
 }
 
 }  // namespace tavrio::app::sheets

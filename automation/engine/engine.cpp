@@ -224,7 +224,8 @@ std::vector<std::string> Engine::WorkbookNames() const {
   return names;
 }
 
-void Engine::SaveWorkbookAs(const std::string& workbook_name, const std::string& path) {
+engine::SaveReport Engine::SaveWorkbookAs(const std::string& workbook_name,
+                                          const std::string& path) {
   Workbook* workbook = Find(workbook_name);
   if (workbook == nullptr) throw errors::NoSuchWorkbook(workbook_name);
   if (opened_files_.contains(engine::CanonicalPath(path))) {
@@ -235,10 +236,11 @@ void Engine::SaveWorkbookAs(const std::string& workbook_name, const std::string&
     throw errors::SaveNameTaken(path, other->name());
   }
   workbook->LoadAllSheets();
-  writers::SaveWorkbook(*workbook, path);
+  engine::SaveReport report = writers::SaveWorkbook(*workbook, path);
   workbook->Rename(name, path);
   workbook->set_unsaved_changes(false);
   if (observer_) observer_->WorkbookSaved(*workbook);
+  return report;
 }
 
 bool Engine::HasUnsavedChanges(const std::string& workbook_name) const {

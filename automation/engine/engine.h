@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "automation/engine/engine_observer.h"
+#include "automation/engine/save_report.h"
 #include "automation/engine/sheet.h"
 #include "automation/engine/workbook.h"
 #include "automation/readers/workbook_reader.h"
@@ -63,8 +64,10 @@ class Engine : public SpreadsheetApplication {
   // is written under a temporary name in the target folder and renamed on success; on failure
   // tavrio::Error is thrown and no file is left behind. Afterwards the workbook has no unsaved
   // changes and, as after 另存为 in a desktop application, takes the file's name. A path of a
-  // file this engine opened, or a file name that another open workbook has, is refused.
-  void SaveWorkbookAs(const std::string& workbook_name, const std::string& path);
+  // file this engine opened, or a file name that another open workbook has, is refused. The
+  // file is on disk when this returns (flushed, and its folder too); the report says what the
+  // format could not carry exactly (engine::SaveWarning words it).
+  engine::SaveReport SaveWorkbookAs(const std::string& workbook_name, const std::string& path);
 
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);

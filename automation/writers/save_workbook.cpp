@@ -9,19 +9,23 @@
 
 namespace tavrio::automation::writers {
 
-void SaveWorkbook(const engine::Workbook& workbook, const std::string& path) {
+engine::SaveReport SaveWorkbook(const engine::Workbook& workbook, const std::string& path) {
   const bool csv =
       engine::EqualsIgnoringCase(std::filesystem::path(path).extension().string(), ".csv");
   const std::unique_ptr<WorkbookWriter> writer = csv ? MakeCsvWriter() : MakeXlsxWriter();
+  engine::SaveReport report;
   try {
-    WriteAtomically(path,
-                    [&](const std::string& temporary) { writer->Write(workbook, temporary); });
+    WriteAtomically(path, [&](const std::string& temporary) {
+      report = writer->Write(workbook, temporary);
+    });
   } catch (const WriteFailure& failure) {
     throw Error(error_number::kApplicationDefined,
                 "无法保存文件“" + path + "”：" + failure.what() + "。");
   } catch (const std::bad_alloc&) {
     throw Error(7, "内存不足：无法保存文件“" + path + "”。");
   }
+  report.path = path;
+  return report;
 }
 
 }  // namespace tavrio::automation::writers

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "automation/engine/save_report.h"
 #include "automation/engine/workbook.h"
 
 namespace tavrio::automation::writers {
@@ -22,8 +23,9 @@ class WorkbookWriter {
  public:
   virtual ~WorkbookWriter() = default;
   // Writes `workbook`, whose sheets are all loaded, to the file at `path`, replacing its
-  // content. Throws WriteFailure.
-  virtual void Write(const engine::Workbook& workbook, const std::string& path) = 0;
+  // content. Returns what had to be changed to fit the format (engine::SaveReport, without the
+  // path). Throws WriteFailure.
+  virtual engine::SaveReport Write(const engine::Workbook& workbook, const std::string& path) = 0;
 };
 
 // Every sheet, in the workbook's order, as .xlsx; hidden sheets stay hidden.

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "automation/readers/cell_text.h"
+#include "automation/writers/code_points.h"
+
 namespace tavrio::automation::writers {
 namespace {
 
@@ -18,35 +21,85 @@ bool LooksEscaped(std::string_view text, std::size_t i) {
   return true;
 }
 
-}  // namespace
+// The _xHHHH_ form of a UTF-16 code unit, into `escaped`.
+const char* Escape(std::uint32_t unit, char (&escaped)[8]) {
+  std::snprintf(escaped, sizeof escaped, "_x%04X_", static_cast<unsigned>(unit));
+  return escaped;
+}
 
-void AppendXmlText(std::string& out, std::string_view text) {
-  std::size_t plain = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    const char* entity = nullptr;
-    char escaped[8];
-    if (c == '&') {
-      entity = "&amp;";
-    } else if (c == '<') {
-      entity = "&lt;";
-    } else if (c == '>') {
-      entity = "&gt;";
-    } else if (c == '"') {
-      entity = "&quot;";
-    } else if (c == '\r') {
-      entity = "&#13;";  // a literal CR would read back as LF
-    } else if ((c < 0x20 && c != '\t' && c != '\n') || (c == '_' && LooksEscaped(text, i))) {
-      std::snprintf(escaped, sizeof escaped, "_x%04X_", c);
-      entity = escaped;
-    } else {
+// What stands for the ASCII character `c` in XML, or nullptr when it stands for itself. An
+// escape goes to `escaped`.
+const char* AsciiEntity(std::string_view text, std::size_t i, bool attribute, char (&escaped)[8]) {
+  const char c = text[i];
+  switch (c) {
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '"':
+      return "&quot;";
+    case '\r':
+      return "&#13;";  // a literal CR would read back as LF
+    case '\t':
+      return attribute ? "&#9;" : nullptr;
+    case '\n':
+      return attribute ? "&#10;" : nullptr;
+    case '_':
+      return LooksEscaped(text, i) ? "_x005F_" : nullptr;
+    default:
+      return static_cast<unsigned char>(c) < 0x20 ? Escape(c, escaped) : nullptr;
+  }
+}
+
+std::size_t AppendEscaped(std::string& out, std::string_view text, bool attribute) {
+  std::size_t replaced = 0;
+  std::size_t plain = 0;  // start of the bytes not yet appended, which stand for themselves
+  for (std::size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      char escaped[8];
+      const char* entity = AsciiEntity(text, i, attribute, escaped);
+      if (entity != nullptr) {
+        out.append(text.substr(plain, i - plain));
+        out.append(entity);
+        plain = i + 1;
+      }
+      ++i;
+      continue;
+    }
+    const CodePoint point = NextCodePoint(text, i);
+    const bool noncharacter = point.code == 0xFFFE || point.code == 0xFFFF;
+    if (point.valid && !noncharacter && !IsSurrogate(point.code) && point.length != 6) {
+      i += point.length;
       continue;
     }
     out.append(text.substr(plain, i - plain));
-    out.append(entity);
-    plain = i + 1;
+    if (!point.valid) {
+      out.append("\xEF\xBF\xBD");
+      ++replaced;
+    } else if (point.length == 6) {
+      // A surrogate pair encoded half by half: the character it stands for, as UTF-8.
+      readers::AppendUtf8(point.code, out);
+    } else {
+      char escaped[8];
+      out.append(Escape(point.code, escaped));
+    }
+    i += point.length;
+    plain = i;
   }
   out.append(text.substr(plain));
+  return replaced;
+}
+
+}  // namespace
+
+std::size_t AppendXmlText(std::string& out, std::string_view text) {
+  return AppendEscaped(out, text, false);
+}
+
+std::size_t AppendXmlAttribute(std::string& out, std::string_view text) {
+  return AppendEscaped(out, text, true);
 }
 
 bool NeedsSpacePreserved(std::string_view text) {
