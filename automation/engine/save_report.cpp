@@ -11,8 +11,8 @@ std::string SaveWarning(const SaveReport& report) {
   if (report.renamed_sheets != 0) {
     if (!what.empty()) what += "；";
     what += std::to_string(report.renamed_sheets) +
-            " 个工作表的名称不能用作工作表名称（为空、超过 31 个字符、含有 []:*?/\\ "
-            "或与其他工作表重名），已改名保存";
+            " 个工作表的名称不合规则（为空、超过 31 个字符、含有 []:*?/\\ 、以单引号开头或结尾、"
+            "为 History 或与其他工作表重名），已改名保存";
   }
   if (what.empty()) return {};
   return "文件“" + report.path + "”已保存，但其中 " + what + "。";

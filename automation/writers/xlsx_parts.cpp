@@ -54,11 +54,11 @@ std::string WorkbookXml(const engine::Workbook& workbook, std::size_t& replaced,
   xml += std::string("<workbook xmlns=\"") + kMain + "\" xmlns:r=\"" + kRelationships + "\">";
   xml += "<bookViews><workbookView activeTab=\"" + std::to_string(workbook.active_sheet()) +
          "\"/></bookViews><sheets>";
-  const std::vector<std::string> names = SavedSheetNames(workbook, renamed);
+  const std::vector<std::string> names = SavedSheetNames(workbook, replaced, renamed);
   for (std::size_t i = 0; i < workbook.SheetCount(); ++i) {
     const engine::Sheet& sheet = workbook.SheetAt(i);
     xml += "<sheet name=\"";
-    if (AppendXmlAttribute(xml, names[i]) != 0) ++replaced;
+    AppendXmlAttribute(xml, names[i]);
     xml += "\" sheetId=\"" + std::to_string(i + 1) + "\"";
     // The active sheet cannot be hidden in a spreadsheet application.
     if (sheet.hidden() && i != workbook.active_sheet()) xml += " state=\"hidden\"";

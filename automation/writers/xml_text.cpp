@@ -12,13 +12,24 @@ bool IsHex(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-// "_xHHHH_" at `i`: what a reader would decode as an escaped character.
+// Whether the code point at `at` is written as an _xHHHH_ escape.
+bool WrittenAsEscape(std::string_view text, std::size_t at) {
+  const auto c = static_cast<unsigned char>(text[at]);
+  if (c < 0x80) return c < 0x20 && c != '\t' && c != '\n' && c != '\r';
+  const CodePoint point = NextCodePoint(text, at);
+  return point.valid && point.length != 6 &&
+         (point.code == 0xFFFE || point.code == 0xFFFF || IsSurrogate(point.code));
+}
+
+// Whether the underscore at `i` would be read as the start of an escape: "_xHHHH" followed by
+// an underscore in the output, be it one of the text's or the first of an escape written for the
+// next character ("_x0042" then U+0002 would read as "B" then "x0002_").
 bool LooksEscaped(std::string_view text, std::size_t i) {
-  if (i + 7 > text.size() || text[i + 1] != 'x' || text[i + 6] != '_') return false;
+  if (i + 7 > text.size() || text[i + 1] != 'x') return false;
   for (std::size_t k = 2; k < 6; ++k) {
     if (!IsHex(text[i + k])) return false;
   }
-  return true;
+  return text[i + 6] == '_' || WrittenAsEscape(text, i + 6);
 }
 
 // The _xHHHH_ form of a UTF-16 code unit, into `escaped`.
