@@ -256,12 +256,11 @@ TEST_P(UnwritableOutputTest, IsReportedAndLeavesNothingBehind) {
   EXPECT_TRUE(snapshot.Changed().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Outputs, UnwritableOutputTest,
-                         ::testing::Values(OutputCase{"ReadOnlyFolder", "1m", true, 2,
-                                                      "文件系统是只读的"},
-                                           OutputCase{"FullDisk", "64k", false, 6000,
-                                                      "写入文件时出错：磁盘空间不足"}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, UnwritableOutputTest,
+    ::testing::Values(OutputCase{"ReadOnlyFolder", "1m", true, 2, "文件系统是只读的"},
+                      OutputCase{"FullDisk", "64k", false, 6000, "写入文件时出错：磁盘空间不足"}),
+    [](const auto& info) { return info.param.name; });
 
 // The earlier output of the same name survives a save that runs out of disk: the new file is
 // written under a temporary name and only renamed once complete and flushed.
@@ -278,9 +277,8 @@ TEST(MisbehavingFileTest, AFullDiskKeepsTheEarlierOutputOfTheSameName) {
   EXPECT_EQ(outcome.err,
             FailureText(1004, "无法保存文件“" + output + "”：写入文件时出错：磁盘空间不足。"));
   EXPECT_EQ(ReadFile(output), earlier);
-  EXPECT_EQ(std::distance(fs::directory_iterator(sources.dir.File("disk")),
-                          fs::directory_iterator()),
-            1);
+  EXPECT_EQ(
+      std::distance(fs::directory_iterator(sources.dir.File("disk")), fs::directory_iterator()), 1);
 }
 
 TEST(MisbehavingFileTest, PathsWithSpacesChineseAndNewlines) {
