@@ -69,13 +69,15 @@ void SyncFile(const std::string& path) {
   if (result != 0) throw WriteFailure(SystemErrorReason(error));
 }
 
-// The rename is an entry of the folder, which the folder's own flush makes durable. File systems
-// that cannot flush a folder say EINVAL; nothing more can be done there.
+// The rename is an entry of the folder, which the folder's own flush makes durable. A folder
+// this user may write but not read cannot be opened for it, and file systems that cannot flush
+// a folder say EINVAL; nothing more can be done there.
 void SyncFolder(const std::filesystem::path& folder) {
   const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  int result = descriptor < 0 ? -1 : fsync(descriptor);
+  if (descriptor < 0) return;
+  const int result = fsync(descriptor);
   const int error = errno;
-  if (descriptor >= 0) close(descriptor);
+  close(descriptor);
   if (result != 0 && error != EINVAL) {
     throw WriteFailure("文件已写入，但无法确认它已存入磁盘（" + SystemErrorReason(error) + "）");
   }
@@ -96,7 +98,8 @@ void WriteAtomically(const std::string& target,
   std::filesystem::path folder = target_path.parent_path();
   if (folder.empty()) folder = ".";
   std::error_code error;
-  if (std::filesystem::is_directory(target_path, error)) throw WriteFailure(SystemErrorReason(EISDIR));
+  if (std::filesystem::is_directory(target_path, error))
+    throw WriteFailure(SystemErrorReason(EISDIR));
   if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) {
     throw WriteFailure("文件是只读的");
   }
@@ -106,7 +109,8 @@ void WriteAtomically(const std::string& target,
   close(descriptor);
   TemporaryFile temporary(pattern);
   write(temporary.path());
-  if (chmod(temporary.path().c_str(), DefaultFileMode()) != 0) throw WriteFailure(SystemErrorReason(errno));
+  if (chmod(temporary.path().c_str(), DefaultFileMode()) != 0)
+    throw WriteFailure(SystemErrorReason(errno));
   SyncFile(temporary.path());
   if (std::rename(temporary.path().c_str(), target.c_str()) != 0) {
     throw WriteFailure(SystemErrorReason(errno));

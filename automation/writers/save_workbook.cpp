@@ -15,9 +15,8 @@ engine::SaveReport SaveWorkbook(const engine::Workbook& workbook, const std::str
   const std::unique_ptr<WorkbookWriter> writer = csv ? MakeCsvWriter() : MakeXlsxWriter();
   engine::SaveReport report;
   try {
-    WriteAtomically(path, [&](const std::string& temporary) {
-      report = writer->Write(workbook, temporary);
-    });
+    WriteAtomically(
+        path, [&](const std::string& temporary) { report = writer->Write(workbook, temporary); });
   } catch (const WriteFailure& failure) {
     throw Error(error_number::kApplicationDefined,
                 "无法保存文件“" + path + "”：" + failure.what() + "。");

@@ -12,13 +12,18 @@ bool IsHex(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
+// Whether a character beyond ASCII is one XML 1.0 does not allow (a pair encoded half by half
+// is not: it is written as the character it stands for).
+bool NotAllowedInXml(const CodePoint& point) {
+  return point.valid && point.length != 6 &&
+         (point.code == 0xFFFE || point.code == 0xFFFF || IsSurrogate(point.code));
+}
+
 // Whether the code point at `at` is written as an _xHHHH_ escape.
 bool WrittenAsEscape(std::string_view text, std::size_t at) {
   const auto c = static_cast<unsigned char>(text[at]);
   if (c < 0x80) return c < 0x20 && c != '\t' && c != '\n' && c != '\r';
-  const CodePoint point = NextCodePoint(text, at);
-  return point.valid && point.length != 6 &&
-         (point.code == 0xFFFE || point.code == 0xFFFF || IsSurrogate(point.code));
+  return NotAllowedInXml(NextCodePoint(text, at));
 }
 
 // Whether the underscore at `i` would be read as the start of an escape: "_xHHHH" followed by
@@ -80,8 +85,7 @@ std::size_t AppendEscaped(std::string& out, std::string_view text, bool attribut
       continue;
     }
     const CodePoint point = NextCodePoint(text, i);
-    const bool noncharacter = point.code == 0xFFFE || point.code == 0xFFFF;
-    if (point.valid && !noncharacter && !IsSurrogate(point.code) && point.length != 6) {
+    if (point.valid && point.length != 6 && !NotAllowedInXml(point)) {
       i += point.length;
       continue;
     }

@@ -25,9 +25,7 @@ class FakeDialogs : public SheetDialogs {
     return save_changes;
   }
   void ReportError(QWidget*, const Error& error) override { errors.push_back(error); }
-  void ReportWarning(QWidget*, const std::string& warning) override {
-    warnings.push_back(warning);
-  }
+  void ReportWarning(QWidget*, const std::string& warning) override { warnings.push_back(warning); }
 
   // Answers, in order; an empty path or none left is a cancelled dialog.
   std::deque<std::string> save_paths;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace tavrio::automation::writers {
@@ -61,6 +62,8 @@ const EscapeCase kEscapeCases[] = {
      "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", 4},
     {"Empty", "", "", "", 0},
 };
+
+void PrintTo(const EscapeCase& c, std::ostream* out) { *out << c.name; }
 
 class XmlTextTest : public ::testing::TestWithParam<EscapeCase> {};
 
