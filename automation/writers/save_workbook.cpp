@@ -19,7 +19,7 @@ engine::SaveReport SaveWorkbook(const engine::Workbook& workbook, const std::str
         path, [&](const std::string& temporary) { report = writer->Write(workbook, temporary); });
   } catch (const WriteFailure& failure) {
     throw Error(error_number::kApplicationDefined,
-                "无法保存文件“" + path + "”：" + failure.what() + "。");
+                "无法保存文件“" + path + "”：" + failure.reason() + "。");
   } catch (const std::bad_alloc&) {
     throw Error(7, "内存不足：无法保存文件“" + path + "”。");
   }

@@ -14,9 +14,14 @@
 namespace tavrio::automation::writers {
 
 // Why a writer could not finish, in Chinese; the caller adds which file was being saved.
+// reason() is the whole text: what() stops at a NUL, which a sheet name it quotes may hold.
 class WriteFailure : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit WriteFailure(const std::string& reason) : std::runtime_error(reason), reason_(reason) {}
+  const std::string& reason() const { return reason_; }
+
+ private:
+  std::string reason_;
 };
 
 class WorkbookWriter {

@@ -186,6 +186,18 @@ TEST_F(SaveTest, TextTooLongForACellFailsTheSaveNamingTheCell) {
   EXPECT_EQ(engine_.ActiveWorkbookName(), "long.xlsx");
 }
 
+// A sheet name may hold a NUL (a control character is no reason to refuse a name); the error
+// that quotes it must still say the whole of why.
+TEST_F(SaveTest, AnErrorQuotingASheetNameWithANulSaysItAll) {
+  const std::string name("数\0据", 7);
+  files_.Add("/in/nul.xlsx", {{FakeSheet(name, {{1, 1, std::string(32768, 'x')}})}});
+  engine_.OpenWorkbook("/in/nul.xlsx");
+  const std::string path = folder_.File("nul_out.xlsx");
+  const Error error = ErrorOf([&] { engine_.SaveWorkbookAs("nul.xlsx", path); });
+  EXPECT_EQ(error.description(), "无法保存文件“" + path + "”：工作表“" + name +
+                                     "”的单元格 A1 的文本超过 32767 个字符，单元格容纳不下。");
+}
+
 TEST_F(SaveTest, SourceFilesAreNeverWritten) {
   const std::string source = folder_.File("source.xlsx");
   {
