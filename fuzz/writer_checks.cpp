@@ -519,17 +519,37 @@ std::string SaveAndCompare(const ModelWorkbook& model, const std::string& path,
   return difference;
 }
 
-std::string CheckWriterRoundTrip(std::string_view input) {
-  // /dev/shm where there is one: every run saves, and a save waits for the disk.
-  static const std::string folder = [] {
+namespace {
+
+// A folder of this process for the saved files, in memory where there is /dev/shm (every run
+// saves, and a save waits for the disk), removed when the process ends.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
     std::string pattern =
         (std::filesystem::exists("/dev/shm") ? std::string("/dev/shm")
                                              : std::filesystem::temp_directory_path().string()) +
         "/tavrio-writer-XXXXXX";
-    return std::string(mkdtemp(pattern.data()) != nullptr ? pattern : "");
-  }();
-  if (folder.empty()) return "no scratch folder";
-  const std::string path = folder + "/saved.xlsx";
+    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
+
+std::string CheckWriterRoundTrip(std::string_view input) {
+  static const ScratchFolder folder;
+  if (folder.path().empty()) return "no scratch folder";
+  const std::string path = folder.path() + "/saved.xlsx";
   std::string finding = SaveAndCompare(ModelFromBytes(input), path);
   std::filesystem::remove(path);
   return finding;
