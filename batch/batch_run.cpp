@@ -64,6 +64,11 @@ void RefuseOutputOverInput(const std::string& output, const std::vector<InputFil
   }
 }
 
+struct MergeResult {
+  std::string summary;
+  std::string warning;  // what the save could not keep exactly, or empty
+};
+
 bool IsCsvPath(const std::string& path) {
   return automation::engine::EqualsIgnoringCase(fs::path(path).extension().string(), ".csv");
 }
@@ -104,22 +109,23 @@ std::string DryRunReport(const StackingApplication& application, const BatchOpti
 }
 
 // The merge run over a StackingApplication; the summary, or the --dry-run report.
-std::string MergeStacked(const BatchOptions& options, BatchControls& controls,
+MergeResult MergeStacked(const BatchOptions& options, BatchControls& controls,
                          automation::EngineHost& host, std::size_t file_count) {
   StackingHost stacking(host, StackingOptionsOf(options));
   merge::CombineWorkbooks(controls, stacking);
   StackingApplication& application = stacking.application();
-  if (options.dry_run) return DryRunReport(application, options);
+  if (options.dry_run) return {DryRunReport(application, options), {}};
   application.Finish();
   automation::Engine& engine = host.engine();
   const std::string merged = engine.ActiveWorkbookName();
+  automation::engine::SaveReport saved;
   if (IsCsvPath(options.output)) {
     // Every sheet of the merged workbook, each continuing the one before, as one table.
-    automation::writers::SaveContinuedSheetsAsCsv(engine.PrepareSave(merged, options.output),
-                                                  options.output);
+    saved = automation::writers::SaveContinuedSheetsAsCsv(
+        engine.PrepareSave(merged, options.output), options.output);
     engine.FinishSave(merged, options.output);
   } else {
-    engine.SaveWorkbookAs(merged, options.output);
+    saved = engine.SaveWorkbookAs(merged, options.output);
   }
   // The run counted sheets; the summary counts files, and the sheets beside them.
   std::string summary = controls.summary();
@@ -128,10 +134,10 @@ std::string MergeStacked(const BatchOptions& options, BatchControls& controls,
               std::to_string(application.blocks().size()) + "个工作表）";
   }
   for (const std::string& note : application.notes()) summary += "\n" + note;
-  return summary;
+  return {summary, automation::engine::SaveWarning(saved)};
 }
 
-std::string Merge(const BatchOptions& options, std::ostream& err, bool show_progress) {
+MergeResult Merge(const BatchOptions& options, std::ostream& err, bool show_progress) {
   std::vector<InputFile> files = ResolveInputs(options.inputs, options.recursive);
   if (!options.dry_run) RefuseOutputOverInput(options.output, files);
   const std::size_t file_count = files.size();
@@ -154,8 +160,9 @@ std::string Merge(const BatchOptions& options, std::ostream& err, bool show_prog
   // Without the flags the window has no control for, the engine pastes as in the window.
   if (!options.Extended() && !IsCsvPath(options.output)) {
     merge::CombineWorkbooks(controls, host);
-    engine.SaveWorkbookAs(engine.ActiveWorkbookName(), options.output);
-    return controls.summary();
+    const automation::engine::SaveReport saved =
+        engine.SaveWorkbookAs(engine.ActiveWorkbookName(), options.output);
+    return {controls.summary(), automation::engine::SaveWarning(saved)};
   }
   return MergeStacked(options, controls, host, file_count);
 }
@@ -176,7 +183,10 @@ int RunBatch(const std::vector<std::string>& arguments, std::ostream& out, std::
     return kExitSuccess;
   }
   try {
-    out << Merge(options, err, show_progress) << "\n";
+    // The progress line is gone once Merge returns, so the warning gets a line of its own.
+    const MergeResult result = Merge(options, err, show_progress);
+    if (!result.warning.empty()) err << "警告：" << result.warning << "\n";
+    out << result.summary << "\n";
     return kExitSuccess;
   } catch (const Error& error) {
     err << FormatError(error) << "\n";

@@ -33,6 +33,10 @@ std::string CheckTextTable(std::string_view input);
 // An HTML page: its tables, then the page read as a workbook under an ".xls" name.
 std::string CheckHtmlTables(std::string_view input);
 
+// A workbook decoded from the bytes (workbook_model.h) saved as .xlsx through the engine, then
+// read back by the project's reader and by expat: both must find every value as it was.
+std::string CheckWriterRoundTrip(std::string_view input);
+
 using InputCheck = std::string (*)(std::string_view input);
 struct FuzzTarget {
   std::string name;  // the folder of its corpus and regressions

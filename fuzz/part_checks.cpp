@@ -86,6 +86,7 @@ const std::vector<FuzzTarget>& FuzzTargets() {
       {"conversions", CheckConversions},
       {"text_table", CheckTextTable},
       {"html_tables", CheckHtmlTables},
+      {"writer_roundtrip", CheckWriterRoundTrip},
   };
   return targets;
 }

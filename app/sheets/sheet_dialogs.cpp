@@ -84,4 +84,10 @@ void DesktopSheetDialogs::ReportError(QWidget* parent, const Error& error) {
   box.exec();
 }
 
+void DesktopSheetDialogs::ReportWarning(QWidget* parent, const std::string& warning) {
+  QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kTitle), QString::fromStdString(warning),
+                  QMessageBox::Ok, parent);
+  box.exec();
+}
+
 }  // namespace tavrio::app::sheets

@@ -31,6 +31,8 @@ class SheetDialogs {
   virtual SaveChangesAnswer AskSaveChanges(QWidget* parent, const std::string& workbook_name) = 0;
   // Shows the error's number and description; returns once the user has dismissed it.
   virtual void ReportError(QWidget* parent, const Error& error) = 0;
+  // Shows what a save that succeeded could not keep exactly; returns once dismissed.
+  virtual void ReportWarning(QWidget* parent, const std::string& warning) = 0;
 };
 
 // The desktop's save dialog and modal message boxes titled "Tavrio".
@@ -42,6 +44,7 @@ class DesktopSheetDialogs : public SheetDialogs {
                          const std::string& reason) override;
   SaveChangesAnswer AskSaveChanges(QWidget* parent, const std::string& workbook_name) override;
   void ReportError(QWidget* parent, const Error& error) override;
+  void ReportWarning(QWidget* parent, const std::string& warning) override;
 };
 
 // `name` with the extension the chosen filter stands for, unless it already ends in .xlsx or

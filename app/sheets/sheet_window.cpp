@@ -207,8 +207,12 @@ bool SheetWindow::ConfirmIncompleteSave() {
 bool SheetWindow::SaveTo(const std::string& path) {
   if (!ConfirmIncompleteSave()) return false;
   const std::string name = workbook_->name();
-  const bool saved = Attempt([&] { SaveWithProgress(this, engine_, name, path); });
+  automation::engine::SaveReport report;
+  const bool saved = Attempt([&] { report = SaveWithProgress(this, engine_, name, path); });
   Refresh();
+  if (const std::string warning = automation::engine::SaveWarning(report); !warning.empty()) {
+    dialogs_.ReportWarning(this, warning);
+  }
   return saved;
 }
 

@@ -21,8 +21,9 @@ std::atomic<int> saves_running{0};
 
 bool SaveRunning() { return saves_running.load() > 0; }
 
-void SaveWithProgress(QWidget* parent, automation::Engine& engine, const std::string& workbook_name,
-                      const std::string& path) {
+automation::engine::SaveReport SaveWithProgress(QWidget* parent, automation::Engine& engine,
+                                                const std::string& workbook_name,
+                                                const std::string& path) {
   // From here until FinishSave the workbook does not change: the worker writes it while this
   // thread only paints it, and neither drives the engine.
   const automation::engine::Workbook& workbook = engine.PrepareSave(workbook_name, path);
@@ -36,10 +37,11 @@ void SaveWithProgress(QWidget* parent, automation::Engine& engine, const std::st
 
   QEventLoop loop;
   std::exception_ptr failure;
+  automation::engine::SaveReport report;
   ++saves_running;
   std::thread worker([&] {
     try {
-      engine.WriteWorkbook(workbook, path);
+      report = engine.WriteWorkbook(workbook, path);
     } catch (...) {
       failure = std::current_exception();
     }
@@ -52,6 +54,7 @@ void SaveWithProgress(QWidget* parent, automation::Engine& engine, const std::st
   progress.reset();
   if (failure) std::rethrow_exception(failure);
   engine.FinishSave(workbook_name, path);
+  return report;
 }
 
 }  // namespace tavrio::app::sheets

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "automation/engine/save_report.h"
+
 class QWidget;
 
 namespace tavrio::automation {
@@ -16,9 +18,10 @@ namespace tavrio::app::sheets {
 // progress dialog blocks every other window). During the write both threads only read the
 // workbook and nobody drives the engine; only after the worker is joined does the workbook take
 // the file's name (Engine::FinishSave). The file is on disk before this returns. Throws
-// tavrio::Error as Engine::SaveWorkbookAs does.
-void SaveWithProgress(QWidget* parent, automation::Engine& engine, const std::string& workbook_name,
-                      const std::string& path);
+// tavrio::Error, and reports what the format could not carry, as Engine::SaveWorkbookAs does.
+automation::engine::SaveReport SaveWithProgress(QWidget* parent, automation::Engine& engine,
+                                                const std::string& workbook_name,
+                                                const std::string& path);
 
 // Whether a save is running: the engine must not be driven until it ends.
 bool SaveRunning();

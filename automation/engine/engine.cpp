@@ -225,9 +225,11 @@ std::vector<std::string> Engine::WorkbookNames() const {
   return names;
 }
 
-void Engine::SaveWorkbookAs(const std::string& workbook_name, const std::string& path) {
-  WriteWorkbook(PrepareSave(workbook_name, path), path);
+engine::SaveReport Engine::SaveWorkbookAs(const std::string& workbook_name,
+                                          const std::string& path) {
+  const engine::SaveReport report = WriteWorkbook(PrepareSave(workbook_name, path), path);
   FinishSave(workbook_name, path);
+  return report;
 }
 
 void Engine::CheckSaveTarget(const std::string& workbook_name, const std::string& path) const {
@@ -249,8 +251,8 @@ const Workbook& Engine::PrepareSave(const std::string& workbook_name, const std:
   return *workbook;
 }
 
-void Engine::WriteWorkbook(const Workbook& workbook, const std::string& path) const {
-  save_(workbook, path);
+engine::SaveReport Engine::WriteWorkbook(const Workbook& workbook, const std::string& path) const {
+  return save_(workbook, path);
 }
 
 void Engine::FinishSave(const std::string& workbook_name, const std::string& path) {

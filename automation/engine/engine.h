@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "automation/engine/engine_observer.h"
+#include "automation/engine/save_report.h"
 #include "automation/engine/sheet.h"
 #include "automation/engine/workbook.h"
 #include "automation/readers/workbook_reader.h"
@@ -35,8 +36,9 @@ class Engine : public SpreadsheetApplication {
       std::function<std::unique_ptr<readers::WorkbookReader>(const std::string& path)>;
   // Writes `workbook` (every sheet loaded) to `path`, whole or not at all: on failure it throws
   // tavrio::Error and leaves no file behind and an earlier file of that name untouched.
-  using WorkbookSaver =
-      std::function<void(const engine::Workbook& workbook, const std::string& path)>;
+  // Returns what the file's format could not carry exactly.
+  using WorkbookSaver = std::function<engine::SaveReport(const engine::Workbook& workbook,
+                                                         const std::string& path)>;
 
   // The program hands its file readers and writers (see EngineHost); tests hand their own.
   Engine(ReaderFactory open_reader, WorkbookSaver save);
@@ -67,8 +69,10 @@ class Engine : public SpreadsheetApplication {
   // is written under a temporary name in the target folder and renamed on success; on failure
   // tavrio::Error is thrown and no file is left behind. Afterwards the workbook has no unsaved
   // changes and, as after 另存为 in a desktop application, takes the file's name. A path of a
-  // file this engine opened, or a file name that another open workbook has, is refused.
-  void SaveWorkbookAs(const std::string& workbook_name, const std::string& path);
+  // file this engine opened, or a file name that another open workbook has, is refused. The
+  // file is on disk when this returns (flushed, and its folder too); the report says what the
+  // format could not carry exactly (engine::SaveWarning words it).
+  engine::SaveReport SaveWorkbookAs(const std::string& workbook_name, const std::string& path);
 
   // SaveWorkbookAs in three steps, for a caller that writes on a thread of its own or with a
   // writer of its own:
@@ -79,7 +83,8 @@ class Engine : public SpreadsheetApplication {
   // - FinishSave, back on the Engine's thread, gives the workbook the file's name and tells the
   //   observer. A failed write is not finished: the workbook stays as it was.
   const engine::Workbook& PrepareSave(const std::string& workbook_name, const std::string& path);
-  void WriteWorkbook(const engine::Workbook& workbook, const std::string& path) const;
+  engine::SaveReport WriteWorkbook(const engine::Workbook& workbook,
+                                   const std::string& path) const;
   void FinishSave(const std::string& workbook_name, const std::string& path);
   // Whether SaveWorkbookAs would refuse `path` for that workbook (throws that refusal), without
   // reading or writing anything: to refuse before asking whether to replace a file.

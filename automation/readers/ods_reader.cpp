@@ -1,6 +1,7 @@
 #include "automation/readers/ods_reader.h"
 
 #include "automation/readers/ods_content.h"
+#include "automation/readers/ods_manifest.h"
 #include "automation/readers/ods_rows.h"
 #include "automation/readers/read_fault.h"
 
@@ -40,6 +41,7 @@ OdsReader::OdsReader(const std::string& path, ZipArchive archive)
   if (!archive_.Contains(kContentPart)) {
     throw ReadFault("文件已损坏：缺少" + PartName(kContentPart));
   }
+  if (IsPartEncrypted(archive_, kContentPart)) throw ReadFault(std::string(kPasswordProtected));
   OdsContentStream stream(kContentPart, sheets_, 0, nullptr);
   Stream(archive_, stream);
   if (sheets_.empty()) throw ReadFault("文件已损坏：其中没有工作表");

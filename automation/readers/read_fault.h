@@ -18,6 +18,9 @@ class ReadFault : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The reason for every workbook that needs a password to be read, whatever its format.
+inline constexpr std::string_view kPasswordProtected = "文件受密码保护，请先取消密码再合并";
+
 // 无法打开文件“<path>”：<reason>。
 Error OpenFileError(std::string_view path, std::string_view reason);
 

@@ -230,7 +230,8 @@ std::size_t RowParser::CellElement(const Tag& tag, std::uint32_t row, std::uint1
     ++column;
   }
   std::uint64_t style = 0;
-  if (tag.has_s && !ParseUnsigned(tag.s, style)) {
+  // s="" is written by some programs for the default style, and desktop applications take it so.
+  if (tag.has_s && !tag.s.empty() && !ParseUnsigned(tag.s, style)) {
     CellFault(row, column, "的样式编号“" + std::string(tag.s) + "”无效");
   }
   if (style >= context_.style_count) {
@@ -390,9 +391,12 @@ void RowParser::AddFormula(Cell& cell) {
                         std::int64_t{cell.column} - first.column);
   }
   if (text.empty()) return;
+  // A formula is escaped as a cell's text is: its string literals may hold any character.
+  std::string scratch;
+  const std::string_view decoded = DecodeEscapes(text, scratch);
   cell.formula_begin = texts_.size();
-  cell.formula_size = text.size();
-  texts_ += text;
+  cell.formula_size = decoded.size();
+  texts_ += decoded;
 }
 
 void RowParser::EmitCells() {

@@ -120,9 +120,11 @@ bool RowParser::FastCell(std::size_t at, std::uint16_t& column, std::size_t& end
   Enter(at);  // the same nesting limit as the general path
   --depth_;
   if (!formula.empty()) {
+    std::string scratch;  // allocated only for a formula holding an _xHHHH_ escape
+    const std::string_view decoded = DecodeEscapes(formula, scratch);
     cell.formula_begin = texts_.size();
-    cell.formula_size = formula.size();
-    texts_.append(formula);
+    cell.formula_size = decoded.size();
+    texts_.append(decoded);
   }
   column = cell.column;
   cells_.push_back(cell);

@@ -1,5 +1,6 @@
 #include "automation/readers/workbook_part.h"
 
+#include "automation/readers/cell_text.h"
 #include "automation/readers/read_fault.h"
 #include "automation/readers/xml_document.h"
 
@@ -41,7 +42,9 @@ WorkbookPart ParseWorkbookPart(std::string xml, std::string_view part) {
     }
     const char* state = AttributeValue(sheet, "state");
     bool hidden = state != nullptr && std::string_view(state) != "visible";
-    workbook.sheets.push_back({name, hidden, id});
+    // Sheet names are escaped as cell texts are (_xHHHH_).
+    std::string scratch;
+    workbook.sheets.push_back({std::string(DecodeEscapes(name, scratch)), hidden, id});
   }
   if (workbook.sheets.empty()) {
     throw ReadFault("文件已损坏：" + PartName(part) + "中没有任何工作表");

@@ -16,8 +16,6 @@ namespace {
 
 enum XlsStyle : std::uint32_t { kGeneral, kDate, kDateTime, kTime };
 
-constexpr std::string_view kPasswordProtected = "文件受密码保护，请先取消密码再合并";
-
 // What a freexl status means to the user.
 std::string Reason(int status) {
   switch (status) {

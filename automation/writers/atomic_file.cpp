@@ -13,9 +13,8 @@
 #include "automation/writers/workbook_writer.h"
 
 namespace tavrio::automation::writers {
-namespace {
 
-std::string Reason(int error) {
+std::string SystemErrorReason(int error) {
   switch (error) {
     case EACCES:
     case EPERM:
@@ -32,10 +31,16 @@ std::string Reason(int error) {
       return "已有同名的文件夹";
     case ENAMETOOLONG:
       return "文件名太长";
+    case EFBIG:
+      return "文件超过了系统允许的大小";
+    case EIO:
+      return "磁盘读写出错";
     default:
       return std::string("系统错误 ") + std::to_string(error) + "（" + std::strerror(error) + "）";
   }
 }
+
+namespace {
 
 // Removes the temporary file unless the rename took it.
 class TemporaryFile {
@@ -53,15 +58,29 @@ class TemporaryFile {
   std::string path_;
 };
 
-// Forces what was written to `path` (a file or a folder) onto the disk, so that a save reported
-// as done survives a power cut: a rename alone may reach the disk before the data it names.
-void FlushToDisk(const std::string& path) {
+// Waits until what was written to `path`, by whichever descriptor, is on the disk: without it a
+// power cut soon after the rename can leave the user's name on an empty or partial file.
+void SyncFile(const std::string& path) {
   const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) throw WriteFailure(Reason(errno));
+  if (descriptor < 0) throw WriteFailure(SystemErrorReason(errno));
   const int result = fsync(descriptor);
-  const int fsync_error = errno;
+  const int error = errno;
   close(descriptor);
-  if (result != 0) throw WriteFailure(Reason(fsync_error));
+  if (result != 0) throw WriteFailure(SystemErrorReason(error));
+}
+
+// The rename is an entry of the folder, which the folder's own flush makes durable. A folder
+// this user may write but not read cannot be opened for it, and file systems that cannot flush
+// a folder say EINVAL; nothing more can be done there.
+void SyncFolder(const std::filesystem::path& folder) {
+  const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return;
+  const int result = fsync(descriptor);
+  const int error = errno;
+  close(descriptor);
+  if (result != 0 && error != EINVAL) {
+    throw WriteFailure("文件已写入，但无法确认它已存入磁盘（" + SystemErrorReason(error) + "）");
+  }
 }
 
 mode_t DefaultFileMode() {
@@ -79,23 +98,25 @@ void WriteAtomically(const std::string& target,
   std::filesystem::path folder = target_path.parent_path();
   if (folder.empty()) folder = ".";
   std::error_code error;
-  if (std::filesystem::is_directory(target_path, error)) throw WriteFailure(Reason(EISDIR));
+  if (std::filesystem::is_directory(target_path, error))
+    throw WriteFailure(SystemErrorReason(EISDIR));
   if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) {
     throw WriteFailure("文件是只读的");
   }
   std::string pattern = (folder / ("." + target_path.filename().string() + ".XXXXXX")).string();
   const int descriptor = mkstemp(pattern.data());
-  if (descriptor < 0) throw WriteFailure(Reason(errno));
+  if (descriptor < 0) throw WriteFailure(SystemErrorReason(errno));
   close(descriptor);
   TemporaryFile temporary(pattern);
   write(temporary.path());
-  if (chmod(temporary.path().c_str(), DefaultFileMode()) != 0) throw WriteFailure(Reason(errno));
-  FlushToDisk(temporary.path());
+  if (chmod(temporary.path().c_str(), DefaultFileMode()) != 0)
+    throw WriteFailure(SystemErrorReason(errno));
+  SyncFile(temporary.path());
   if (std::rename(temporary.path().c_str(), target.c_str()) != 0) {
-    throw WriteFailure(Reason(errno));
+    throw WriteFailure(SystemErrorReason(errno));
   }
   temporary.Keep();
-  FlushToDisk(folder.string());
+  SyncFolder(folder);
 }
 
 }  // namespace tavrio::automation::writers

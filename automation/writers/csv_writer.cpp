@@ -8,8 +8,14 @@
 // digits from 0.00001 up to 10^15 and with an exponent outside that range. Numbers whose
 // format shows a date or time are written as ISO text (see date_text.h) instead, since a CSV has
 // no formats; booleans as TRUE and FALSE, errors as their spelling.
+//
+// Texts go out byte for byte, control characters and non-characters included: a CSV has no
+// escapes and needs none. Only what UTF-8 cannot hold (a surrogate on its own from a broken
+// source, bytes that are no UTF-8) is written as U+FFFD, and the cells it happened to are
+// counted for the caller's warning.
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -18,8 +24,10 @@
 #include <string_view>
 #include <vector>
 
-#include "automation/engine/number_format.h"
 #include "automation/base/sheet_limits.h"
+#include "automation/engine/number_format.h"
+#include "automation/writers/atomic_file.h"
+#include "automation/writers/code_points.h"
 #include "automation/writers/date_text.h"
 #include "automation/writers/workbook_writer.h"
 
@@ -35,6 +43,10 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr std::size_t kFlushSize = 1 << 20;
+
+std::string WriteError(int error) {
+  return error == 0 ? "写入 CSV 文件时出错" : "写入 CSV 文件时出错：" + SystemErrorReason(error);
+}
 
 void AppendQuoted(std::string& out, std::string_view text) {
   const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
@@ -61,8 +73,9 @@ class CsvSheetWriter {
   }
 
   // The sheets one after the other, as one table as wide as the widest; every sheet but the
-  // last continues on the next, so it runs to the grid's last row.
-  void Write(const std::vector<const engine::Sheet*>& sheets) {
+  // last continues on the next, so it runs to the grid's last row. Returns how many cells'
+  // texts had characters replaced.
+  std::size_t Write(const std::vector<const engine::Sheet*>& sheets) {
     out_ = "\xEF\xBB\xBF";
     std::uint32_t width = 0;
     for (const engine::Sheet* sheet : sheets) width = std::max(width, WidthOf(*sheet));
@@ -71,6 +84,7 @@ class CsvSheetWriter {
       WriteRows(*sheets[i], last ? sheets[i]->LastUsedRow() : kMaxRows, width);
     }
     Flush();
+    return replaced_;
   }
 
  private:
@@ -107,13 +121,20 @@ class CsvSheetWriter {
         return AppendNumber(cell);
       case CellType::kText:
       case CellType::kError:
-        return AppendQuoted(out_, workbook_.strings().Get(cell.string_id));
+        return AppendText(workbook_.strings().Get(cell.string_id));
       case CellType::kBoolean:
         out_.append(cell.boolean ? "TRUE" : "FALSE");
         return;
       case CellType::kBlank:
         return;
     }
+  }
+
+  void AppendText(std::string_view text) {
+    if (IsWellFormedUtf8(text)) return AppendQuoted(out_, text);
+    std::size_t replaced = 0;
+    AppendQuoted(out_, RepairedUtf8(text, replaced));
+    if (replaced != 0) ++replaced_;
   }
 
   void AppendNumber(const Cell& cell) {
@@ -137,8 +158,9 @@ class CsvSheetWriter {
   }
 
   void Flush() {
+    errno = 0;
     if (std::fwrite(out_.data(), 1, out_.size(), file_) != out_.size()) {
-      throw WriteFailure("写入 CSV 文件时出错");
+      throw WriteFailure(WriteError(errno));
     }
     out_.clear();
   }
@@ -147,24 +169,29 @@ class CsvSheetWriter {
   std::FILE* file_;
   std::vector<engine::NumberFormatKind> kinds_;
   std::string out_;
+  std::size_t replaced_ = 0;
 };
 
 class CsvWriter final : public WorkbookWriter {
  public:
   explicit CsvWriter(bool every_sheet) : every_sheet_(every_sheet) {}
 
-  void Write(const engine::Workbook& workbook, const std::string& path) override {
+  engine::SaveReport Write(const engine::Workbook& workbook, const std::string& path) override {
     std::vector<const engine::Sheet*> sheets;
     if (every_sheet_) {
-      for (std::size_t i = 0; i < workbook.SheetCount(); ++i)
+      for (std::size_t i = 0; i < workbook.SheetCount(); ++i) {
         sheets.push_back(&workbook.SheetAt(i));
+      }
     } else {
       sheets.push_back(&workbook.SheetAt(workbook.active_sheet()));
     }
     File file(std::fopen(path.c_str(), "wb"));
     if (!file) throw WriteFailure("无法创建 CSV 文件");
-    CsvSheetWriter(workbook, file.get()).Write(sheets);
-    if (std::fclose(file.release()) != 0) throw WriteFailure("写入 CSV 文件时出错");
+    engine::SaveReport report;
+    report.replaced_texts = CsvSheetWriter(workbook, file.get()).Write(sheets);
+    errno = 0;
+    if (std::fclose(file.release()) != 0) throw WriteFailure(WriteError(errno));
+    return report;
   }
 
  private:

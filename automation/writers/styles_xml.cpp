@@ -27,7 +27,7 @@ std::string Number(double value) {
 
 std::string Attribute(const char* name, const std::string& value) {
   std::string out = std::string(" ") + name + "=\"";
-  AppendXmlText(out, value);
+  AppendXmlAttribute(out, value);
   return out + "\"";
 }
 
@@ -109,7 +109,7 @@ std::string AlignmentXml(const readers::AlignmentInfo& alignment) {
 
 }  // namespace
 
-std::string StylesXml(const engine::StyleTable& styles) {
+std::string StylesXml(const engine::StyleTable& styles, std::size_t& replaced) {
   std::unordered_map<std::string, int> format_ids{{"General", 0}};
   std::string formats;
   Entries fonts({FontXml(FontInfo{})});
@@ -122,8 +122,9 @@ std::string StylesXml(const engine::StyleTable& styles) {
     const auto [format, added] = format_ids.try_emplace(
         style.number_format, kFirstCustomFormat + static_cast<int>(format_ids.size()) - 1);
     if (added) {
-      formats += "<numFmt numFmtId=\"" + std::to_string(format->second) + "\"" +
-                 Attribute("formatCode", style.number_format) + "/>";
+      formats += "<numFmt numFmtId=\"" + std::to_string(format->second) + "\" formatCode=\"";
+      if (AppendXmlAttribute(formats, style.number_format) != 0) ++replaced;
+      formats += "\"/>";
     }
     const int font = fonts.Id(FontXml(style.font));
     const int fill = style.fill.pattern.empty() ? 0 : fills.Id(FillXml(style.fill));

@@ -8,22 +8,29 @@
 #include <stdexcept>
 #include <string>
 
+#include "automation/engine/save_report.h"
 #include "automation/engine/workbook.h"
 
 namespace tavrio::automation::writers {
 
 // Why a writer could not finish, in Chinese; the caller adds which file was being saved.
+// reason() is the whole text: what() stops at a NUL, which a sheet name it quotes may hold.
 class WriteFailure : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit WriteFailure(const std::string& reason) : std::runtime_error(reason), reason_(reason) {}
+  const std::string& reason() const { return reason_; }
+
+ private:
+  std::string reason_;
 };
 
 class WorkbookWriter {
  public:
   virtual ~WorkbookWriter() = default;
   // Writes `workbook`, whose sheets are all loaded, to the file at `path`, replacing its
-  // content. Throws WriteFailure.
-  virtual void Write(const engine::Workbook& workbook, const std::string& path) = 0;
+  // content. Returns what had to be changed to fit the format (engine::SaveReport, without the
+  // path). Throws WriteFailure.
+  virtual engine::SaveReport Write(const engine::Workbook& workbook, const std::string& path) = 0;
 };
 
 // Every sheet, in the workbook's order, as .xlsx; hidden sheets stay hidden.

@@ -1,5 +1,6 @@
 #include "automation/writers/xlsx_parts.h"
 
+#include "automation/writers/sheet_names.h"
 #include "automation/writers/xml_text.h"
 
 namespace tavrio::automation::writers {
@@ -47,15 +48,17 @@ std::string PackageRelationshipsXml() {
          Relationship("rId1", "officeDocument", "xl/workbook.xml") + "</Relationships>";
 }
 
-std::string WorkbookXml(const engine::Workbook& workbook) {
+std::string WorkbookXml(const engine::Workbook& workbook, std::size_t& replaced,
+                        std::size_t& renamed) {
   std::string xml = kDeclaration;
   xml += std::string("<workbook xmlns=\"") + kMain + "\" xmlns:r=\"" + kRelationships + "\">";
   xml += "<bookViews><workbookView activeTab=\"" + std::to_string(workbook.active_sheet()) +
          "\"/></bookViews><sheets>";
+  const std::vector<std::string> names = SavedSheetNames(workbook, replaced, renamed);
   for (std::size_t i = 0; i < workbook.SheetCount(); ++i) {
     const engine::Sheet& sheet = workbook.SheetAt(i);
     xml += "<sheet name=\"";
-    AppendXmlText(xml, sheet.name());
+    AppendXmlAttribute(xml, names[i]);
     xml += "\" sheetId=\"" + std::to_string(i + 1) + "\"";
     // The active sheet cannot be hidden in a spreadsheet application.
     if (sheet.hidden() && i != workbook.active_sheet()) xml += " state=\"hidden\"";

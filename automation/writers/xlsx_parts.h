@@ -10,8 +10,11 @@ namespace tavrio::automation::writers {
 
 std::string ContentTypesXml(std::size_t sheet_count);
 std::string PackageRelationshipsXml();
-// Sheets in order with their hidden state, the active one as the selected tab.
-std::string WorkbookXml(const engine::Workbook& workbook);
+// Sheets in order with their hidden state and the names of SavedSheetNames, the active one as
+// the selected tab. Adds to `replaced` the names that had bytes replaced (xml_text.h), and to
+// `renamed` the names a spreadsheet application would refuse, which were changed.
+std::string WorkbookXml(const engine::Workbook& workbook, std::size_t& replaced,
+                        std::size_t& renamed);
 std::string WorkbookRelationshipsXml(std::size_t sheet_count);
 
 inline std::string SheetPartName(std::size_t index) {

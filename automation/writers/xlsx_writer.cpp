@@ -4,7 +4,8 @@
 // merge must give back every double exactly.)
 //
 // - Numbers in their shortest form that reads back to the same double.
-// - Texts as inline strings, escaped so that they read back exactly (xml_text.h). A text over
+// - Texts as inline strings, escaped so that they read back exactly (xml_text.h), whatever code
+//   points they hold; bytes that are no UTF-8 become U+FFFD and are counted. A text over
 //   32,767 characters cannot be held by a cell: saving fails naming the cell rather than
 //   cutting it short.
 // - Error values as error cells (t="e"), booleans as t="b".
@@ -47,7 +48,8 @@ class SheetXmlWriter {
                  ZipWriter& zip)
       : workbook_(workbook), sheet_(sheet), active_(active), zip_(zip) {}
 
-  void Write() {
+  // Returns how many texts had bytes replaced.
+  std::size_t Write() {
     out_ =
         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
         "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
@@ -78,6 +80,7 @@ class SheetXmlWriter {
     AppendMergedCells();
     out_ += "</worksheet>";
     Flush();
+    return replaced_;
   }
 
  private:
@@ -161,7 +164,7 @@ class SheetXmlWriter {
   void AppendFormula() {
     if (formula_ == nullptr) return;
     out_ += "<f>";
-    AppendXmlText(out_, *formula_);
+    AppendUserText(*formula_);
     out_ += "</f>";
   }
 
@@ -182,13 +185,13 @@ class SheetXmlWriter {
       out_ += " t=\"str\">";
       AppendFormula();
       out_ += "<v>";  // the schema allows no xml:space here; a value is read as it stands
-      AppendXmlText(out_, text);
+      AppendUserText(text);
       out_ += "</v></c>";
       return;
     }
     out_ += NeedsSpacePreserved(text) ? " t=\"inlineStr\"><is><t xml:space=\"preserve\">"
                                       : " t=\"inlineStr\"><is><t>";
-    AppendXmlText(out_, text);
+    AppendUserText(text);
     out_ += "</t></is></c>";
   }
 
@@ -196,8 +199,12 @@ class SheetXmlWriter {
     out_ += " t=\"e\">";
     AppendFormula();
     out_ += "<v>";
-    AppendXmlText(out_, error);
+    AppendUserText(error);
     out_ += "</v></c>";
+  }
+
+  void AppendUserText(std::string_view text) {
+    if (AppendXmlText(out_, text) != 0) ++replaced_;
   }
 
   const std::string& ColumnName(std::uint16_t column) {
@@ -222,6 +229,7 @@ class SheetXmlWriter {
   std::string out_;
   std::vector<std::string> column_names_;
   const std::string_view* formula_ = nullptr;
+  std::size_t replaced_ = 0;
 };
 
 std::size_t CellCount(const engine::Sheet& sheet) {
@@ -232,21 +240,24 @@ std::size_t CellCount(const engine::Sheet& sheet) {
 
 class XlsxWriter final : public WorkbookWriter {
  public:
-  void Write(const engine::Workbook& workbook, const std::string& path) override {
+  engine::SaveReport Write(const engine::Workbook& workbook, const std::string& path) override {
     ZipWriter zip(path);
     const std::size_t sheets = workbook.SheetCount();
+    engine::SaveReport report;
+    std::size_t& replaced = report.replaced_texts;
     zip.WriteEntry("[Content_Types].xml", ContentTypesXml(sheets));
     zip.WriteEntry("_rels/.rels", PackageRelationshipsXml());
-    zip.WriteEntry("xl/workbook.xml", WorkbookXml(workbook));
+    zip.WriteEntry("xl/workbook.xml", WorkbookXml(workbook, replaced, report.renamed_sheets));
     zip.WriteEntry("xl/_rels/workbook.xml.rels", WorkbookRelationshipsXml(sheets));
-    zip.WriteEntry("xl/styles.xml", StylesXml(workbook.styles()));
+    zip.WriteEntry("xl/styles.xml", StylesXml(workbook.styles(), replaced));
     for (std::size_t i = 0; i < sheets; ++i) {
       const engine::Sheet& sheet = workbook.SheetAt(i);
       zip.BeginEntry(SheetPartName(i), CellCount(sheet) > kPlainZipCells);
-      SheetXmlWriter(workbook, sheet, i == workbook.active_sheet(), zip).Write();
+      replaced += SheetXmlWriter(workbook, sheet, i == workbook.active_sheet(), zip).Write();
       zip.EndEntry();
     }
     zip.Close();
+    return report;
   }
 };
 

@@ -4,8 +4,10 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 
+#include "automation/writers/atomic_file.h"
 #include "automation/writers/workbook_writer.h"
 
 namespace tavrio::automation::writers {
@@ -13,8 +15,13 @@ namespace {
 
 zipFile Handle(void* handle) { return static_cast<zipFile>(handle); }
 
+// minizip says only that a call failed; the errno its stdio call left says why, so callers
+// clear errno first.
 void Check(int result) {
-  if (result != ZIP_OK) throw WriteFailure("写入文件时出错（磁盘已满或文件无法写入）");
+  if (result == ZIP_OK) return;
+  const int error = errno;
+  if (error != 0) throw WriteFailure("写入文件时出错：" + SystemErrorReason(error));
+  throw WriteFailure("写入文件时出错（磁盘已满或文件无法写入）");
 }
 
 }  // namespace
@@ -29,6 +36,7 @@ ZipWriter::~ZipWriter() {
 }
 
 void ZipWriter::BeginEntry(const std::string& name, bool large) {
+  errno = 0;
   zip_fileinfo info{};
   info.tmz_date.tm_year = 1980;
   info.tmz_date.tm_mday = 1;
@@ -39,16 +47,21 @@ void ZipWriter::BeginEntry(const std::string& name, bool large) {
 void ZipWriter::Write(std::string_view data) {
   while (!data.empty()) {
     const auto chunk = static_cast<unsigned>(std::min<std::size_t>(data.size(), 1u << 30));
+    errno = 0;
     Check(zipWriteInFileInZip(Handle(handle_), data.data(), chunk));
     data.remove_prefix(chunk);
   }
 }
 
-void ZipWriter::EndEntry() { Check(zipCloseFileInZip(Handle(handle_))); }
+void ZipWriter::EndEntry() {
+  errno = 0;
+  Check(zipCloseFileInZip(Handle(handle_)));
+}
 
 void ZipWriter::Close() {
   zipFile handle = Handle(handle_);
   handle_ = nullptr;
+  errno = 0;
   Check(zipClose(handle, nullptr));
 }
 

@@ -113,6 +113,45 @@ TEST_F(BatchRunTest, ShowsProgressWhenAsked) {
   EXPECT_NE(err.str().find("正在合并 2/2：book_0002.xlsx"), std::string::npos) << err.str();
 }
 
+// A source whose XML holds bytes that are no UTF-8 (a lone surrogate encoded on its own, a stray
+// byte) merges, and the CSV gets U+FFFD for them; the batch mode says so on a line of its own
+// instead of passing over it.
+TEST_F(BatchRunTest, AWarningLineTellsOfCharactersTheCsvCouldNotHold) {
+  const auto python_path = testing::PythonWithOpenpyxl();
+  TAVRIO_SKIP_WITHOUT(python_path, "python3-openpyxl");
+  const std::string python = *python_path;
+  const fs::path source = fs::path(inputs.path()) / "broken.xlsx";
+  const fs::path script = fs::path(inputs.path()) / "write.py";
+  std::ofstream(script) << R"(import sys, zipfile
+main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
+rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
+pkg = "http://schemas.openxmlformats.org/package/2006/relationships"
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    z.writestr("[Content_Types].xml", '<Types xmlns="http://schemas.openxmlformats.org/package/'
+               '2006/content-types"><Default Extension="xml" ContentType="application/xml"/>'
+               '<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats'
+               '-officedocument.spreadsheetml.sheet.main+xml"/></Types>')
+    z.writestr("_rels/.rels", '<Relationships xmlns="%s"><Relationship Id="r1" Type="%s/'
+               'officeDocument" Target="xl/workbook.xml"/></Relationships>' % (pkg, rel))
+    z.writestr("xl/workbook.xml", '<workbook xmlns="%s" xmlns:r="%s"><sheets><sheet name="S" '
+               'sheetId="1" r:id="r1"/></sheets></workbook>' % (main, rel))
+    z.writestr("xl/_rels/workbook.xml.rels", '<Relationships xmlns="%s"><Relationship Id="r1" '
+               'Type="%s/worksheet" Target="worksheets/sheet1.xml"/></Relationships>' % (pkg, rel))
+    z.writestr("xl/worksheets/sheet1.xml", b'<worksheet xmlns="' + main.encode() + b'"><sheetData>'
+               b'<row r="1"><c r="A1" t="inlineStr"><is><t>raw \xed\xa0\x80 and \xff</t></is></c>'
+               b'</row></sheetData></worksheet>')
+)";
+  ASSERT_EQ(Shell(Quoted(python) + " " + Quoted(script.string()) + " " + Quoted(source.string())),
+            0);
+  const fs::path merged = fs::path(outputs.path()) / "out.csv";
+  ASSERT_EQ(Run({"-o", merged.string(), source.string()}), kExitSuccess) << err.str();
+  EXPECT_EQ(out.str(), "已完成，共合并文件1个文件！\n");
+  EXPECT_EQ(err.str(), "警告：文件“" + merged.string() +
+                           "”已保存，但其中 1 处文本含有无法保存的字符（孤立的代理项或无效的 "
+                           "UTF-8 字节），已替换为“\xEF\xBF\xBD”。\n");
+  EXPECT_EQ(Contents(merged), "\xEF\xBB\xBFraw \xEF\xBF\xBD and \xEF\xBF\xBD\r\n");
+}
+
 TEST_F(BatchRunTest, FailureExitsNonZeroAndLeavesNoOutput) {
   const std::string source = sources[0].string();
   const std::string in_folder = (fs::path(inputs.path()) / "in").string();

@@ -256,12 +256,30 @@ TEST_P(UnwritableOutputTest, IsReportedAndLeavesNothingBehind) {
   EXPECT_TRUE(snapshot.Changed().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Outputs, UnwritableOutputTest,
-                         ::testing::Values(OutputCase{"ReadOnlyFolder", "1m", true, 2,
-                                                      "文件系统是只读的"},
-                                           OutputCase{"FullDisk", "64k", false, 6000,
-                                                      "写入文件时出错（磁盘已满或文件无法写入）"}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, UnwritableOutputTest,
+    ::testing::Values(OutputCase{"ReadOnlyFolder", "1m", true, 2, "文件系统是只读的"},
+                      OutputCase{"FullDisk", "64k", false, 6000, "写入文件时出错：磁盘空间不足"}),
+    [](const auto& info) { return info.param.name; });
+
+// The earlier output of the same name survives a save that runs out of disk: the new file is
+// written under a temporary name and only renamed once complete and flushed.
+TEST(MisbehavingFileTest, AFullDiskKeepsTheEarlierOutputOfTheSameName) {
+  Sources sources;
+  for (int i = 0; i < 3; ++i) WriteBook(sources.paths[i], 1000 * (i + 1), 6000);
+  TmpfsMount disk(sources.dir.File("disk"), "64k", false);
+  if (!disk.mounted()) GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+  const std::string output = sources.dir.File("disk/合并.xlsx");
+  WriteBook(output, 7, 2);
+  const std::string earlier = ReadFile(output);
+  MergeOutcome outcome = RunMergeProgram({"-o", output, sources.dir.path()});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_EQ(outcome.err,
+            FailureText(1004, "无法保存文件“" + output + "”：写入文件时出错：磁盘空间不足。"));
+  EXPECT_EQ(ReadFile(output), earlier);
+  EXPECT_EQ(
+      std::distance(fs::directory_iterator(sources.dir.File("disk")), fs::directory_iterator()), 1);
+}
 
 TEST(MisbehavingFileTest, PathsWithSpacesChineseAndNewlines) {
   TempFolder dir;

@@ -34,6 +34,7 @@ class FakeDialogs : public SheetDialogs {
     return save_changes;
   }
   void ReportError(QWidget*, const Error& error) override { errors.push_back(error); }
+  void ReportWarning(QWidget*, const std::string& warning) override { warnings.push_back(warning); }
 
   // Answers, in order; an empty path or none left is a cancelled dialog.
   std::deque<std::string> save_paths;
@@ -46,6 +47,7 @@ class FakeDialogs : public SheetDialogs {
   std::vector<std::string> asked_to_replace;
   std::vector<std::string> asked_incomplete;
   std::vector<Error> errors;
+  std::vector<std::string> warnings;
 };
 
 }  // namespace tavrio::app::sheets::testing

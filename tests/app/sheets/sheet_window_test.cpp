@@ -114,6 +114,26 @@ TEST_F(SheetWindowTest, SaveAsCsvWritesTheSheetAsUtf8WithBom) {
       << content.toStdString();
 }
 
+// A text the file cannot carry exactly (a lone surrogate in a CSV) is saved with U+FFFD, and
+// the window says so once the save is done; the .xlsx escapes it and has nothing to say.
+TEST_F(SheetWindowTest, ASaveThatReplacedCharactersShowsAWarningAfterSaving) {
+  Merge();
+  engine_->ActivateWindow("工作簿1");
+  engine_->SetCellText(std::int16_t{4}, 1, "王\xED\xA0\x80五");
+  QTemporaryDir folder;
+  const std::string csv = PathIn(folder, "合并.csv");
+  const std::string xlsx = PathIn(folder, "合并.xlsx");
+  dialogs_.save_paths = {csv, xlsx};
+  ASSERT_TRUE(WindowOf("工作簿1")->SaveAs());
+  ASSERT_EQ(dialogs_.warnings.size(), 1u);
+  EXPECT_EQ(dialogs_.warnings[0], "文件“" + csv +
+                                      "”已保存，但其中 1 处文本含有无法保存的字符（孤立的代理项"
+                                      "或无效的 UTF-8 字节），已替换为“\xEF\xBF\xBD”。");
+  ASSERT_TRUE(WindowOf("合并.csv")->SaveAs());
+  EXPECT_EQ(dialogs_.warnings.size(), 1u);
+  EXPECT_TRUE(dialogs_.errors.empty());
+}
+
 TEST_F(SheetWindowTest, CtrlSAsksForAPathOnlyWhileTheWorkbookWasNeverSaved) {
   Merge();
   QTemporaryDir folder;

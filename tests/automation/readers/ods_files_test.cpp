@@ -401,8 +401,27 @@ TEST(OdsFilesTest, DamagedPackagesAreRefusedSayingWhy) {
     zip.Add("mimetype", "application/vnd.oasis.opendocument.spreadsheet", 0);
     zip.Close();
   }
+  // Saved with a password: the manifest lists content.xml with how it is encrypted, and the
+  // part's bytes are no XML.
+  const std::string encrypted = dir.File("加密.ods");
+  {
+    ZipWriter zip(encrypted);
+    zip.Add("mimetype", "application/vnd.oasis.opendocument.spreadsheet", 0);
+    zip.Add("content.xml", std::string("\x8f\x1a\xc3\x00garbled", 11), 0);
+    zip.Add("META-INF/manifest.xml",
+            "<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:"
+            "1.0\"><manifest:file-entry manifest:full-path=\"/\" manifest:media-type=\"application/"
+            "vnd.oasis.opendocument.spreadsheet\"/><manifest:file-entry manifest:full-path=\""
+            "content.xml\" manifest:media-type=\"text/xml\" manifest:size=\"2048\">"
+            "<manifest:encryption-data manifest:checksum-type=\"SHA1/1K\" manifest:checksum=\"x\">"
+            "<manifest:algorithm manifest:algorithm-name=\"Blowfish CFB\" "
+            "manifest:initialisation-vector=\"x\"/></manifest:encryption-data>"
+            "</manifest:file-entry></manifest:manifest>");
+    zip.Close();
+  }
   const std::vector<Case> cases = {
       {"no content part", no_content, "文件已损坏：缺少部件“content.xml”"},
+      {"saved with a password", encrypted, "文件受密码保护，请先取消密码再合并"},
       {"content cut short", WriteOds(dir, "截断.ods", std::string(kHead) + "<table:table"),
        "文件已损坏：部件“content.xml”不是有效的 XML：意外结束（位于第 707 字节）"},
       {"no sheets", WriteOds(dir, "无表.ods", std::string(kHead) + kTail),

@@ -107,6 +107,10 @@ const std::vector<CellCase>& CellCases() {
        R"(<c r="B1" t="inlineStr"><is><t>a<![CDATA[<b>]]>c</t></is></c></row>)"
        R"(<!-- </row> --><row r="2"><c r="A2"><v>2</v></c></row>)",
        {Txt("A1", "</row></sheetData><x>"), Txt("B1", "a<b>c"), Num("A2", 2)}},
+      {"AnEmptyStyleAttributeIsTheDefaultStyle",  // written so by some programs
+       R"(<row r="1"><c r="A1" s=""><v>5</v></c><c r="B1" s="" t="inlineStr"><is><t>x</t></is></c>)"
+       R"(<c r="C1" s=""/></row>)",
+       {Num("A1", 5), Txt("B1", "x")}},
       {"TheLastCellOfASheet",
        R"(<row r="1048576"><c r="XFD1048576"><v>9</v></c></row>)",
        {Num("XFD1048576", 9)}},
@@ -142,6 +146,26 @@ TEST_P(SheetCellsTest, YieldsExactlyTheExpectedCells) {
 
 INSTANTIATE_TEST_SUITE_P(Cells, SheetCellsTest, ::testing::ValuesIn(CellCases()),
                          [](const auto& info) { return info.param.name; });
+
+// A formula and a sheet name are escaped as a cell's text is (the writer escapes them so): their
+// _xHHHH_ forms are decoded, on the fast path for number cells and on the general one.
+TEST(SheetCellsTest, FormulasAndSheetNamesDecodeEscapesAsTextsDo) {
+  TempFolder dir;
+  const std::string path = dir.File("escaped.xlsx");
+  WritePackage(path,
+               WorkbookParts({{"表_x0001__x005F_x0041_",
+                               SheetXml(R"(<row r="1"><c r="A1"><f>LEN("_xFFFE__x005F_x0041_")</f>)"
+                                        R"(<v>8</v></c><c r="B1" t="str"><f>"a_x0009_"&amp;"b"</f>)"
+                                        R"(<v>a_x0009_b</v></c></row>)")}}));
+  auto reader = OpenWorkbookFile(path);
+  EXPECT_EQ(reader->Sheets().at(0).name, "表\x01_x0041_");
+  RecordingSink sink;
+  reader->ReadSheet(0, sink);
+  EXPECT_EQ(sink.At("A1").formula, "LEN(\"\xEF\xBF\xBE_x0041_\")");
+  EXPECT_EQ(sink.At("A1").number, 8);
+  EXPECT_EQ(sink.At("B1").formula, "\"a\t\"&\"b\"");
+  EXPECT_EQ(sink.At("B1").text, "a\tb");
+}
 
 TEST(SheetCellsTest, ElementsUnderANamespacePrefixAreRead) {
   TempFolder dir;

@@ -93,6 +93,35 @@ TEST(CsvWriterTest, ContinuedSheetsRunToTheGridsLastRowBeforeTheNext) {
   EXPECT_EQ(testing::ReadFile(folder.File("all.csv")), expected);
 }
 
+// A CSV has no escapes and needs none: control characters and non-characters go out as they
+// are. What UTF-8 cannot hold (a surrogate on its own, bytes that are no UTF-8) becomes U+FFFD,
+// and the save says how many cells that happened to rather than passing over it.
+TEST(CsvWriterTest, TextsGoOutByteForByteAndWhatUtf8CannotHoldIsCounted) {
+  testing::TempFolder folder;
+  FakeFiles files;
+  files.Add("/in/broken.xlsx",
+            {{FakeSheet("Sheet1", {{1, 1, std::string("a\x01\x1F\tb")},
+                                   {1, 2, std::string("\xEF\xBF\xBE\xEF\xBF\xBF_x0041_")},
+                                   {1, 3, std::string("lone \xED\xA0\x80 high")},
+                                   {2, 1, std::string("broken \xFF\xC0\x80")},
+                                   {2, 2, std::string("\xED\xA0\xBD\xED\xB8\x80 pair")},
+                                   {2, 3, std::string("\xF0\x9F\x98\x80 编号")}})}});
+  Engine engine(files.Factory(), &writers::SaveWorkbook);
+  engine.OpenWorkbook("/in/broken.xlsx");
+  const std::string saved = folder.File("out.csv");
+  const engine::SaveReport report = engine.SaveWorkbookAs("broken.xlsx", saved);
+  EXPECT_EQ(testing::ReadFile(saved),
+            "\xEF\xBB\xBF"
+            "a\x01\x1F\tb,\xEF\xBF\xBE\xEF\xBF\xBF_x0041_,lone \xEF\xBF\xBD high\r\n"
+            "broken \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD,\xF0\x9F\x98\x80 pair,\xF0\x9F\x98\x80 "
+            "编号\r\n");
+  EXPECT_EQ(report.replaced_texts, 2u);
+  EXPECT_EQ(engine::SaveWarning(report),
+            "文件“" + saved +
+                "”已保存，但其中 2 处文本含有无法保存的字符（孤立的代理项或无效的 UTF-8 "
+                "字节），已替换为“\xEF\xBF\xBD”。");
+}
+
 TEST(CsvWriterTest, AnEmptySheetIsJustTheBom) {
   testing::TempFolder folder;
   Engine engine(FakeFiles().Factory(), &writers::SaveWorkbook);

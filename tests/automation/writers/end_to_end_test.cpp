@@ -5,12 +5,14 @@
 #include <xlsxwriter.h>
 
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "../engine/fake_files.h"
 #include "automation/engine/engine.h"
 #include "automation/writers/save_workbook.h"
+#include "tests/automation/readers/crafted_package.h"
 #include "tests/support/engine_merge_step.h"
 #include "writer_test_support.h"
 
@@ -169,6 +171,81 @@ TEST_F(EndToEndTest, MergedAndSavedWorkbookHoldsEveryValueOfTheSources) {
   // The sources are untouched and were never saved over.
   EXPECT_EQ(folder_.Entries(), (std::vector<std::string>{"march.py", "一月.xlsx", "三月.xlsx",
                                                          "二月.xlsx", "合并.xlsx"}));
+}
+
+// Every class of code point XML 1.0 cannot hold, as a workbook from the wild writes it (shared
+// and inline strings, a formula's string literal, in _xHHHH_ form), merged and saved: a
+// U+FFFE written as it stood once made the saved file unreadable while the save reported
+// success. The project's readers hand a lone surrogate over as U+FFFD; the rest comes back as
+// the source held it, in openpyxl (decoding the escapes) and in LibreOffice.
+TEST_F(EndToEndTest, EveryEscapeClassSurvivesTheMergeInOpenpyxlAndLibreOffice) {
+  using readers::testing::SheetXml;
+  const std::vector<std::pair<std::string, std::string>> texts = {
+      {"_xFFFE_ and _xFFFF_", "\xEF\xBF\xBE and \xEF\xBF\xBF"},
+      {"ctl_x0001__x001F_end",
+       "ctl\x01\x1F"
+       "end"},
+      {"cr_x000D_lf", "cr\rlf"},
+      {"_x005F_x0041_ typed", "_x0041_ typed"},
+      {"pair _xD83D__xDE00_", "pair \xF0\x9F\x98\x80"},
+      {"lone _xD800_", "lone \xEF\xBF\xBD"},
+      {"&lt;tab&gt;\t&amp;", "<tab>\t&"},
+  };
+  std::string shared;
+  std::string rows = "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>编号</t></is></c></row>";
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    shared += "<si><t xml:space=\"preserve\">" + texts[i].first + "</t></si>";
+    const std::string row = std::to_string(i + 2);
+    rows += "<row r=\"" + row + "\"><c r=\"A" + row + "\" t=\"s\"><v>" + std::to_string(i) +
+            "</v></c><c r=\"B" + row + "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">" +
+            texts[i].first + "</t></is></c></row>";
+  }
+  rows +=
+      "<row r=\"9\"><c r=\"A9\" t=\"str\"><f>\"_xFFFE_\"&amp;\"x\"</f><v>_xFFFE_x</v></c></row>";
+  readers::testing::WritePackage(
+      folder_.File("wild.xlsx"),
+      readers::testing::WorkbookParts({{"数据", SheetXml(rows)}}, shared));
+  MergeFile("wild.xlsx", true);
+  const std::string saved = folder_.File("wild_out.xlsx");
+  const engine::SaveReport report = engine_.SaveWorkbookAs(merged_, saved);
+  EXPECT_EQ(engine::SaveWarning(report), "");
+
+  std::vector<std::string> lines = {"file 0", "sheet " + Hex("Sheet1") + " visible",
+                                    "1 1 s " + Hex("编号") + " - " + Hex("General")};
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    for (int column : {1, 2}) {
+      lines.push_back(std::to_string(i + 2) + " " + std::to_string(column) + " s " +
+                      Hex(texts[i].second) + " - " + Hex("General"));
+    }
+  }
+  lines.push_back("9 1 s " + Hex("\xEF\xBF\xBEx") + " " + Hex("\"\xEF\xBF\xBE\"&\"x\"") + " " +
+                  Hex("General"));
+  const auto dumped = testing::RunCommand(*testing::PythonWithOpenpyxl() + " " + TAVRIO_DUMP_CELLS +
+                                          " '" + saved + "'");
+  ASSERT_TRUE(dumped.has_value()) << "openpyxl could not read the saved file";
+  std::vector<std::string> found;
+  std::istringstream stream(*dumped);
+  for (std::string line; std::getline(stream, line);) found.push_back(line);
+  testing::ExpectSameLines(found, lines);
+
+  TAVRIO_SKIP_WITHOUT(testing::Soffice(), "LibreOffice");
+  const std::string soffice = *testing::Soffice();
+  const std::string profile = "file://" + (std::filesystem::path(folder_.path()) / "profile").string();
+  ASSERT_TRUE(testing::RunCommand(
+      "cd '" + folder_.path() + "' && '" + soffice + "' -env:UserInstallation=" + profile +
+      " --headless --convert-to csv:\"Text - txt - csv (StarCalc)\":44,34,76 " +
+      "wild_out.xlsx >/dev/null 2>&1"))
+      << "soffice failed to convert the saved file";
+  std::string csv = "编号,\n";
+  for (const auto& [escaped, text] : texts) {
+    const bool quote = text.find_first_of(",\"\r\n") != std::string::npos;
+    const std::string field = quote ? "\"" + text + "\"" : text;
+    csv += field + "," + field + "\n";
+  }
+  // LibreOffice recalculates on opening and takes a formula's text as it stands, without
+  // decoding its escapes as the file format says and openpyxl's unescape does above.
+  csv += "_xFFFE_x,\n";
+  EXPECT_EQ(Hex(testing::ReadFile(folder_.File("wild_out.csv"))), Hex(csv));
 }
 
 TEST_F(EndToEndTest, ASavedWorkbookOpensAgainInTheEngineWithEveryDoubleExact) {

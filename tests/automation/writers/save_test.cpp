@@ -1,8 +1,10 @@
 // Saving through a temporary file: what is left behind on success and on failure.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <fstream>
 
 #include "../engine/error_of.h"
@@ -102,6 +104,75 @@ TEST_F(SaveTest, AWriterFailingHalfwayLeavesTheOldFileAndNoTemporaryFile) {
   EXPECT_EQ(testing::ReadFile(path), "old content");
 }
 
+// Files this process writes may not grow past `bytes` while it lives: a write past it fails
+// (EFBIG) as a write to a full disk does (ENOSPC), without needing the right to mount a small
+// disk. The signal the kernel sends with it is ignored, as a program that reports errors must.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_handler_);
+  }
+
+ private:
+  rlimit saved_{};
+  void (*previous_handler_)(int) = nullptr;
+};
+
+TEST_F(SaveTest, AWriteThatFailsHalfwayReportsItAndKeepsTheEarlierFile) {
+  files_.Add("/in/big.xlsx", {{testing::GridSheet("Sheet1", 30000, 4)}});
+  engine_.OpenWorkbook("/in/big.xlsx");
+  struct Case {
+    std::string name;
+    std::string reason;
+  };
+  const Case cases[] = {{"out.xlsx", "写入文件时出错：文件超过了系统允许的大小"},
+                        {"out.csv", "写入 CSV 文件时出错：文件超过了系统允许的大小"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = folder_.File(c.name);
+    {
+      std::ofstream earlier(path);
+      earlier << "earlier content";
+    }
+    const Error error = ErrorOf([&] {
+      FileSizeLimit limit(64 * 1024);
+      engine_.SaveWorkbookAs("big.xlsx", path);
+    });
+    EXPECT_EQ(error.description(), "无法保存文件“" + path + "”：" + c.reason + "。");
+    EXPECT_EQ(testing::ReadFile(path), "earlier content");
+  }
+  EXPECT_EQ(folder_.Entries(), (std::vector<std::string>{"out.csv", "out.xlsx"}));
+  EXPECT_EQ(engine_.WorkbookNames(), std::vector<std::string>{"big.xlsx"});
+}
+
+// The folder removed while the file is written: the rename fails, and says why.
+TEST_F(SaveTest, AFolderRemovedDuringTheSaveIsReported) {
+  const std::filesystem::path folder = std::filesystem::path(folder_.path()) / "gone";
+  std::filesystem::create_directory(folder);
+  const std::string path = (folder / "out.xlsx").string();
+  std::string what;
+  try {
+    writers::WriteAtomically(path, [&](const std::string& temporary) {
+      std::ofstream(temporary) << "content";
+      std::filesystem::remove_all(folder);
+    });
+  } catch (const writers::WriteFailure& failure) {
+    what = failure.what();
+  }
+  EXPECT_EQ(what, "文件夹不存在");
+  EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
 TEST_F(SaveTest, TextTooLongForACellFailsTheSaveNamingTheCell) {
   files_.Add("/in/long.xlsx", {{FakeSheet("长文本", {{3, 2, std::string(32768, 'x')}})}});
   engine_.OpenWorkbook("/in/long.xlsx");
@@ -113,6 +184,18 @@ TEST_F(SaveTest, TextTooLongForACellFailsTheSaveNamingTheCell) {
   EXPECT_TRUE(folder_.Entries().empty());
   EXPECT_TRUE(engine_.ActiveWorkbook() != nullptr);
   EXPECT_EQ(engine_.ActiveWorkbookName(), "long.xlsx");
+}
+
+// A sheet name may hold a NUL (a control character is no reason to refuse a name); the error
+// that quotes it must still say the whole of why.
+TEST_F(SaveTest, AnErrorQuotingASheetNameWithANulSaysItAll) {
+  const std::string name("数\0据", 7);
+  files_.Add("/in/nul.xlsx", {{FakeSheet(name, {{1, 1, std::string(32768, 'x')}})}});
+  engine_.OpenWorkbook("/in/nul.xlsx");
+  const std::string path = folder_.File("nul_out.xlsx");
+  const Error error = ErrorOf([&] { engine_.SaveWorkbookAs("nul.xlsx", path); });
+  EXPECT_EQ(error.description(), "无法保存文件“" + path + "”：工作表“" + name +
+                                     "”的单元格 A1 的文本超过 32767 个字符，单元格容纳不下。");
 }
 
 TEST_F(SaveTest, SourceFilesAreNeverWritten) {

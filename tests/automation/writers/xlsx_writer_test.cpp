@@ -92,6 +92,66 @@ TEST_F(XlsxWriterTest, EveryValueReadsBackExactlyWithItsFormat) {
   testing::ExpectSameLines(testing::DumpXlsx(saved), expected);
 }
 
+// A name from another format (a CSV's file name, say) may be one a spreadsheet application
+// refuses, and then the whole file with it; such a name is changed just enough, valid names
+// keep theirs (the first of equal ones winning), and the save says how many were changed.
+TEST_F(XlsxWriterTest, SheetNamesASpreadsheetApplicationWouldRefuseAreChangedJustEnough) {
+  const std::vector<std::pair<std::string, std::string>> names = {
+      {"数据", "数据"},
+      {"", "Sheet2 (2)"},
+      {"x[1]:y*?/\\", "x_1__y____"},
+      {"'引号'", "引号"},
+      {"Data", "Data"},
+      {"DATA", "DATA (2)"},
+      {"History", "History (2)"},
+      {"0123456789012345678901234567890123", "0123456789012345678901234567890"},
+      {"Sheet2", "Sheet2"},
+      {"tab\there\nand _x0041_", "tab\there\nand _x005F_x0041_"},
+  };
+  FakeWorkbook workbook;
+  std::vector<std::string> expected;
+  for (const auto& [name, saved] : names) {
+    workbook.sheets.emplace_back(name, std::vector<FakeCell>{{1, 1, 1.0}});
+    expected.push_back("sheet " + Hex(saved) + " visible " + (expected.empty() ? "active" : "-"));
+    expected.push_back(Line("A1", 1.0, "General"));
+  }
+  files_.Add("/in/names.xlsx", workbook);
+  engine_.OpenWorkbook("/in/names.xlsx");
+  const std::string saved = folder_.File("names.xlsx");
+  const engine::SaveReport report = engine_.SaveWorkbookAs("names.xlsx", saved);
+  testing::ExpectSameLines(testing::DumpXlsx(saved), expected);
+  EXPECT_EQ(report.renamed_sheets, 6u);
+  EXPECT_EQ(report.replaced_texts, 0u);
+  EXPECT_EQ(engine::SaveWarning(report),
+            "文件“" + saved +
+                "”已保存，但其中 6 个工作表的名称不合规则（为空、超过 31 个字符、含有 []:*?/\\ "
+                "、以单引号开头或结尾、为 History 或与其他工作表重名），已改名保存。");
+}
+
+// Bytes that are no UTF-8 cannot be carried by any escape; they become U+FFFD, in every part,
+// and each text it happened to is counted.
+TEST_F(XlsxWriterTest, BytesThatAreNoUtf8BecomeTheReplacementCharacterAndAreCounted) {
+  files_.Add("/in/bytes.xlsx", {{FakeSheet("Sheet\xFF", {{1, 1,
+                                                          std::string("a\xC0\x80"
+                                                                      "b")},
+                                                         {1, 2, std::string("fine")},
+                                                         {1, 3, 2.0, 1}})},
+                                {"General", "0.00\xFE"}});
+  engine_.OpenWorkbook("/in/bytes.xlsx");
+  const std::string saved = folder_.File("bytes.xlsx");
+  const engine::SaveReport report = engine_.SaveWorkbookAs("bytes.xlsx", saved);
+  testing::ExpectSameLines(
+      testing::DumpXlsx(saved),
+      {"sheet " + Hex("Sheet\xEF\xBF\xBD") + " visible active",
+       Line("A1",
+            std::string("a\xEF\xBF\xBD\xEF\xBF\xBD"
+                        "b"),
+            "General"),
+       Line("B1", std::string("fine"), "General"), Line("C1", 2.0, "0.00\xEF\xBF\xBD")});
+  EXPECT_EQ(report.replaced_texts, 3u);
+  EXPECT_EQ(report.renamed_sheets, 0u);
+}
+
 TEST_F(XlsxWriterTest, NonFiniteNumbersBecomeTheNumError) {
   FakeWorkbook workbook{{FakeSheet(
       "Sheet1", {{1, 1, std::nan("")}, {1, 2, std::numeric_limits<double>::infinity()}})}};
