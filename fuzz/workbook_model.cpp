@@ -5,6 +5,8 @@
 #include <set>
 #include <utility>
 
+#include "automation/base/utf8.h"
+
 namespace tavrio::fuzz {
 namespace {
 
@@ -36,25 +38,6 @@ class Bytes {
   std::string_view input_;
   std::size_t at_ = 0;
 };
-
-// Encodes any value below 0x110000 the way UTF-8 would, surrogates included.
-void AppendEncoded(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-}
 
 // Pieces of text that have broken writers and readers of spreadsheet XML.
 constexpr std::string_view kPieces[] = {
@@ -122,7 +105,7 @@ std::string Text(Bytes& in) {
       for (std::size_t i = 0; i < length; ++i) text.push_back(static_cast<char>(in.Byte()));
       break;
     case 1:
-      for (std::size_t i = 0; i < length; ++i) AppendEncoded(text, in.Bits(3) % 0x110000);
+      for (std::size_t i = 0; i < length; ++i) automation::AppendUtf8(in.Bits(3) % 0x110000, text);
       break;
     case 2:
       for (std::size_t i = 0; i < length; ++i) {
@@ -279,7 +262,7 @@ std::string ExpectedText(std::string_view text, bool keep_lone_surrogates) {
     } else if (code >= 0xD800 && code <= 0xDFFF && !keep_lone_surrogates) {
       code = 0xFFFD;
     }
-    AppendEncoded(out, code);
+    automation::AppendUtf8(code, out);
   }
   return out;
 }
