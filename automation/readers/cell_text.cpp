@@ -88,34 +88,6 @@ bool ParseNumber(std::string_view text, double& value) {
   return ec == std::errc() && end == text.data() + text.size() && std::isfinite(value);
 }
 
-bool ParseShortDecimal(std::string_view text, double& value) {
-  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  std::size_t i = 0;
-  const bool negative = !text.empty() && text[0] == '-';
-  if (negative) ++i;
-  std::uint64_t mantissa = 0;
-  std::size_t digits = 0;
-  std::size_t fraction_digits = 0;
-  const std::size_t integer_begin = i;
-  for (; i < text.size() && IsAsciiDigit(text[i]); ++i, ++digits) {
-    mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
-  }
-  if (i == integer_begin || digits > 15) return false;
-  if (i < text.size() && text[i] == '.') {
-    const std::size_t fraction_begin = ++i;
-    for (; i < text.size() && IsAsciiDigit(text[i]) && digits < 16; ++i, ++digits) {
-      mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
-    }
-    fraction_digits = i - fraction_begin;
-    if (fraction_digits == 0) return false;
-  }
-  if (i != text.size() || digits > 15) return false;
-  const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fraction_digits];
-  value = negative ? -magnitude : magnitude;
-  return true;
-}
-
 bool ParseIsoDate(std::string_view text, bool date1904, double& serial) {
   std::size_t t = text.find('T');
   if (t == std::string_view::npos && text.find(':') != std::string_view::npos) {

@@ -18,12 +18,6 @@ bool ParseDigits(std::string_view text, std::size_t at, std::size_t width, int& 
 // infinities and NaN, which no cell can hold.
 bool ParseNumber(std::string_view text, double& value);
 
-// The quick way for what nearly every number in a sheet looks like: digits with an optional
-// '-' and fractional part ("-12.5", "40003"), 15 digits at most. Such a mantissa and the power
-// of ten below it are both exact doubles, so one division rounds once and gives what
-// std::from_chars gives. Returns false, leaving `value` alone, for anything else.
-bool ParseShortDecimal(std::string_view text, double& value);
-
 // "2024-01-15", "2024-01-15T10:30:00.5", "10:30:00" (time only) to a serial number in the
 // 1900 (counting its fictitious 1900-02-29) or 1904 date system. False when malformed or before
 // the system's first day.

@@ -112,10 +112,8 @@ bool RowParser::FastCell(std::size_t at, std::uint16_t& column, std::size_t& end
   } else {
     // What ParseNumber takes without trimming: a sign, digit or point first, finite.
     if (!Digit(*first) && *first != '-' && *first != '.') return false;
-    if (!ParseShortDecimal({first, static_cast<std::size_t>(last - first)}, cell.number)) {
-      const auto [stop, error] = std::from_chars(first, last, cell.number);
-      if (error != std::errc() || stop != last || !std::isfinite(cell.number)) return false;
-    }
+    const auto [stop, error] = std::from_chars(first, last, cell.number);
+    if (error != std::errc() || stop != last || !std::isfinite(cell.number)) return false;
   }
   Enter(at);  // the same nesting limit as the general path
   --depth_;
