@@ -5,7 +5,6 @@
 #include <sys/mman.h>
 
 #include <condition_variable>
-#include <cstdint>
 #include <mutex>
 #include <new>
 #include <system_error>
@@ -15,20 +14,11 @@
 namespace tavrio::automation::engine {
 namespace {
 
-// Maps twice the size and gives back what lies outside the aligned middle.
-std::byte* MapAligned(bool huge_pages) {
-  const std::size_t size = 2 * kLargeBlockBytes;
-  void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+std::byte* MapBlock() {
+  void* mapped =
+      mmap(nullptr, kLargeBlockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) throw std::bad_alloc();
-  const auto start = reinterpret_cast<std::uintptr_t>(mapped);
-  const std::uintptr_t aligned = (start + kLargeBlockBytes - 1) & ~(kLargeBlockBytes - 1);
-  if (aligned > start) munmap(mapped, aligned - start);
-  const std::uintptr_t tail = start + size - (aligned + kLargeBlockBytes);
-  if (tail > 0) munmap(reinterpret_cast<void*>(aligned + kLargeBlockBytes), tail);
-  auto* block = reinterpret_cast<std::byte*>(aligned);
-  // Only a hint: where huge pages are off, the block is served in small pages as usual.
-  if (huge_pages) madvise(block, kLargeBlockBytes, MADV_HUGEPAGE);
-  return block;
+  return static_cast<std::byte*>(mapped);
 }
 
 void Touch(std::byte* block) {
@@ -44,17 +34,18 @@ void Touch(std::byte* block) {
 // The blocks of the process beyond those in use: released ones kept for the next workbook, and
 // fresh ones made ready ahead of need. The kernel clears a fresh page when it is first touched,
 // and a merge that stores hundreds of MiB of new cells spends a good part of its time waiting
-// for that; so once a store asks for huge-page blocks, a thread of its own maps blocks ahead and
-// touches them, and the clearing runs on another core while the merge reads and copies. When the
-// last block in use comes back (every workbook closed), the thread ends and everything kept is
-// returned to the system. The engine runs on one thread, but two engines may live in two.
+// for that; so once a store shows that it grows past its first block, a thread of its own maps
+// blocks ahead and touches them, and the clearing runs on another core while the merge reads and
+// copies. When the last block in use comes back (every workbook closed), the thread ends and
+// everything kept is returned to the system. The engine runs on one thread, but two engines may
+// live in two.
 class BlockPool {
  public:
-  std::byte* Take(bool huge_pages) {
+  std::byte* Take(bool growing) {
     std::unique_lock lock(mutex_);
     ++in_use_;
     std::byte* block = Pop(kept_);
-    if (block == nullptr && huge_pages) {
+    if (block == nullptr && growing) {
       if (!filler_.joinable()) StartFiller();
       block = Pop(ready_);
       wanted_.notify_one();
@@ -128,7 +119,7 @@ class BlockPool {
       lock.unlock();
       std::byte* block = nullptr;
       try {
-        block = MapAligned(/*huge_pages=*/true);
+        block = MapBlock();
         Touch(block);
       } catch (const std::bad_alloc&) {
         // Out of memory: whoever asks next finds out on their own mapping.
@@ -163,11 +154,11 @@ void LargeBlockRelease::operator()(std::byte* block) const noexcept {
   if (block != nullptr) Pool().Give(block);
 }
 
-LargeBlock AllocateLargeBlock(bool huge_pages) {
-  std::byte* block = Pool().Take(huge_pages);
+LargeBlock AllocateLargeBlock(bool growing) {
+  std::byte* block = Pool().Take(growing);
   if (block == nullptr) {
     try {
-      block = MapAligned(huge_pages);
+      block = MapBlock();
     } catch (...) {
       Pool().Untake();
       throw;

@@ -42,7 +42,7 @@ std::uint32_t StringPool::Add(std::string_view text) {
   const auto id = static_cast<std::uint32_t>(size_);
   const std::string_view stored = texts_.Store(text);
   if (size_ == entry_blocks_.size() * kEntriesPerBlock) {
-    entry_blocks_.push_back(AllocateLargeBlock(/*huge_pages=*/!entry_blocks_.empty()));
+    entry_blocks_.push_back(AllocateLargeBlock(/*growing=*/!entry_blocks_.empty()));
   }
   auto* entries = reinterpret_cast<std::string_view*>(entry_blocks_.back().get());
   new (&entries[id & (kEntriesPerBlock - 1)]) std::string_view(stored);

@@ -12,8 +12,7 @@ std::string_view TextArena::Store(std::string_view text) {
     return {long_texts_.back().get(), text.size()};
   }
   if (text.size() > free_size_) {
-    // The first block of a small workbook is touched only in part: small pages serve it better.
-    blocks_.push_back(AllocateLargeBlock(/*huge_pages=*/!blocks_.empty()));
+    blocks_.push_back(AllocateLargeBlock(/*growing=*/!blocks_.empty()));
     free_ = reinterpret_cast<char*>(blocks_.back().get());
     free_size_ = kLargeBlockBytes;
   }
