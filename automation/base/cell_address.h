@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "automation/base/sheet_limits.h"
+
 namespace tavrio::automation {
 
 // Appends the letters of a column: 1 "A", 26 "Z", 27 "AA", 16,384 "XFD". Nothing for 0.
@@ -18,8 +20,39 @@ std::string CellReference(std::uint32_t row, std::uint32_t column);
 enum class ReferenceStatus { kValid, kMalformed, kOutOfRange };
 
 // Reads "B7" (letters in either case, then digits; no '$'). kOutOfRange for rows past 1,048,576
-// or columns past XFD; `row` and `column` are set only when kValid.
-ReferenceStatus ParseCellReference(std::string_view text, std::uint32_t& row,
-                                   std::uint32_t& column);
+// or columns past XFD; `row` and `column` are set only when kValid. Inline: the sheet reader
+// calls it for every cell.
+inline ReferenceStatus ParseCellReference(std::string_view text, std::uint32_t& row,
+                                          std::uint32_t& column) {
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  const char* p = begin;
+  std::uint32_t letters_value = 0;
+  for (; p < end; ++p) {
+    // Setting bit 5 lowers an ASCII letter and maps no other byte into 'a'..'z'.
+    const unsigned letter = (static_cast<unsigned char>(*p) | 0x20u) - 'a';
+    if (letter >= 26) break;
+    if (p - begin == 3) return ReferenceStatus::kOutOfRange;
+    letters_value = letters_value * 26 + letter + 1;
+  }
+  if (p == begin || p == end) return ReferenceStatus::kMalformed;
+  // Eight digits at most; a ninth is out of range if it is a digit, malformed if not.
+  const char* const last = end - p > 8 ? p + 8 : end;
+  std::uint32_t number = 0;
+  for (; p < last; ++p) {
+    const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+    if (digit > 9) return ReferenceStatus::kMalformed;
+    number = number * 10 + digit;
+  }
+  if (p < end) {
+    const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+    return digit > 9 ? ReferenceStatus::kMalformed : ReferenceStatus::kOutOfRange;
+  }
+  if (number == 0) return ReferenceStatus::kMalformed;
+  if (number > kMaxRows || letters_value > kMaxColumns) return ReferenceStatus::kOutOfRange;
+  row = static_cast<std::uint32_t>(number);
+  column = letters_value;
+  return ReferenceStatus::kValid;
+}
 
 }  // namespace tavrio::automation

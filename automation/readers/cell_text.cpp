@@ -77,17 +77,6 @@ bool ParseDigits(std::string_view text, std::size_t at, std::size_t width, int& 
   return true;
 }
 
-bool ParseNumber(std::string_view text, double& value) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty() || !(IsAsciiDigit(text.front()) || text.front() == '-' || text.front() == '.')) {
-    return false;
-  }
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && end == text.data() + text.size() && std::isfinite(value);
-}
-
 bool ParseIsoDate(std::string_view text, bool date1904, double& serial) {
   std::size_t t = text.find('T');
   if (t == std::string_view::npos && text.find(':') != std::string_view::npos) {

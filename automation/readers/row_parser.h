@@ -52,6 +52,20 @@ class RowParser {
     std::size_t formula_begin = 0;  // in texts_
     std::size_t formula_size = 0;   // 0: no formula
   };
+  // The attributes of a cell's start tag, r and t of a row's or formula's.
+  struct KeyAttributes {
+    std::string_view r, s, t;
+    bool has_r = false, has_s = false, has_t = false;
+  };
+  // What a cell's children say; the views last until the row is emitted.
+  struct CellContent {
+    bool has_value = false;
+    std::string_view value;
+    bool has_formula = false;
+    std::string_view formula;
+    std::string_view formula_type;   // its t attribute
+    std::string_view formula_index;  // its si attribute
+  };
   // A shared formula as its first cell holds it.
   struct SharedFormula {
     std::string text;
@@ -61,21 +75,32 @@ class RowParser {
 
   std::size_t Step(std::size_t pos, bool& ended);
   std::size_t Row(const Tag& tag);
-  std::size_t CellElement(const Tag& tag, std::uint32_t row, std::uint16_t& column);
-  std::size_t CellChildren(const Tag& tag, std::string_view value_element, bool& has_value);
-  bool PlainValue(std::size_t pos, std::string_view& value, std::size_t& end) const;
-  bool FastCell(std::size_t at, std::uint16_t& column, std::size_t& end);
+  std::size_t CellElement(std::size_t at, std::size_t name_end, std::uint32_t row,
+                          std::uint16_t& column);
+  void CellPlace(const KeyAttributes& tag, std::uint32_t& row, std::uint16_t& column) const;
+  std::uint32_t CellStyle(const KeyAttributes& tag, std::uint32_t row, std::uint16_t column) const;
+  // Reads the children of the cell whose start tag is at `at` and ends at `pos`.
+  std::size_t CellChildren(std::size_t at, std::size_t pos, CellType type, CellContent& content);
+  std::size_t ElementText(const Tag& tag, std::string& scratch, std::string_view& text);
+  std::size_t ElementText(std::size_t begin, std::string_view name, std::string& scratch,
+                          std::string_view& text);
   std::size_t InlineString(const Tag& tag, std::string& out);
   std::size_t Text(std::size_t pos, std::string_view name, std::string& out);
   void AppendDecoded(std::size_t begin, std::size_t end, std::string& out);
   std::size_t SkipElement(const Tag& tag);
   std::size_t SkipMarkup(std::size_t at);
-  std::size_t NameEnd(std::size_t i, bool attribute) const;
+  std::size_t NameEnd(std::size_t i) const;
   std::size_t StartTag(std::size_t at, Tag& tag);
+  std::size_t Attribute(std::size_t i, std::string_view& name, std::string_view& value);
+  template <typename Take>
+  std::size_t Attributes(std::size_t i, bool& self_closing, Take&& take);
+  static bool TakeKeyAttribute(std::string_view name, std::string_view value, KeyAttributes& keys);
+  static void TakeAttribute(std::string_view name, std::string_view value, Tag& tag);
   std::size_t EndTag(std::size_t at, std::string_view expected);
+  std::size_t SpacedEndTag(std::size_t at, std::string_view expected);
   void Store(Cell cell, std::string_view text, CellType type);
   void Emit();
-  void AddFormula(Cell& cell);
+  void AddFormula(Cell& cell, const CellContent& content);
   void EmitCells();
   void Enter(std::size_t at);
 
@@ -95,12 +120,8 @@ class RowParser {
   std::vector<SinkCell> sink_cells_;  // the same as the sink takes them
   std::string texts_;                 // their texts, end to end
   double row_height_ = -1;            // the current row's own height, or -1
-  std::string value_;
-  // The current cell's <f>: its text and its t and si attributes.
-  bool has_formula_ = false;
-  std::string formula_;
-  std::string formula_type_;
-  std::string formula_index_;
+  std::string value_;                 // the current cell's value, when it had to be decoded
+  std::string formula_;               // the same for its formula
   std::unordered_map<std::string, SharedFormula> shared_formulas_;  // by si
 };
 

@@ -148,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(Cells, SheetCellsTest, ::testing::ValuesIn(CellCases())
                          [](const auto& info) { return info.param.name; });
 
 // A formula and a sheet name are escaped as a cell's text is (the writer escapes them so): their
-// _xHHHH_ forms are decoded, on the fast path for number cells and on the general one.
+// _xHHHH_ forms are decoded, in formulas of number cells and of text cells alike.
 TEST(SheetCellsTest, FormulasAndSheetNamesDecodeEscapesAsTextsDo) {
   TempFolder dir;
   const std::string path = dir.File("escaped.xlsx");

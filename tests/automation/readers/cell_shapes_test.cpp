@@ -1,6 +1,7 @@
-// The common cell shape is parsed on a path of its own; each case here reads a cell in that
-// shape and the same cell written otherwise (attributes reordered, spaced, single-quoted),
-// which the general path reads, and requires the same cells or the same fault from both.
+// A cell reads the same however its markup is spelled: each case reads a cell in the shape
+// spreadsheet applications write, whose text the parser takes without a copy, and the same cell
+// written otherwise (attributes reordered, spaced, single-quoted), and requires the same cells or
+// the same fault from both.
 
 #include <gtest/gtest.h>
 
@@ -26,8 +27,8 @@ namespace {
 
 struct TwinCase {
   const char* name;
-  std::string fast;     // the common shape
-  std::string general;  // the same cell, written so that only the general path takes it
+  std::string common;  // the shape spreadsheet applications write
+  std::string other;   // the same cell, spelled otherwise
   std::string expected;
 };
 
@@ -58,7 +59,7 @@ std::string Outcome(const std::string& rows) {
 
 std::string InRow(const std::string& cell) { return "<row r=\"7\">" + cell + "</row>"; }
 
-TEST(FastCellTest, ReadsAsTheGeneralPathDoes) {
+TEST(CellShapesTest, ReadAlike) {
   const std::string kFault = "无法读取文件“F”中的工作表“Sheet1”：";
   const std::string kLimit = "”超出工作表范围（最多 1048576 行、16384 列）。";
   const std::vector<TwinCase> cases = {
@@ -118,14 +119,14 @@ TEST(FastCellTest, ReadsAsTheGeneralPathDoes) {
   };
   for (const TwinCase& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(Outcome(InRow(c.fast)), c.expected);
-    EXPECT_EQ(Outcome(InRow(c.general)), c.expected);
+    EXPECT_EQ(Outcome(InRow(c.common)), c.expected);
+    EXPECT_EQ(Outcome(InRow(c.other)), c.expected);
   }
 }
 
 // A number cell reads as exactly the double its text names, bit for bit: a wrong last bit would
 // change a merged number without anyone seeing why. -0 keeps its sign.
-TEST(FastCellTest, NumbersReadBitForBit) {
+TEST(CellShapesTest, NumbersReadBitForBit) {
   const std::vector<std::string> texts = {"-0",
                                           "40003",
                                           "-12.5",
