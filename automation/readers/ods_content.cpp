@@ -1,52 +1,22 @@
 #include "automation/readers/ods_content.h"
 
-#include <pugixml.hpp>
-
 #include "automation/readers/read_fault.h"
-#include "automation/readers/xml_document.h"
 
 namespace tavrio::automation::readers {
-namespace {
-
-// The attributes of one start tag, parsed on its own so that escapes are decoded as anywhere.
-class StartTagAttributes {
- public:
-  StartTagAttributes(std::string tag, std::string_view part) : tag_(std::move(tag)) {
-    if (tag_.size() >= 2 && tag_[tag_.size() - 2] != '/') tag_.insert(tag_.size() - 1, "/");
-    CheckParseResult(document_.load_buffer_inplace(tag_.data(), tag_.size(), kXmlParseFlags,
-                                                   pugi::encoding_utf8),
-                     part, 0);
-  }
-  std::string_view Get(std::string_view name) const {
-    const char* value = AttributeValue(document_.document_element(), name);
-    return value ? value : "";
-  }
-
- private:
-  std::string tag_;
-  pugi::xml_document document_;
-};
-
-}  // namespace
-
 OdsContentStream::OdsContentStream(std::string_view part, std::vector<SheetInfo>& sheets,
                                    std::size_t target, std::function<void(std::string_view)> on_row)
     : part_(part), sheets_(sheets), target_(target), on_row_(std::move(on_row)), scanner_(part_) {}
 
-void OdsContentStream::StartTag(std::size_t end, std::string& tag) const {
-  const std::size_t begin = buffer_.rfind('<', end - 1);
-  tag.assign(buffer_, begin, end - begin);
-}
-
-bool OdsContentStream::Opened(std::string_view name, std::size_t end, bool self_closing) {
+bool OdsContentStream::Opened(const ScannedTag& tag) {
+  const std::string_view name = tag.name;
+  const bool self_closing = tag.self_closing;
   const int level = self_closing ? scanner_.depth() + 1 : scanner_.depth();
   if (name == "table-row") {
     if (!in_target_ || row_begin_ != std::string::npos) return true;
-    const std::size_t begin = buffer_.rfind('<', end - 1);
     if (self_closing) {
-      on_row_(std::string_view(buffer_).substr(begin, end - begin));
+      on_row_(std::string_view(buffer_).substr(tag.begin, tag.end - tag.begin));
     } else {
-      row_begin_ = begin;
+      row_begin_ = tag.begin;
       row_depth_ = level;
     }
     return true;
@@ -54,23 +24,13 @@ bool OdsContentStream::Opened(std::string_view name, std::size_t end, bool self_
   if (name == "spreadsheet" && spreadsheet_depth_ < 0) {
     spreadsheet_depth_ = level;
   } else if (name == "style" && !self_closing && spreadsheet_depth_ < 0) {
-    std::string tag;
-    StartTag(end, tag);
-    StartTagAttributes attributes(std::move(tag), part_);
-    if (attributes.Get("style:family") == "table") table_style_ = attributes.Get("style:name");
+    if (tag.Attribute("style:family") == "table") table_style_ = tag.Attribute("style:name");
   } else if (name == "table-properties" && !table_style_.empty()) {
-    std::string tag;
-    StartTag(end, tag);
-    if (StartTagAttributes(std::move(tag), part_).Get("table:display") == "false") {
-      hidden_styles_.insert(table_style_);
-    }
+    if (tag.Attribute("table:display") == "false") hidden_styles_.insert(table_style_);
   } else if (name == "table" && spreadsheet_depth_ >= 0 && level == spreadsheet_depth_ + 1) {
-    std::string tag;
-    StartTag(end, tag);
-    StartTagAttributes attributes(std::move(tag), part_);
-    std::string sheet_name(attributes.Get("table:name"));
+    std::string sheet_name = tag.Attribute("table:name");
     if (sheet_name.empty()) sheet_name = "Sheet" + std::to_string(sheets_.size() + 1);
-    const bool hidden = hidden_styles_.contains(std::string(attributes.Get("table:style-name")));
+    const bool hidden = hidden_styles_.contains(tag.Attribute("table:style-name"));
     sheets_.push_back({std::move(sheet_name), hidden});
     const bool target = on_row_ && sheets_.size() - 1 == target_;
     if (target && self_closing) {

@@ -31,12 +31,10 @@ class OdsContentStream {
   bool TargetDone() const { return target_done_; }
 
   // The internals the scanner's visitor reaches.
-  bool Opened(std::string_view name, std::size_t end, bool self_closing);
+  bool Opened(const ScannedTag& tag);
   bool Closed(std::string_view name, std::size_t begin, std::size_t end);
 
  private:
-  void StartTag(std::size_t end, std::string& tag) const;
-
   std::string part_;
   std::vector<SheetInfo>& sheets_;
   std::size_t target_;

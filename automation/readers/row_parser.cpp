@@ -1,6 +1,5 @@
 #include "automation/readers/row_parser.h"
 
-#include <array>
 #include <charconv>
 #include <cstring>
 
@@ -11,57 +10,12 @@
 #include "automation/base/utf8.h"
 #include "automation/readers/cell_text.h"
 #include "automation/readers/read_fault.h"
-#include "automation/readers/xml_scanner.h"
 
 namespace tavrio::automation::readers {
 namespace {
 
-// Thrown when the data ends inside the construct being parsed; the row is parsed again, whole,
-// once the next chunk has arrived.
-struct NeedMore {};
-
-constexpr std::string_view kCdata = "<![CDATA[";
 constexpr std::string_view kValue = "v";
 constexpr std::string_view kInlineValue = "is";
-constexpr std::string_view kMismatch = "开始标签与结束标签不匹配";
-
-// Whether `data` holds `literal` at `pos`: a compare of a fixed size, which the compiler
-// unrolls, where string_view::compare calls into the library for a few bytes of every cell.
-template <std::size_t N>
-bool HasAt(std::string_view data, std::size_t pos, const char (&literal)[N]) {
-  return pos <= data.size() && data.size() - pos >= N - 1 &&
-         std::memcmp(data.data() + pos, literal, N - 1) == 0;
-}
-
-// Whether `data` begins with `expected`: a loop for the few bytes of a tag name, where
-// memcmp with a length unknown at compile time is a library call.
-bool SameBytes(const char* data, std::string_view expected) {
-  for (std::size_t k = 0; k < expected.size(); ++k) {
-    if (data[k] != expected[k]) return false;
-  }
-  return true;
-}
-
-// The bytes that end an element or attribute name: XML's white space, '>', '/' and '='.
-constexpr std::array<bool, 256> kEndsName = [] {
-  std::array<bool, 256> ends{};
-  for (const char c : {' ', '\t', '\r', '\n', '>', '/', '='})
-    ends[static_cast<unsigned char>(c)] = true;
-  return ends;
-}();
-
-// The bytes that end a text that can be taken as it stands: markup, an entity, a carriage
-// return (which XML reads as a line feed).
-constexpr std::array<bool, 256> kEndsPlainText = [] {
-  std::array<bool, 256> ends{};
-  for (const char c : {'<', '&', '\r'}) ends[static_cast<unsigned char>(c)] = true;
-  return ends;
-}();
-
-std::string_view Local(std::string_view name) {
-  std::size_t colon = name.rfind(':');
-  return colon == std::string_view::npos ? name : name.substr(colon + 1);
-}
 
 CellType TypeOf(bool has_type, std::string_view type) {
   if (!has_type) return CellType::kNumber;
@@ -100,28 +54,9 @@ bool ParseUnsigned(std::string_view text, std::uint64_t& value) {
   return true;
 }
 
-// The code point of a character reference's body ("#65", "#x41"), or 0 when invalid.
-std::uint32_t CharacterReference(std::string_view body) {
-  std::uint32_t code = 0;
-  int base = 10;
-  body.remove_prefix(1);
-  if (!body.empty() && body.front() == 'x') {
-    base = 16;
-    body.remove_prefix(1);
-  }
-  auto [end, ec] = std::from_chars(body.data(), body.data() + body.size(), code, base);
-  bool valid = ec == std::errc() && end == body.data() + body.size() && !body.empty() && code > 0 &&
-               code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-  return valid ? code : 0;
-}
-
 }  // namespace
 
-struct RowParser::Tag {
-  std::size_t begin = 0;  // the '<'
-  std::size_t end = 0;    // just past the '>'
-  std::string_view name;  // local name
-  bool self_closing = false;
+struct RowParser::Tag : XmlTokenizer::Tag {
   KeyAttributes keys;                  // r, s and t
   std::string_view ht, custom_height;  // a row's own height
   std::string_view si;                 // a shared formula's index
@@ -171,68 +106,22 @@ void RowParser::TakeAttribute(std::string_view name, std::string_view value, Tag
   }
 }
 
-// Reads the attributes of a start tag from `i`, past its name, handing each to `take`; returns
-// the position past the tag.
-template <typename Take>
-std::size_t RowParser::Attributes(std::size_t i, bool& self_closing, Take&& take) {
-  while (true) {
-    const char c = At(i);
-    if (c == '>') return i + 1;
-    if (c == '/') {
-      if (At(i + 1) != '>') Malformed(i, "开始标签有误");
-      self_closing = true;
-      return i + 2;
-    }
-    if (IsXmlSpace(c)) {
-      ++i;
-      continue;
-    }
-    std::string_view name;
-    std::string_view value;
-    i = Attribute(i, name, value);
-    take(name, value);
-  }
-}
-
 RowParser::RowParser(const SheetContext& context, CellSink& sink, int depth)
-    : context_(context), sink_(sink), base_depth_(depth) {}
-
-std::size_t RowParser::NextTag(std::size_t pos) const {
-  // Markup mostly follows markup directly; memchr only pays off across text.
-  if (pos < data_.size() && data_[pos] == '<') return pos;
-  const void* found = std::memchr(data_.data() + pos, '<', data_.size() - pos);
-  if (found == nullptr) throw NeedMore{};
-  return static_cast<const char*>(found) - data_.data();
-}
-
-char RowParser::At(std::size_t pos) const {
-  if (pos >= data_.size()) throw NeedMore{};
-  return data_[pos];
-}
-
-void RowParser::Malformed(std::size_t pos, std::string_view why) const {
-  throw ReadFault("文件已损坏：" + PartName(context_.part) + "不是有效的 XML：" + std::string(why) +
-                  AtOffset(base_ + pos));
-}
+    : context_(context), sink_(sink), xml_(context.part, depth) {}
 
 void RowParser::CellFault(std::uint32_t row, std::uint16_t column, std::string_view why) const {
   throw ReadFault("文件已损坏：单元格 " + CellReference(row, column) + " " + std::string(why));
 }
 
-void RowParser::Enter(std::size_t at) {
-  if (base_depth_ + ++depth_ > kMaxXmlDepth) ThrowNestingFault(context_.part, base_ + at);
-}
-
 std::size_t RowParser::Parse(std::string_view data, std::size_t pos, std::uint64_t base,
                              bool& ended) {
-  data_ = data;
-  base_ = base;
+  xml_.Reset(data, base);
   ended = false;
-  while (pos < data_.size() && !ended) {
+  while (pos < data.size() && !ended) {
     std::size_t start = pos;
     try {
       pos = Step(pos, ended);
-    } catch (const NeedMore&) {
+    } catch (const XmlNeedMore&) {
       return start;
     }
   }
@@ -240,25 +129,30 @@ std::size_t RowParser::Parse(std::string_view data, std::size_t pos, std::uint64
 }
 
 std::size_t RowParser::Step(std::size_t pos, bool& ended) {
-  depth_ = 0;
-  const void* found = std::memchr(data_.data() + pos, '<', data_.size() - pos);
-  if (found == nullptr) return data_.size();  // text between rows means nothing
-  std::size_t at = static_cast<const char*>(found) - data_.data();
+  xml_.set_depth(0);
+  const std::string_view data = xml_.data();
+  const void* found = std::memchr(data.data() + pos, '<', data.size() - pos);
+  if (found == nullptr) return data.size();  // text between rows means nothing
+  std::size_t at = static_cast<const char*>(found) - data.data();
   // Text is consumed on its own, so that a part cut short is reported at the same byte however
   // the chunks fell.
   if (at > pos) return at;
-  char next = At(at + 1);
+  char next = xml_.At(at + 1);
   if (next == '/') {
     // Only once the whole end tag is here: a </sheetData> cut by the end of a chunk is read
     // again with the next one, and must not end the rows twice.
-    std::size_t after = EndTag(at, "sheetData");
+    std::size_t after = xml_.EndTag(at, "sheetData");
     ended = true;
     return after;
   }
-  if (next == '!' || next == '?') return SkipMarkup(at);
+  if (next == '!' || next == '?') return xml_.SkipMarkup(at);
   Tag tag;
   StartTag(at, tag);
-  return tag.name == "row" ? Row(tag) : SkipElement(tag);
+  return tag.name == "row" ? Row(tag) : xml_.SkipElement(tag);
+}
+
+std::size_t RowParser::StartTag(std::size_t at, Tag& tag) {
+  return xml_.StartTag(at, tag, [&tag](auto name, auto value) { TakeAttribute(name, value, tag); });
 }
 
 std::size_t RowParser::Row(const Tag& tag) {
@@ -278,27 +172,28 @@ std::size_t RowParser::Row(const Tag& tag) {
   row_height_ = RowHeightOf(tag.ht, tag.custom_height);
   std::size_t pos = tag.end;
   if (!tag.self_closing) {
-    Enter(tag.begin);
+    xml_.Enter(tag.begin);
     std::uint16_t column = 0;
     while (true) {
-      std::size_t at = NextTag(pos);
-      char next = At(at + 1);
+      std::size_t at = xml_.NextTag(pos);
+      char next = xml_.At(at + 1);
       if (next == '/') {
-        pos = EndTag(at, "row");
+        pos = xml_.EndTag(at, "row");
         break;
       }
       if (next == '!' || next == '?') {
-        pos = SkipMarkup(at);
+        pos = xml_.SkipMarkup(at);
         continue;
       }
       // "<c " is matched at once: it opens nearly every child of a row.
-      const std::size_t name_end = HasAt(data_, at, "<c ") ? at + 2 : NameEnd(at + 1);
-      if (name_end == at + 2 || Local(data_.substr(at + 1, name_end - at - 1)) == "c") {
+      const std::size_t name_end = xml_.HasAt(at, "<c ") ? at + 2 : xml_.NameEnd(at + 1);
+      const std::string_view name = xml_.data().substr(at + 1, name_end - at - 1);
+      if (name_end == at + 2 || XmlTokenizer::Local(name) == "c") {
         pos = CellElement(at, name_end, row, column);
       } else {
-        Tag child;
-        StartTag(at, child);
-        pos = SkipElement(child);
+        XmlTokenizer::Tag child;
+        xml_.StartTag(at, child);
+        pos = xml_.SkipElement(child);
       }
     }
   }
@@ -319,7 +214,7 @@ std::size_t RowParser::CellElement(std::size_t at, std::size_t name_end, std::ui
                                    std::uint16_t& column) {
   KeyAttributes tag;
   bool self_closing = false;
-  std::size_t pos = Attributes(name_end, self_closing, [&tag](auto name, auto value) {
+  std::size_t pos = xml_.Attributes(name_end, self_closing, [&tag](auto name, auto value) {
     TakeKeyAttribute(name, value, tag);
   });
   CellPlace(tag, row, column);
@@ -385,26 +280,26 @@ std::size_t RowParser::CellElement(std::size_t at, std::size_t name_end, std::ui
 }
 
 // Reads the children of a cell up to its end tag and returns the position past it.
-[[gnu::always_inline]] inline std::size_t RowParser::CellChildren(std::size_t at, std::size_t pos,
-                                                                  CellType type,
+[[gnu::always_inline]] inline std::size_t RowParser::CellChildren(std::size_t cell_at,
+                                                                  std::size_t pos, CellType type,
                                                                   CellContent& content) {
   const std::string_view value_element = type == CellType::kInline ? kInlineValue : kValue;
-  Enter(at);
+  xml_.Enter(cell_at);
   while (true) {
-    std::size_t at = NextTag(pos);
-    char next = At(at + 1);
+    const std::size_t at = xml_.NextTag(pos);
+    const char next = xml_.At(at + 1);
     if (next == '/') {
-      pos = HasAt(data_, at, "</c>") ? at + 4 : EndTag(at, "c");
+      pos = xml_.HasAt(at, "</c>") ? at + 4 : xml_.EndTag(at, "c");
       break;
     }
     if (next == '!' || next == '?') {
-      pos = SkipMarkup(at);
+      pos = xml_.SkipMarkup(at);
       continue;
     }
     // The value element as applications write it needs no start-tag parse.
-    if (type != CellType::kInline && HasAt(data_, at, "<v>")) {
+    if (type != CellType::kInline && xml_.HasAt(at, "<v>")) {
       content.has_value = true;
-      pos = ElementText(at + 3, kValue, value_, content.value);
+      pos = xml_.ElementText(at + 3, kValue, value_, content.value);
       continue;
     }
     Tag child;
@@ -413,59 +308,27 @@ std::size_t RowParser::CellElement(std::size_t at, std::size_t name_end, std::ui
       content.has_value = true;
       if (type == CellType::kInline) {
         value_.clear();
-        pos = InlineString(child, value_);
+        pos = xml_.StringItem(child, value_);
         content.value = value_;
       } else {
-        pos = ElementText(child, value_, content.value);
+        pos = xml_.ElementText(child, value_, content.value);
       }
     } else if (child.name == "f") {
       content.has_formula = true;
       content.formula_type = child.keys.t;
       content.formula_index = child.si;
-      pos = ElementText(child, formula_, content.formula);
+      pos = xml_.ElementText(child, formula_, content.formula);
     } else {
-      pos = SkipElement(child);
+      pos = xml_.SkipElement(child);
     }
   }
-  --depth_;
+  xml_.Leave();
   return pos;
 }
 
 // The text of the element `tag` opens, and the position past its end tag. The text nearly every
 // value and formula has (no entity, no line break, no markup inside) is a view of the data,
 // which saves a copy per cell; any other is decoded into `scratch`.
-[[gnu::always_inline]] inline std::size_t RowParser::ElementText(const Tag& tag,
-                                                                 std::string& scratch,
-                                                                 std::string_view& text) {
-  if (tag.self_closing) {
-    text = {};
-    return tag.end;
-  }
-  return ElementText(tag.end, tag.name, scratch, text);
-}
-
-// The text from `begin` up to the end tag `name`, and the position past that end tag. The text
-// nearly every value and formula has (no entity, no line break, no markup inside) is a view of
-// the data, which saves a copy per cell; any other is decoded into `scratch`.
-[[gnu::always_inline]] inline std::size_t RowParser::ElementText(std::size_t begin,
-                                                                 std::string_view name,
-                                                                 std::string& scratch,
-                                                                 std::string_view& text) {
-  const char* const data = data_.data();
-  const std::size_t size = data_.size();
-  std::size_t close = begin;
-  while (close < size && !kEndsPlainText[static_cast<unsigned char>(data[close])]) ++close;
-  if (At(close) == '<' && At(close + 1) == '/') {
-    const std::size_t end = EndTag(close, name);
-    text = std::string_view(data + begin, close - begin);
-    return end;
-  }
-  scratch.clear();
-  const std::size_t end = Text(begin, name, scratch);
-  text = scratch;
-  return end;
-}
-
 [[gnu::always_inline]] inline void RowParser::Store(Cell cell, std::string_view text,
                                                     CellType type) {
   if (type == CellType::kNumber) {
@@ -574,238 +437,6 @@ void RowParser::EmitCells() {
     }
   }
   if (!sink_cells_.empty()) sink_.Cells(sink_cells_);
-}
-
-std::size_t RowParser::InlineString(const Tag& tag, std::string& out) {
-  if (tag.self_closing) return tag.end;
-  Enter(tag.begin);
-  std::size_t pos = tag.end;
-  std::string_view container = "is";
-  while (true) {
-    std::size_t at = NextTag(pos);
-    char next = At(at + 1);
-    if (next == '/') {
-      pos = EndTag(at, container);
-      --depth_;
-      if (container == "is") break;
-      container = "is";  // a run ended
-      continue;
-    }
-    if (next == '!' || next == '?') {
-      pos = SkipMarkup(at);
-      continue;
-    }
-    Tag child;
-    StartTag(at, child);
-    if (child.name == "t") {
-      pos = Text(child.end, child.self_closing ? std::string_view() : "t", out);
-    } else if (child.name == "r" && container == "is" && !child.self_closing) {
-      Enter(child.begin);
-      container = "r";
-      pos = child.end;
-    } else {
-      pos = SkipElement(child);  // run properties, phonetic guides
-    }
-  }
-  return pos;
-}
-
-// Appends the text of an element up to its end tag `name` (empty: the element was
-// self-closing, so there is none) and returns the position past that end tag.
-std::size_t RowParser::Text(std::size_t pos, std::string_view name, std::string& out) {
-  if (name.empty()) return pos;
-  while (true) {
-    std::size_t at = NextTag(pos);
-    AppendDecoded(pos, at, out);
-    char next = At(at + 1);
-    if (next == '/') return EndTag(at, name);
-    if (next == '!' && At(at + 2) == '[') {
-      for (std::size_t i = 3; i < kCdata.size(); ++i) {
-        if (At(at + i) != kCdata[i]) Malformed(at, "CDATA 段有误");
-      }
-      std::size_t close = data_.find("]]>", at + kCdata.size());
-      if (close == std::string_view::npos) throw NeedMore{};
-      out.append(data_.substr(at + kCdata.size(), close - at - kCdata.size()));
-      pos = close + 3;
-    } else if (next == '!' || next == '?') {
-      pos = SkipMarkup(at);
-    } else {
-      Tag child;
-      StartTag(at, child);
-      pos = SkipElement(child);
-    }
-  }
-}
-
-void RowParser::AppendDecoded(std::size_t begin, std::size_t end, std::string& out) {
-  std::string_view text = data_.substr(begin, end - begin);
-  std::size_t special = 0;
-  while (special < text.size() && text[special] != '&' && text[special] != '\r') ++special;
-  if (special == text.size()) {
-    out.append(text);
-    return;
-  }
-  out.append(text.substr(0, special));
-  for (std::size_t i = special; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r') {
-      if (i + 1 >= text.size() || text[i + 1] != '\n') out.push_back('\n');
-      continue;
-    }
-    if (c != '&') {
-      out.push_back(c);
-      continue;
-    }
-    std::size_t semicolon = text.find(';', i);
-    if (semicolon == std::string_view::npos || semicolon - i > 12) {
-      Malformed(begin + i, "实体引用有误");
-    }
-    std::string_view entity = text.substr(i + 1, semicolon - i - 1);
-    if (entity == "amp")
-      out.push_back('&');
-    else if (entity == "lt")
-      out.push_back('<');
-    else if (entity == "gt")
-      out.push_back('>');
-    else if (entity == "quot")
-      out.push_back('"');
-    else if (entity == "apos")
-      out.push_back('\'');
-    else if (std::uint32_t code = entity.starts_with('#') ? CharacterReference(entity) : 0) {
-      AppendUtf8(code, out);
-    } else {
-      Malformed(begin + i, "实体引用有误");
-    }
-    i = semicolon;
-  }
-}
-
-std::size_t RowParser::SkipElement(const Tag& tag) {
-  if (tag.self_closing) return tag.end;
-  Enter(tag.begin);
-  int open = 1;
-  std::size_t pos = tag.end;
-  while (open > 0) {
-    std::size_t at = NextTag(pos);
-    char next = At(at + 1);
-    if (next == '/') {
-      pos = EndTag(at, {});
-      --open;
-      --depth_;
-    } else if (next == '!' || next == '?') {
-      pos = SkipMarkup(at);
-    } else {
-      Tag child;
-      pos = StartTag(at, child);
-      if (!child.self_closing) {
-        Enter(at);
-        ++open;
-      }
-    }
-  }
-  return pos;
-}
-
-std::size_t RowParser::SkipMarkup(std::size_t at) {
-  static constexpr std::string_view kComment = "<!--";
-  std::string_view close;
-  std::size_t from = 0;
-  if (At(at + 1) == '?') {
-    close = "?>", from = at + 2;
-  } else if (At(at + 2) == '-') {
-    if (At(at + 3) != '-') Malformed(at, "注释有误");
-    close = "-->", from = at + kComment.size();
-  } else if (At(at + 2) == '[') {
-    for (std::size_t i = 3; i < kCdata.size(); ++i) {
-      if (At(at + i) != kCdata[i]) Malformed(at, "CDATA 段有误");
-    }
-    close = "]]>", from = at + kCdata.size();
-  } else {
-    ThrowDeclarationFault(context_.part, base_ + at);
-  }
-  std::size_t end = data_.find(close, from);
-  if (end == std::string_view::npos) throw NeedMore{};
-  return end + close.size();
-}
-
-// Where the element or attribute name starting at `i` ends: one bounds check for the loop
-// rather than At()'s on every character, and a table rather than five compares for each,
-// since a start tag is parsed for every cell and for every value.
-std::size_t RowParser::NameEnd(std::size_t i) const {
-  const char* data = data_.data();
-  const std::size_t size = data_.size();
-  for (; i < size; ++i) {
-    if (kEndsName[static_cast<unsigned char>(data[i])]) return i;
-  }
-  throw NeedMore{};
-}
-
-std::size_t RowParser::StartTag(std::size_t at, Tag& tag) {
-  tag.begin = at;
-  const std::size_t i = NameEnd(at + 1);
-  if (i == at + 1) Malformed(at, "开始标签有误");
-  tag.name = Local(data_.substr(at + 1, i - at - 1));
-  tag.end = Attributes(i, tag.self_closing,
-                       [&tag](auto name, auto value) { TakeAttribute(name, value, tag); });
-  return tag.end;
-}
-
-// Reads the attribute at `i` and returns the position past its closing quote. A start tag is
-// read for every cell, and nearly every attribute of a cell is one letter followed by ="; that
-// spelling is matched at once, any other takes the steps XML allows (white space around the
-// '=', single quotes, longer names).
-[[gnu::always_inline]] inline std::size_t RowParser::Attribute(std::size_t i,
-                                                               std::string_view& name,
-                                                               std::string_view& value) {
-  const char* const data = data_.data();
-  const std::size_t size = data_.size();
-  char quote = '"';
-  if (size - i > 3 && data[i + 1] == '=' && data[i + 2] == '"' &&
-      !kEndsName[static_cast<unsigned char>(data[i])]) {
-    name = std::string_view(data + i, 1);
-    i += 3;
-  } else {
-    const std::size_t name_begin = i;
-    i = NameEnd(i);
-    if (i == name_begin) Malformed(i, "属性有误");
-    name = std::string_view(data + name_begin, i - name_begin);
-    while (IsXmlSpace(At(i))) ++i;
-    if (data[i] != '=') Malformed(i, "属性有误");
-    while (IsXmlSpace(At(++i))) {
-    }
-    quote = data[i];
-    if (quote != '"' && quote != '\'') Malformed(i, "属性有误");
-    ++i;
-  }
-  // Values are short: a plain loop beats a library call for each.
-  std::size_t close = i;
-  while (close < size && data[close] != quote) ++close;
-  if (close == size) throw NeedMore{};
-  value = std::string_view(data + i, close - i);
-  return close + 1;
-}
-
-// Parses the end tag at `at` and checks that it closes `expected` (any element when empty).
-[[gnu::always_inline]] inline std::size_t RowParser::EndTag(std::size_t at,
-                                                            std::string_view expected) {
-  const std::size_t i = at + 2;
-  if (!expected.empty() && i + expected.size() < data_.size() &&
-      data_[i + expected.size()] == '>' && SameBytes(data_.data() + i, expected)) {
-    return i + expected.size() + 1;
-  }
-  return SpacedEndTag(at, expected);
-}
-
-// An end tag with a prefix or white space before its '>'.
-std::size_t RowParser::SpacedEndTag(std::size_t at, std::string_view expected) {
-  std::size_t i = at + 2;
-  for (char c = At(i); !IsXmlSpace(c) && c != '>'; c = At(++i)) {
-  }
-  std::string_view name = Local(data_.substr(at + 2, i - at - 2));
-  while (IsXmlSpace(At(i))) ++i;
-  if (At(i) != '>' || name.empty()) Malformed(at, "结束标签有误");
-  if (!expected.empty() && name != expected) Malformed(at, kMismatch);
-  return i + 1;
 }
 
 }  // namespace tavrio::automation::readers

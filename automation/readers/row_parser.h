@@ -15,6 +15,7 @@
 
 #include "automation/readers/shared_strings.h"
 #include "automation/readers/workbook_reader.h"
+#include "automation/readers/xml_tokenizer.h"
 
 namespace tavrio::automation::readers {
 
@@ -81,40 +82,19 @@ class RowParser {
   std::uint32_t CellStyle(const KeyAttributes& tag, std::uint32_t row, std::uint16_t column) const;
   // Reads the children of the cell whose start tag is at `at` and ends at `pos`.
   std::size_t CellChildren(std::size_t at, std::size_t pos, CellType type, CellContent& content);
-  std::size_t ElementText(const Tag& tag, std::string& scratch, std::string_view& text);
-  std::size_t ElementText(std::size_t begin, std::string_view name, std::string& scratch,
-                          std::string_view& text);
-  std::size_t InlineString(const Tag& tag, std::string& out);
-  std::size_t Text(std::size_t pos, std::string_view name, std::string& out);
-  void AppendDecoded(std::size_t begin, std::size_t end, std::string& out);
-  std::size_t SkipElement(const Tag& tag);
-  std::size_t SkipMarkup(std::size_t at);
-  std::size_t NameEnd(std::size_t i) const;
   std::size_t StartTag(std::size_t at, Tag& tag);
-  std::size_t Attribute(std::size_t i, std::string_view& name, std::string_view& value);
-  template <typename Take>
-  std::size_t Attributes(std::size_t i, bool& self_closing, Take&& take);
   static bool TakeKeyAttribute(std::string_view name, std::string_view value, KeyAttributes& keys);
   static void TakeAttribute(std::string_view name, std::string_view value, Tag& tag);
-  std::size_t EndTag(std::size_t at, std::string_view expected);
-  std::size_t SpacedEndTag(std::size_t at, std::string_view expected);
   void Store(Cell cell, std::string_view text, CellType type);
   void Emit();
   void AddFormula(Cell& cell, const CellContent& content);
   void EmitCells();
-  void Enter(std::size_t at);
 
-  char At(std::size_t pos) const;
-  std::size_t NextTag(std::size_t pos) const;
-  [[noreturn]] void Malformed(std::size_t pos, std::string_view why) const;
   [[noreturn]] void CellFault(std::uint32_t row, std::uint16_t column, std::string_view why) const;
 
   SheetContext context_;
   CellSink& sink_;
-  int base_depth_;
-  int depth_ = 0;  // elements open within the current row
-  std::string_view data_;
-  std::uint64_t base_ = 0;
+  XmlTokenizer xml_;  // its depth counts the elements open within the current row
   std::uint32_t last_row_ = 0;
   std::vector<Cell> cells_;           // the current row's cells, reused from row to row
   std::vector<SinkCell> sink_cells_;  // the same as the sink takes them

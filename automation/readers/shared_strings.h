@@ -29,12 +29,9 @@ class SharedStrings {
   std::vector<std::size_t> ends_;
 };
 
-// Parses a shared-strings part held in memory. Rich text runs are joined; phonetic guides are
-// left out, as a spreadsheet application shows the text without them. Throws ReadFault.
+// Parses a shared-strings part held in memory, in one pass without a tree. Rich text runs are
+// joined; phonetic guides are left out, as a spreadsheet application shows the text without
+// them. Throws ReadFault, worded as for any other part, when the part is not well-formed XML.
 SharedStrings ParseSharedStrings(std::string xml, std::string_view part);
-
-// The same through a general XML parser's tree, which ParseSharedStrings falls back on for
-// whatever its one-pass scan leaves aside: both give the same table for any part.
-SharedStrings ParseSharedStringsTree(std::string xml, std::string_view part);
 
 }  // namespace tavrio::automation::readers

@@ -13,34 +13,19 @@ namespace {
 
 constexpr std::size_t kFeedChunk = 256 * 1024;
 
-// The value of attribute `name` in the start tag `tag`, or empty.
-std::string_view AttributeOf(std::string_view tag, std::string_view name) {
-  for (std::size_t at = tag.find(name); at != std::string_view::npos; at = tag.find(name, at + 1)) {
-    std::size_t i = at + name.size();
-    if (!IsXmlSpace(tag[at - 1])) continue;
-    while (i < tag.size() && IsXmlSpace(tag[i])) ++i;
-    if (i >= tag.size() || tag[i] != '=') continue;
-    while (++i < tag.size() && IsXmlSpace(tag[i])) {
-    }
-    if (i >= tag.size() || (tag[i] != '"' && tag[i] != '\'')) continue;
-    const std::size_t close = tag.find(tag[i], i + 1);
-    if (close == std::string_view::npos) return {};
-    return tag.substr(i + 1, close - i - 1);
-  }
-  return {};
-}
-
 // Hands a <mergeCell ref="B2:C3"/> to the sink. A range that is malformed, outside the sheet
 // or a single cell merges nothing and is passed over: it only ever changed the look.
-void MergedCell(std::string_view tag, CellSink& sink) {
-  const std::string_view ref = AttributeOf(tag, "ref");
+void MergedCell(const ScannedTag& tag, CellSink& sink) {
+  const std::string ref = tag.Attribute("ref");
   const std::size_t colon = ref.find(':');
-  if (colon == std::string_view::npos) return;
+  if (colon == std::string::npos) return;
   std::uint32_t first_row = 0, last_row = 0;
   std::uint32_t first_column = 0, last_column = 0;
-  if (ParseCellReference(ref.substr(0, colon), first_row, first_column) !=
+  const std::string_view range = ref;
+  if (ParseCellReference(range.substr(0, colon), first_row, first_column) !=
           ReferenceStatus::kValid ||
-      ParseCellReference(ref.substr(colon + 1), last_row, last_column) != ReferenceStatus::kValid) {
+      ParseCellReference(range.substr(colon + 1), last_row, last_column) !=
+          ReferenceStatus::kValid) {
     return;
   }
   if (first_row > last_row) std::swap(first_row, last_row);
@@ -57,13 +42,12 @@ void MergedCell(std::string_view tag, CellSink& sink) {
 struct SheetParser::Tracker {
   SheetParser& parser;
 
-  bool Opened(std::string_view name, std::size_t end, bool self_closing) {
-    if (name == "mergeCell") {
-      const std::size_t begin = parser.data_.rfind('<', end - 1);
-      MergedCell(parser.data_.substr(begin, end - begin), parser.sink_);
+  bool Opened(const ScannedTag& tag) {
+    if (tag.name == "mergeCell") {
+      MergedCell(tag, parser.sink_);
       return true;
     }
-    if (parser.sheet_data_done_ || self_closing || name != "sheetData") return true;
+    if (parser.sheet_data_done_ || tag.self_closing || tag.name != "sheetData") return true;
     parser.rows_.emplace(parser.context_, parser.sink_, parser.scanner_.depth());
     return false;
   }

@@ -9,7 +9,7 @@ namespace tavrio::automation::readers {
 namespace {
 
 struct IgnoreTags {
-  bool Opened(std::string_view, std::size_t, bool) { return true; }
+  bool Opened(const ScannedTag&) { return true; }
   bool Closed(std::string_view, std::size_t, std::size_t) { return true; }
 };
 
@@ -45,21 +45,6 @@ const char* StatusText(pugi::xml_parse_status status) {
 }
 
 }  // namespace
-
-void ThrowDeclarationFault(std::string_view part, std::uint64_t offset) {
-  throw ReadFault("超出限制：" + PartName(part) + "含有 DOCTYPE 或 ENTITY 声明" + AtOffset(offset) +
-                  "，为安全起见拒绝读取");
-}
-
-void ThrowNestingFault(std::string_view part, std::uint64_t offset) {
-  throw ReadFault("超出限制：" + PartName(part) + "的 XML 嵌套超过 " +
-                  std::to_string(kMaxXmlDepth) + " 层" + AtOffset(offset));
-}
-
-void ThrowMalformedFault(std::string_view part, std::uint64_t offset) {
-  throw ReadFault("文件已损坏：" + PartName(part) + "不是有效的 XML：结束标签多余" +
-                  AtOffset(offset));
-}
 
 void CheckParseResult(const pugi::xml_parse_result& result, std::string_view part,
                       std::uint64_t base) {

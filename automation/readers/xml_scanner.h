@@ -1,133 +1,107 @@
 #pragma once
 
-// A light pass over raw XML that finds where elements open and close without building anything.
-// It refuses document type and entity declarations (the root of entity-expansion bombs) and
-// absurd nesting before any parser sees the bytes, and lets a streaming reader cut a part into
-// runs of whole elements. Comments, CDATA sections and quoted attribute values are skipped
-// whole, so a "</row>" inside them is never taken for a tag.
+// A pass over XML that tells where elements open and close without building anything: the
+// guard run over every part before a tree is built from it, and the way a streaming reader cuts
+// a part into runs of whole elements. It reads through the one XML tokenizer, so declarations,
+// absurd nesting and malformed markup are refused as everywhere else; a "</row>" inside a
+// comment, CDATA section or attribute value is never taken for a tag.
 
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
-#include "automation/readers/read_fault.h"
+#include "automation/readers/xml_tokenizer.h"
 
 namespace tavrio::automation::readers {
 
-// Far deeper than any part a spreadsheet application writes (about ten levels).
-inline constexpr int kMaxXmlDepth = 256;
+// A start tag as the scan hands it to its visitor; valid during the call.
+struct ScannedTag {
+  std::string_view name;  // local name
+  std::size_t begin = 0;  // its '<'
+  std::size_t end = 0;    // just past its '>'
+  bool self_closing = false;
+  const std::vector<std::pair<std::string_view, std::string_view>>* attributes = nullptr;
+  const XmlTokenizer* tokenizer = nullptr;
 
-[[noreturn]] void ThrowDeclarationFault(std::string_view part, std::uint64_t offset);
-[[noreturn]] void ThrowNestingFault(std::string_view part, std::uint64_t offset);
-[[noreturn]] void ThrowMalformedFault(std::string_view part, std::uint64_t offset);
+  // The value of the attribute named `name` as written ("table:name"), references decoded;
+  // empty when there is none.
+  std::string Attribute(std::string_view name) const {
+    for (const auto& [key, value] : *attributes) {
+      if (key == name) return tokenizer->AttributeValue(value);
+    }
+    return {};
+  }
+};
 
 class XmlScanner {
  public:
-  explicit XmlScanner(std::string_view part) : part_(part) {}
+  explicit XmlScanner(std::string_view part) : xml_(part) {}
 
-  // Scans `data` from `pos`, telling `visitor` of each start tag (Opened(local_name, end,
-  // self_closing), `end` just past its '>') and end tag (Closed(local_name, begin, end)).
-  // Stops at the first construct that `data` does not yet hold completely and returns its
-  // position, or data.size(); or, when the visitor returns false, just past that tag.
-  // `base` is the offset of data[0] within the part, for messages.
+  // Scans `data` from `pos`, telling `visitor` of each start tag (Opened(const ScannedTag&))
+  // and end tag (Closed(local_name, begin, end)). Stops at the first construct that `data` does
+  // not yet hold completely and returns its position, or data.size(); or, when the visitor
+  // returns false, just past that tag. `base` is the offset of data[0] within the part.
   template <class Visitor>
   std::size_t Scan(std::string_view data, std::size_t pos, std::uint64_t base, Visitor& visitor);
 
-  int depth() const { return depth_; }
+  int depth() const { return xml_.depth(); }
   // For a caller that parsed an element's end itself.
-  void LeaveElement() { --depth_; }
+  void LeaveElement() { xml_.Leave(); }
 
  private:
-  enum class Match { kYes, kNo, kIncomplete };
+  // Reads the construct at `at`; false when the visitor asked to stop.
+  template <class Visitor>
+  bool Step(std::size_t at, std::size_t& pos, Visitor& visitor);
 
-  static Match StartsWith(std::string_view data, std::size_t at, std::string_view literal) {
-    std::size_t available = std::min(literal.size(), data.size() - at);
-    if (data.compare(at, available, literal.substr(0, available)) != 0) return Match::kNo;
-    return available == literal.size() ? Match::kYes : Match::kIncomplete;
-  }
-
-  // Position just past `terminator` searched from `from`, or npos.
-  static std::size_t Skip(std::string_view data, std::size_t from, std::string_view terminator) {
-    std::size_t found = data.find(terminator, from);
-    return found == std::string_view::npos ? found : found + terminator.size();
-  }
-
-  static std::string_view LocalName(std::string_view name) {
-    std::size_t colon = name.rfind(':');
-    return colon == std::string_view::npos ? name : name.substr(colon + 1);
-  }
-
-  // Position of the '>' closing a start tag whose name begins at `from`, or npos.
-  static std::size_t TagEnd(std::string_view data, std::size_t from) {
-    for (std::size_t i = from; i < data.size(); ++i) {
-      char c = data[i];
-      if (c == '>') return i;
-      if (c == '"' || c == '\'') {
-        std::size_t close = data.find(c, i + 1);
-        if (close == std::string_view::npos) return close;
-        i = close;
-      }
-    }
-    return std::string_view::npos;
-  }
-
-  std::size_t SkipMarkup(std::string_view data, std::size_t at, std::uint64_t base);
-
-  std::string_view part_;
-  int depth_ = 0;
+  XmlTokenizer xml_;
+  std::vector<std::pair<std::string_view, std::string_view>> attributes_;
 };
-
-inline std::size_t XmlScanner::SkipMarkup(std::string_view data, std::size_t at,
-                                          std::uint64_t base) {
-  static constexpr std::string_view kComment = "<!--";
-  static constexpr std::string_view kCdata = "<![CDATA[";
-  if (data[at + 1] == '?') return Skip(data, at + 2, "?>");
-  Match comment = StartsWith(data, at, kComment);
-  if (comment == Match::kYes) return Skip(data, at + kComment.size(), "-->");
-  Match cdata = StartsWith(data, at, kCdata);
-  if (cdata == Match::kYes) return Skip(data, at + kCdata.size(), "]]>");
-  if (comment == Match::kIncomplete || cdata == Match::kIncomplete) {
-    return std::string_view::npos;
-  }
-  ThrowDeclarationFault(part_, base + at);
-}
 
 template <class Visitor>
 std::size_t XmlScanner::Scan(std::string_view data, std::size_t pos, std::uint64_t base,
                              Visitor& visitor) {
+  xml_.Reset(data, base);
   while (pos < data.size()) {
     const void* found = std::memchr(data.data() + pos, '<', data.size() - pos);
     if (found == nullptr) return data.size();
-    std::size_t at = static_cast<const char*>(found) - data.data();
-    if (at + 1 >= data.size()) return at;
-    char next = data[at + 1];
-    if (next == '!' || next == '?') {
-      std::size_t after = SkipMarkup(data, at, base);
-      if (after == std::string_view::npos) return at;
-      pos = after;
-      continue;
+    const std::size_t at = static_cast<const char*>(found) - data.data();
+    try {
+      if (!Step(at, pos, visitor)) return pos;
+    } catch (const XmlNeedMore&) {
+      return at;
     }
-    std::size_t end = TagEnd(data, at + 1);
-    if (end == std::string_view::npos) return at;
-    if (next == '/') {
-      if (depth_ == 0) ThrowMalformedFault(part_, base + at);
-      --depth_;
-      std::string_view name = data.substr(at + 2, end - at - 2);
-      name = name.substr(0, name.find_first_of(" \t\r\n"));
-      if (!visitor.Closed(LocalName(name), at, end + 1)) return end + 1;
-    } else {
-      bool self_closing = data[end - 1] == '/';
-      if (!self_closing && ++depth_ > kMaxXmlDepth) ThrowNestingFault(part_, base + at);
-      std::size_t name_end = data.find_first_of(" \t\r\n/>", at + 1);
-      if (!visitor.Opened(LocalName(data.substr(at + 1, name_end - at - 1)), end + 1,
-                          self_closing)) {
-        return end + 1;
-      }
-    }
-    pos = end + 1;
   }
   return pos;
+}
+
+template <class Visitor>
+bool XmlScanner::Step(std::size_t at, std::size_t& pos, Visitor& visitor) {
+  const char next = xml_.At(at + 1);
+  if (next == '!' || next == '?') {
+    pos = xml_.SkipMarkup(at);
+    return true;
+  }
+  if (next == '/') {
+    const std::size_t name_end = xml_.NameEnd(at + 2);
+    const std::string_view name =
+        XmlTokenizer::Local(xml_.data().substr(at + 2, name_end - at - 2));
+    const std::size_t end = xml_.EndTag(at, {});
+    if (xml_.depth() == 0) xml_.Malformed(at, "结束标签多余");
+    xml_.Leave();
+    pos = end;
+    return visitor.Closed(name, at, end);
+  }
+  attributes_.clear();
+  XmlTokenizer::Tag tag;
+  pos = xml_.StartTag(at, tag, [this](std::string_view name, std::string_view value) {
+    attributes_.emplace_back(name, value);
+  });
+  if (!tag.self_closing) xml_.Enter(at);
+  return visitor.Opened(
+      ScannedTag{tag.name, tag.begin, tag.end, tag.self_closing, &attributes_, &xml_});
 }
 
 }  // namespace tavrio::automation::readers
