@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 
@@ -17,18 +16,15 @@
 #include "app/sheets/sheet_dialogs.h"
 #include "app/sheets/sheet_window.h"
 #include "app/sheets/sheet_window_manager.h"
+#include "app/window_shot.h"
 #include "automation/base/error.h"
 #include "automation/engine_host.h"
 #include "selection/file_list.h"
 
-namespace {}  // namespace
-
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT.png\n", argv[0]);
-    return 2;
-  }
+  const std::optional<QString> output = tavrio::app::ShotOutput(argc, argv);
+  if (!output) return 2;
   tavrio::app::SetUpApplication(application);
   tavrio::automation::EngineHost host;
   tavrio::app::sheets::DesktopSheetDialogs sheet_dialogs;
@@ -36,8 +32,6 @@ int main(int argc, char* argv[]) {
   tavrio::app::TerminalMessageBoxes boxes;
   tavrio::app::Form1 form(host, boxes, QDir::currentPath().toStdString());
   form.show();
-  const QString output = QString::fromLocal8Bit(argv[1]);
-  int status = 1;
   QTimer::singleShot(300, &form, [&] {
     // The samples keep their rows on the first sheet: merge by sheet position 1.
     form.findChild<QRadioButton*>("Option4")->click();
@@ -47,7 +41,7 @@ int main(int argc, char* argv[]) {
       form.CombineWorkbooks();
     } catch (const tavrio::Error& error) {
       boxes.ReportError(&form, error);
-      QApplication::quit();
+      QApplication::exit(1);
       return;
     }
     const auto* merged = host.engine().ActiveWorkbook();
@@ -55,19 +49,12 @@ int main(int argc, char* argv[]) {
         merged ? sheet_windows.WindowOf(merged->name()) : nullptr;
     if (window == nullptr) {
       std::fprintf(stderr, "no merged workbook window\n");
-      QApplication::quit();
+      QApplication::exit(1);
       return;
     }
     window->move(40, 30);
     window->raise();
-    // Painting settles a moment after the window is exposed; a short pause lets fonts load.
-    QTimer::singleShot(800, window, [&, window] {
-      const QPixmap shot = window->screen()->grabWindow(window->winId());
-      status = shot.save(output, "PNG") ? 0 : 1;
-      if (status != 0) std::fprintf(stderr, "cannot save %s\n", argv[1]);
-      QApplication::exit(status);
-    });
+    tavrio::app::SaveShotWhenSettled(*window, *output);
   });
-  QApplication::exec();
-  return status;
+  return QApplication::exec();
 }
