@@ -63,13 +63,14 @@ class OpenEntry {
 // Counts what an entry really inflates to and refuses it as soon as it breaks a limit.
 class InflateGuard {
  public:
-  explicit InflateGuard(std::string_view part) : part_(part) {}
+  InflateGuard(std::string_view part, bool judge_ratio) : part_(part), judge_ratio_(judge_ratio) {}
 
   void Check(std::uint64_t compressed, std::uint64_t inflated) const {
     if (inflated > kMaxEntryInflatedSize) {
       throw ReadFault("超出限制：" + PartName(part_) + "解压后超过 2 GiB 的大小上限");
     }
-    if (inflated > kCompressionRatioGrace && compressed * kMaxCompressionRatio < inflated) {
+    if (judge_ratio_ && inflated > kCompressionRatioGrace &&
+        compressed * kMaxCompressionRatio < inflated) {
       throw ReadFault("超出限制：" + PartName(part_) +
                       "的压缩比异常（压缩数据不足解压后大小的 1%），疑似压缩炸弹");
     }
@@ -77,6 +78,7 @@ class InflateGuard {
 
  private:
   std::string_view part_;
+  bool judge_ratio_;
 };
 
 }  // namespace
@@ -162,13 +164,13 @@ namespace {
 class EntryInflater {
  public:
   EntryInflater(unzFile file, std::string_view part, std::uint64_t expected_size,
-                std::uint32_t expected_crc, bool stored)
+                std::uint32_t expected_crc, bool stored, bool judge_ratio)
       : file_(file),
         part_(part),
         expected_size_(expected_size),
         expected_crc_(expected_crc),
         stored_(stored),
-        guard_(part) {}
+        guard_(part, judge_ratio) {}
 
   // The next bytes into `out`; 0 once the entry is complete and its checksum matched.
   std::size_t Fill(std::span<char> out) {
@@ -271,6 +273,11 @@ constexpr std::uint64_t kConcurrentFrom = 2 * kChunkSize;
 }  // namespace
 
 void ZipArchive::InflateInPlace(std::string_view name, const ChunkConsumer& consumer) {
+  InflateInPlace(name, Ratio::kUnjudged, consumer);
+}
+
+void ZipArchive::InflateInPlace(std::string_view name, Ratio ratio,
+                                const ChunkConsumer& consumer) {
   const Entry& entry = Find(name);
   if (entry.encrypted) throw ReadFault("文件受密码保护：" + PartName(name) + "已加密");
   if (unzGoToFilePos64(handle_.get(), &entry.position) != UNZ_OK) Damaged(name, "无法定位");
@@ -279,7 +286,8 @@ void ZipArchive::InflateInPlace(std::string_view name, const ChunkConsumer& cons
     throw ReadFault(PartName(name) + "使用了不支持的压缩方法");
   }
   auto inflater = std::make_unique<EntryInflater>(handle_.get(), name, entry.inflated_size,
-                                                  entry.crc, open.method() == 0);
+                                                  entry.crc, open.method() == 0,
+                                                  ratio == Ratio::kJudged);
   const ChunkSource source = [&inflater](std::span<char> out) { return inflater->Fill(out); };
   if (entry.inflated_size >= kConcurrentFrom) {
     PumpConcurrently(source, consumer);
@@ -297,7 +305,8 @@ std::string ZipArchive::ReadWhole(std::string_view name) {
   std::string whole;
   // One allocation of the size the entry claims, within reason, rather than one per doubling.
   whole.reserve(std::min<std::uint64_t>(Find(name).inflated_size, kReserveAtMost));
-  Inflate(name, [&whole](std::string_view chunk) { whole.append(chunk); });
+  InflateInPlace(name, Ratio::kJudged,
+                 [&whole](char* data, std::size_t size) { whole.append(data, size); });
   return whole;
 }
 

@@ -25,8 +25,10 @@ inline constexpr std::uint64_t kMaxEntryInflatedSize = std::uint64_t{2} << 30;
 // Below this many inflated bytes the compression ratio is not judged: small repetitive parts
 // legitimately compress very well.
 inline constexpr std::uint64_t kCompressionRatioGrace = 100 * 1024;
-// An entry whose compressed bytes are fewer than 1/kMaxCompressionRatio of its inflated bytes
-// is refused as a zip bomb.
+// An entry read whole whose compressed bytes are fewer than 1/kMaxCompressionRatio of its
+// inflated bytes is refused as a zip bomb. A streamed entry is not judged so: it costs memory
+// of one chunk whatever its ratio, the size limit bounds its time, and a sheet of long
+// repeating texts, which applications and our own writer write, deflates past 100:1.
 inline constexpr std::uint64_t kMaxCompressionRatio = 100;
 
 class ZipArchive {
@@ -49,11 +51,13 @@ class ZipArchive {
   // the chunks, the errors and their order are the same either way.
   void InflateInPlace(std::string_view name, const ChunkConsumer& consumer);
 
-  // The whole inflated entry.
+  // The whole inflated entry; refused as a zip bomb past kMaxCompressionRatio.
   std::string ReadWhole(std::string_view name);
 
  private:
   struct Entry;
+  enum class Ratio { kJudged, kUnjudged };
+  void InflateInPlace(std::string_view name, Ratio ratio, const ChunkConsumer& consumer);
   struct Closer {
     void operator()(void* handle) const;
   };
