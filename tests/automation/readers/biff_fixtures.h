@@ -20,9 +20,14 @@ namespace tavrio::automation::readers::testing {
 //   formulas.xls         Excel 97-2003
 //   default-password.xls the same, encrypted with the default password
 //   other-password.xls   the same, encrypted with the password "geheim"
+//   xor.xls              formulas.xls with its workbook stream obfuscated (XOR) under the
+//                        default password, which LibreOffice cannot write; xor.xls.clear is
+//                        that stream before the obfuscation, FILEPASS record included
+//   csv/formulas.csv, csv/xor.csv  the first sheet of formulas.xls and xor.xls as LibreOffice
+//                        reads them
 const std::string& BiffFixtureDir();
 
 inline constexpr char kBiffFixtureReaders[] =
-    "LibreOffice with its Python bridge and python3-openpyxl";
+    "LibreOffice with its Python bridge, python3-openpyxl and python3-olefile";
 
 }  // namespace tavrio::automation::readers::testing
