@@ -1,5 +1,6 @@
 #include "automation/readers/biff_decrypt.h"
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -78,8 +79,10 @@ class FieldReader {
  public:
   explicit FieldReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
   bool ok() const { return ok_; }
+  // A field of at most 4 bytes.
   std::uint32_t Read(std::size_t size) {
     std::uint32_t value = 0;
+    size = std::min<std::size_t>(size, 4);
     const auto bytes = Take(size);
     for (std::size_t i = 0; i < bytes.size(); ++i) value |= std::uint32_t{bytes[i]} << (8 * i);
     return value;
@@ -146,7 +149,7 @@ BiffFilePass OpenRc4Md5(FieldReader& fields) {
 BiffFilePass OpenRc4CryptoApi(FieldReader& fields) {
   fields.Read(4);  // the header's flags, repeated inside it
   FieldReader header(fields.Take(fields.Read(4)));
-  header.Read(8);  // flags, size of extra data
+  header.Take(8);  // flags, size of extra data
   const std::uint32_t algorithm = header.Read(4);
   const std::uint32_t hash_algorithm = header.Read(4);
   std::uint32_t key_bits = header.Read(4);
