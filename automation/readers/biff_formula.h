@@ -72,7 +72,10 @@ struct BiffFormulaContext {
 // typed. A reference's sheet name is quoted when a formula needs it ('Q1 销售'!A1). An area
 // spanning every row of the file's sheet (65,536 rows in BIFF8, 16,384 before) reads as whole
 // columns (A:B), every column (256) as whole rows (1:3), as Excel reads them. Longer than
-// 8,192 characters, the most a cell's formula may hold, gives nullopt.
+// 8,192 characters, the most a cell's formula may hold, gives nullopt. A call by name (function
+// 255) reads as NAME(arguments) with the name its first operand gives. The layouts of the
+// oldest files are read only where certain: BIFF2-4 defined and external names, and BIFF2's
+// attribute tokens (which also carry SUM of one argument), give nullopt.
 std::optional<std::string> DecodeBiffFormula(std::span<const std::uint8_t> rgce,
                                              std::span<const std::uint8_t> rgcb,
                                              const BiffFormulaContext& context);

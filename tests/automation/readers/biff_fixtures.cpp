@@ -227,9 +227,9 @@ bool Generate(const std::string& dir, const std::string& functions) {
   WriteFile(dir + "/make.py", kSourceScript);
   WriteFile(dir + "/save.py", kEncryptScript);
   WriteFile(dir + "/xor.py", kXorScript);
-  const std::string python = "/usr/bin/python3";
-  if (!RunQuietly(*tavrio::testing::PythonWithOpenpyxl() + " " + dir + "/make.py " + dir + " '" +
-                  functions + "'")) {
+  // Debian's interpreter, which also reaches LibreOffice's bridge and olefile.
+  const std::string python = *tavrio::testing::PythonWithOpenpyxl();
+  if (!RunQuietly(python + " " + dir + "/make.py " + dir + " '" + functions + "'")) {
     return false;
   }
   if (!RunQuietly(python + " " + dir + "/save.py " + *tavrio::testing::Soffice() + " " + dir +
@@ -256,7 +256,7 @@ bool Generate(const std::string& dir, const std::string& functions) {
 
 std::string MakeFixtures() {
   if (!tavrio::testing::Soffice() || !tavrio::testing::PythonWithOpenpyxl() ||
-      !RunQuietly("/usr/bin/python3 -c 'import uno, olefile'")) {
+      !RunQuietly(*tavrio::testing::PythonWithOpenpyxl() + " -c 'import uno, olefile'")) {
     return {};
   }
   const std::string functions = FixedFunctionList();
