@@ -1,7 +1,6 @@
 #include "automation/readers/biff_formula.h"
 
 #include <bit>
-#include <cstring>
 #include <vector>
 
 #include "automation/base/cell_address.h"
@@ -487,15 +486,17 @@ class Decoder {
     end.row_relative = (flags & 0x8000) != 0;
     std::int32_t row = Biff8() ? row_field : (row_field & 0x3FFF);
     std::int32_t column = Biff8() ? (column_field & 0x3FFF) : column_field;
-    if (column > 0xFF) return std::nullopt;
     // Offsets from the formula's cell wrap around the sheet's edge, as Excel applies them.
     if (relative && end.row_relative) {
       const std::int32_t offset =
           Biff8() ? static_cast<std::int16_t>(row_field) : ((row & 0x3FFF) ^ 0x2000) - 0x2000;
       row = static_cast<std::int32_t>((context_.row + offset) & MaxRow());
     }
+    // A column offset keeps its sign in the low byte; the bits above may repeat it or not.
     if (relative && end.column_relative) {
       column = (context_.column + static_cast<std::int8_t>(column & 0xFF)) & 0xFF;
+    } else if (column > 0xFF) {
+      return std::nullopt;
     }
     end.row = static_cast<std::uint32_t>(row);
     end.column = static_cast<std::uint32_t>(column);
