@@ -1,7 +1,7 @@
 #pragma once
 
 // The keys the .xls encryption schemes derive from a password, as the Office document
-// cryptography specification defines them, and the RC4 cipher they feed.
+// cryptography documentation ([MS-OFFCRYPTO]) defines them, and the RC4 cipher they feed.
 
 #include <array>
 #include <cstdint>

@@ -120,8 +120,8 @@ finally:
 // XOR obfuscation, which neither LibreOffice nor Excel 97 and later write: the plain .xls's
 // workbook stream gets a FILEPASS record after its first BOF (INTERFACEEND and MMS, records of
 // no meaning here, make room, so that no sheet moves) and is obfuscated under the default
-// password as the Office cryptography specification defines it ("method 1"), written anew from
-// that text. The clear stream is kept beside it; LibreOffice's reading of the result shows the
+// password as Microsoft's Office cryptography documentation defines it ("method 1"), written anew
+// from that text. The clear stream is kept beside it; LibreOffice's reading of the result shows the
 // obfuscation is Excel's.
 const char kXorScript[] = R"py(
 import shutil, struct, sys
