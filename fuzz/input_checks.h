@@ -37,6 +37,16 @@ std::string CheckHtmlTables(std::string_view input);
 // read back by the project's reader and by expat: both must find every value as it was.
 std::string CheckWriterRoundTrip(std::string_view input);
 
+// A BIFF formula's tokens: the first byte chooses the BIFF version, the second the cell, the
+// third how many bytes of tokens come before their extra data (which also serves as a shared
+// formula). A decoded formula must be UTF-8, within a cell's length, and unchanged by a paste
+// that does not move it.
+std::string CheckBiffFormula(std::string_view input);
+// A FILEPASS record and the records after it: the first byte chooses the BIFF version, the
+// next two the FILEPASS payload's length. An opened decryptor must decrypt the records alike
+// in stream order and backwards.
+std::string CheckBiffDecrypt(std::string_view input);
+
 using InputCheck = std::string (*)(std::string_view input);
 struct FuzzTarget {
   std::string name;  // the folder of its corpus and regressions

@@ -87,6 +87,8 @@ const std::vector<FuzzTarget>& FuzzTargets() {
       {"text_table", CheckTextTable},
       {"html_tables", CheckHtmlTables},
       {"writer_roundtrip", CheckWriterRoundTrip},
+      {"biff_formula", CheckBiffFormula},
+      {"biff_decrypt", CheckBiffDecrypt},
   };
   return targets;
 }

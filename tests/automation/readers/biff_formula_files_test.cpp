@@ -1,0 +1,96 @@
+// Formulas of .xls files LibreOffice saved, decoded to the text openpyxl reads from the .xlsx
+// they were saved from.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "automation/base/cell_address.h"
+#include "automation/readers/biff_formula.h"
+#include "tests/automation/readers/biff_fixtures.h"
+#include "tests/automation/readers/biff_test_workbook.h"
+#include "tests/support/independent_readers.h"
+
+namespace tavrio::automation::readers::testing {
+namespace {
+
+using FormulaTable = std::map<std::string, std::map<std::string, std::string>>;
+
+// sheet -> cell -> formula, from formulas.tsv.
+FormulaTable ReadExpected(const std::string& path) {
+  FormulaTable table;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    const std::size_t tab1 = line.find('\t');
+    const std::size_t tab2 = line.find('\t', tab1 + 1);
+    table[line.substr(0, tab1)][line.substr(tab1 + 1, tab2 - tab1 - 1)] = line.substr(tab2 + 1);
+  }
+  return table;
+}
+
+// Where LibreOffice saves other tokens than the source's formula, by that formula: the text
+// the saved tokens spell.
+const std::map<std::string, std::string> kSavedDifferently = {
+    // A reference spanning sheets is always saved as an area.
+    {"SUM(Jan:Mar!A1)", "SUM(Jan:Mar!A1:A1)"},
+    // Whole rows are saved as a deleted area.
+    {"SUM(1:1)", "SUM(#REF!)"},
+    // TRUE() and FALSE() are saved as the constants.
+    {"TRUE()", "TRUE"},
+    {"FALSE()", "FALSE"},
+    // ERROR.TYPE is saved as a call by name, under the name of the newer function.
+    {"ERROR.TYPE(1)", "_xlfn.ERROR.TYPE(1)"},
+    // Functions LibreOffice cannot save in .xls become the error value.
+    {"DBCS(1)", "#N/A"},
+    {"DATESTRING(1)", "#N/A"},
+    {"NUMBERSTRING(1,1)", "#N/A"},
+    {"PHONETIC(1)", "#N/A"},
+    {"BAHTTEXT(1)", "#N/A"},
+};
+
+// Decodes every formula of every sheet and compares it with what openpyxl read from the
+// source; returns how many were compared.
+int CompareFormulas(const std::string& xls, const FormulaTable& expected) {
+  BiffTestWorkbook workbook(ReadWorkbookStream(xls));
+  int compared = 0;
+  for (std::size_t sheet = 0; sheet < workbook.sheet_names().size(); ++sheet) {
+    const std::string& name = workbook.sheet_names()[sheet];
+    const auto wanted = expected.find(name);
+    std::size_t found = 0;
+    for (const BiffTestFormula& formula : workbook.Formulas(sheet)) {
+      const std::string cell = CellReference(formula.row + 1, formula.column + 1);
+      SCOPED_TRACE(name + "!" + cell);
+      if (wanted == expected.end() || !wanted->second.contains(cell)) {
+        ADD_FAILURE() << "a formula the source does not hold";
+        continue;
+      }
+      const auto text = wanted->second.find(cell);
+      const auto different = kSavedDifferently.find(text->second);
+      const std::string want =
+          different != kSavedDifferently.end() ? different->second : text->second;
+      EXPECT_EQ(DecodeBiffFormula(formula.rgce, formula.rgcb,
+                                  workbook.Context(sheet, formula.row, formula.column)),
+                want);
+      ++found;
+      ++compared;
+    }
+    if (wanted != expected.end()) {
+      EXPECT_EQ(found, wanted->second.size()) << name;
+    }
+  }
+  return compared;
+}
+
+TEST(BiffFormulaFilesTest, LibreOfficeFormulasReadAsTheSourceSpellsThem) {
+  const std::string& dir = BiffFixtureDir();
+  TAVRIO_SKIP_WITHOUT(!dir.empty(), kBiffFixtureReaders);
+  const FormulaTable expected = ReadExpected(dir + "/formulas.tsv");
+  ASSERT_EQ(expected.size(), 2u);
+  EXPECT_GT(CompareFormulas(dir + "/formulas.xls", expected), 250);
+}
+
+}  // namespace
+}  // namespace tavrio::automation::readers::testing
