@@ -26,11 +26,12 @@ struct Pending {
   std::string_view text;
 };
 
-struct Place {
+// An error value the library cannot hold, where a batch's formulas read it.
+struct UnheldError {
   std::size_t sheet;
   std::uint32_t row;
   std::uint32_t column;
-  friend bool operator==(const Place&, const Place&) = default;
+  std::string error;
 };
 
 // One column's stretch of rows a batch reads.
@@ -157,12 +158,16 @@ class SheetCalculation {
       const std::span<const FormulaReference> own(reads.data() + reads_begin,
                                                   ready_reads_end[n] - reads_begin);
       reads_begin = ready_reads_end[n];
+      // A formula reading an error the library cannot hold shows that error, as nearly every
+      // function passes an error on.
+      const std::optional<std::string> read_error = UnheldErrorIn(own);
       std::optional<FormulaValue> value;
-      if (!ReadsUnheldError(own)) value = model.Calculate(index_, formula.row, formula.column);
+      if (!read_error) value = model.Calculate(index_, formula.row, formula.column);
       if (value) {
         Store(ready[n], *value);
       } else {
-        model.SetResult(index_, formula.row, formula.column, Fail(ready[n], kNameError));
+        model.SetResult(index_, formula.row, formula.column,
+                        Fail(ready[n], read_error ? std::string_view(*read_error) : kNameError));
       }
     }
     return true;
@@ -213,21 +218,23 @@ class SheetCalculation {
       if (cell == nullptr || cell->type == CellType::kBlank) continue;
       if (stretch.sheet == index_ && InModel(rows[r].number, stretch.column)) continue;
       if (!model.SetValue(stretch.sheet, rows[r].number, stretch.column, ValueOf(*cell))) {
-        unheld_errors_.push_back(Place{stretch.sheet, rows[r].number, stretch.column});
+        unheld_errors_.push_back(
+            UnheldError{stretch.sheet, rows[r].number, stretch.column,
+                        std::string(workbook_.strings().Get(cell->string_id))});
       }
     }
   }
 
-  // Whether the formula reads an error value the library cannot hold (#N/A, #NUM!, ...).
-  bool ReadsUnheldError(std::span<const FormulaReference> reads) const {
-    for (const Place& place : unheld_errors_) {
+  // The first error value the formula reads that the library cannot hold (#N/A, #NUM!, ...).
+  std::optional<std::string> UnheldErrorIn(std::span<const FormulaReference> reads) const {
+    for (const UnheldError& place : unheld_errors_) {
       for (const FormulaReference& read : reads) {
         if (read.sheet == place.sheet && Contains(read.range, place.row, place.column)) {
-          return true;
+          return place.error;
         }
       }
     }
-    return false;
+    return std::nullopt;
   }
 
   FormulaValue ValueOf(const Cell& cell) const {
@@ -289,7 +296,7 @@ class SheetCalculation {
   std::vector<std::string> sheet_names_;
   std::vector<Pending> pending_;       // row-major
   std::vector<std::size_t> in_model_;  // the batch's formulas in the model, row-major
-  std::vector<Place> unheld_errors_;
+  std::vector<UnheldError> unheld_errors_;
   std::size_t uncalculated_ = 0;
 };
 

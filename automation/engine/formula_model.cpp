@@ -76,6 +76,7 @@ std::uint64_t Key(std::size_t sheet, std::uint32_t row, std::uint32_t column) {
 // What a formula needs checked once calculated; kept only for the few formulas that have any.
 struct Traits {
   bool boolean_result = false;
+  bool single_reference = false;  // the formula is one cell's reference: it shows that value
   bool joins_text = false;
   std::vector<ixion::abs_range_t> reads;  // when joining texts: the numbers it may join
 };
@@ -182,8 +183,12 @@ FormulaModel::Reading FormulaModel::AddFormula(std::size_t sheet, std::uint32_t 
   if (traits.joins_text && (arithmetic || calls_other_functions)) {
     return refuse(Reading::kUnsupported);
   }
-  if (!traits.joins_text) traits.reads.clear();
-  if (traits.boolean_result || traits.joins_text) {
+  // The library reads a logical value as a number; a formula that only names the cell shows it
+  // as the logical value it is.
+  traits.single_reference =
+      tokens.size() == 1 && tokens.front()->get_opcode() == fopcode_t::fop_single_ref;
+  if (!traits.joins_text && !traits.single_reference) traits.reads.clear();
+  if (traits.boolean_result || traits.joins_text || traits.single_reference) {
     impl_->traits[Key(sheet, row, column)] = std::move(traits);
   }
   impl_->context.set_formula_cell(place, std::move(tokens));
@@ -242,6 +247,11 @@ std::optional<FormulaValue> FormulaModel::Calculate(std::size_t sheet, std::uint
       if (!std::isfinite(result.get_value())) return std::nullopt;
       value.number = result.get_value();
       value.type = CellType::kNumber;
+      if (traits != nullptr && traits->single_reference &&
+          impl_->context.get_celltype(traits->reads.front().first) == ixion::celltype_t::boolean) {
+        value.type = CellType::kBoolean;
+        value.boolean = value.number != 0;
+      }
       if (traits != nullptr && traits->boolean_result) {
         value.type = CellType::kBoolean;
         value.boolean = value.number != 0;
