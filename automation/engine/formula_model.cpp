@@ -5,12 +5,15 @@
 #include <exception>
 #include <ixion/address.hpp>
 #include <ixion/cell.hpp>
+#include <ixion/exceptions.hpp>
 #include <ixion/formula.hpp>
 #include <ixion/formula_function_opcode.hpp>
 #include <ixion/formula_name_resolver.hpp>
 #include <ixion/formula_result.hpp>
 #include <ixion/formula_tokens.hpp>
 #include <ixion/model_context.hpp>
+#include <map>
+#include <mutex>
 #include <unordered_map>
 
 #include "automation/base/sheet_limits.h"
@@ -37,6 +40,35 @@ bool ComputedOtherwise(formula_function_t function) {
     default:
       return false;
   }
+}
+
+// Whether the library implements the function. It names every function it knows of but
+// throws for most only when it reaches them, and never reaches one whose argument is an error:
+// IFERROR(1/0,"x") would come back #DIV/0!. So each function is tried once on its own, with no
+// arguments, which a missing one refuses alone; the answer holds for the life of the program.
+bool Implemented(formula_function_t function) {
+  static std::mutex mutex;
+  static std::map<formula_function_t, bool> known;
+  const std::lock_guard lock(mutex);
+  const auto found = known.find(function);
+  if (found != known.end()) return found->second;
+  ixion::model_context context;
+  context.append_sheet("Sheet1");
+  const auto resolver =
+      ixion::formula_name_resolver::get(ixion::formula_name_resolver_t::excel_a1, &context);
+  const ixion::abs_address_t place(0, 0, 0);
+  bool implemented = true;
+  try {
+    const std::string call = std::string(ixion::get_formula_function_name(function)) + "()";
+    context.set_formula_cell(place, ixion::parse_formula_string(context, place, *resolver, call));
+    context.get_formula_cell(place)->interpret(context, place);
+  } catch (const ixion::not_implemented_error&) {
+    implemented = false;
+  } catch (const std::exception&) {
+    // It refused the missing arguments: it is there.
+  }
+  known.emplace(function, implemented);
+  return implemented;
 }
 
 bool IsArithmetic(fopcode_t op) {
@@ -151,7 +183,10 @@ FormulaModel::Reading FormulaModel::AddFormula(std::size_t sheet, std::uint32_t 
     }
     if (op == fopcode_t::fop_function) {
       const auto function = static_cast<formula_function_t>(token->get_uint32());
-      if (ComputedOtherwise(function)) return refuse(Reading::kUnsupported);
+      if (function == formula_function_t::func_unknown || ComputedOtherwise(function) ||
+          !Implemented(function)) {
+        return refuse(Reading::kUnsupported);
+      }
       if (function == formula_function_t::func_concatenate) {
         traits.joins_text = true;
       } else {

@@ -30,7 +30,8 @@ struct FormulaReference {
 // formulas and the values they read, places 1-based as everywhere in the engine. Only what the
 // library computes as a spreadsheet application does comes back as a value; everything else is
 // refused, so that a caller never shows a result the user's application would not:
-// - functions the library lacks, and a few it has but computes otherwise (NOW counts days from
+// - functions the library lacks (found by trying each once), and a few it has but computes
+//   otherwise (NOW counts days from
 //   another origin, LEFT and LEN count bytes of UTF-8 rather than characters, ISERROR and its
 //   kin pass the error on instead of answering TRUE);
 // - whole-column and whole-row references, which the library answers with #REF!;

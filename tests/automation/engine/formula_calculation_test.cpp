@@ -65,14 +65,15 @@ const OneFormula kOneFormula[] = {
     // What the library lacks, computes otherwise, or cannot resolve:
     {"ROUND(B1,0)", Error("#NAME?"), 1},
     {"FOOBAR(A1)", Error("#NAME?"), 1},
-    {"LEN(C1)", Error("#NAME?"), 1},      // it counts bytes
-    {"C1&A1/7", Error("#NAME?"), 1},      // it would shorten 0.428571428571429
-    {"SUM(A:A)", Error("#NAME?"), 1},     // it answers #REF!
-    {"1+\"2\"", Error("#NAME?"), 1},      // it answers #NUM!
-    {"IF(A1>2,1)", Error("#NAME?"), 1},   // it takes only three arguments
-    {"[1]Sheet1!A1", Error("#REF!"), 1},  // another workbook
-    {"缺少!A1", Error("#REF!"), 1},       // no such sheet
-    {"D1+1", Error("#N/A"), 1},           // an error the library cannot hold passes on
+    {"LEN(C1)", Error("#NAME?"), 1},              // it counts bytes
+    {"C1&A1/7", Error("#NAME?"), 1},              // it would shorten 0.428571428571429
+    {"SUM(A:A)", Error("#NAME?"), 1},             // it answers #REF!
+    {"1+\"2\"", Error("#NAME?"), 1},              // it answers #NUM!
+    {"IF(A1>2,1)", Error("#NAME?"), 1},           // it takes only three arguments
+    {"IFERROR(A1/0,\"x\")", Error("#NAME?"), 1},  // lacking, it would pass #DIV/0! on
+    {"[1]Sheet1!A1", Error("#REF!"), 1},          // another workbook
+    {"缺少!A1", Error("#REF!"), 1},               // no such sheet
+    {"D1+1", Error("#N/A"), 1},                   // an error the library cannot hold passes on
 };
 
 class OneFormulaTest : public FormulaCalculationTest,
