@@ -27,6 +27,7 @@ mode=$(cat "$here/mode" 2>/dev/null)
 while [ $# -gt 0 ]; do
   case "$1" in
     --formatted) echo formatted >> "$here/formatted"; shift; continue ;;
+    --unstored-results) echo unstored >> "$here/unstored"; shift; continue ;;
     --files) files=$2 ;; --out) out=$2 ;; --prefix) prefix=$2 ;;
   esac
   shift 2
@@ -103,6 +104,26 @@ TEST_F(EnsureDataSetTest, AFormattedSetIsGeneratedFormattedIntoAFolderOfItsOwn) 
   fs::rename(folder_ / "plain", DataSetFolder(formatted, folder_ / "data"));
   Ensure(formatted);
   EXPECT_EQ(Runs("formatted"), 2);
+}
+
+TEST_F(EnsureDataSetTest, AnUncalculatedSetIsGeneratedWithoutResultsIntoAFolderOfItsOwn) {
+  DataSet formatted = set_;
+  formatted.name = "many-formatted";
+  formatted.formatted = true;
+  DataSet uncalculated = formatted;
+  uncalculated.name = "many-uncalculated";
+  uncalculated.stored_results = false;
+  Ensure(formatted);
+  EXPECT_EQ(Ensure(uncalculated)[0].parent_path().filename(), "many-uncalculated-3x10x4");
+  EXPECT_EQ(Runs("formatted"), 2);
+  EXPECT_EQ(Runs("unstored"), 1);
+  // Formatted workbooks with results are never taken for ones without.
+  fs::remove_all(DataSetFolder(formatted, folder_ / "data"));
+  fs::rename(DataSetFolder(uncalculated, folder_ / "data"),
+             DataSetFolder(formatted, folder_ / "data"));
+  Ensure(formatted);
+  EXPECT_EQ(Runs("unstored"), 1);
+  EXPECT_EQ(Runs(), 3);
 }
 
 TEST_F(EnsureDataSetTest, RegeneratesAnIncompleteSet) {
