@@ -5,21 +5,21 @@
 #include <limits>
 #include <utility>
 
-#include "automation/base/cell_address.h"
-#include "automation/base/error.h"
-#include "automation/base/sheet_limits.h"
 #include "automation/engine/engine_errors.h"
 #include "automation/engine/formula_calculation.h"
+#include "automation/base/sheet_limits.h"
+#include "automation/base/error.h"
+#include "automation/base/cell_address.h"
 
 namespace tavrio::batch {
 namespace {
 
 namespace engine = automation::engine;
-using automation::kMaxColumns;
-using automation::kMaxRows;
 using engine::Cell;
 using engine::CellRange;
 using engine::CellType;
+using automation::kMaxColumns;
+using automation::kMaxRows;
 
 // The source column is laid in the grid's last column while the merge runs, since the data's
 // last column is known only at the end; Finish moves it next to the data.
@@ -79,7 +79,8 @@ void RefuseValuesWithoutHeader(const engine::Workbook& workbook, const engine::S
       }
       throw Error(error_number::kApplicationDefined,
                   Where(workbook, sheet) + "的 " + automation::ColumnLetters(cell.column) +
-                      " 列有数据（如 " + automation::CellReference(rows[i].number, cell.column) +
+                      " 列有数据（如 " +
+                      automation::CellReference(rows[i].number, cell.column) +
                       "），但标题行（第 " + std::to_string(header_row) +
                       " 行）中这一列没有标题，无法按标题对应列。请给这一列加上标题后再合并。");
     }
@@ -261,13 +262,14 @@ void StackingApplication::NoteValues(const Copied& block, std::size_t sheet,
                     "的数据已用到工作表的最后一列（XFD），右边没有地方再加来源列。");
   }
   if (result.formulas_kept_as_values == 0) return;
-  notes_.push_back("注意：" + Where(*block.workbook, from) + "中有 " +
-                   std::to_string(result.formulas_kept_as_values) +
-                   " 个公式在列按标题换了位置后，无法确定其引用应指向哪里，"
-                   "这些单元格保留了公式的计算结果，不再是公式（第一个在合并结果的工作表“" +
-                   merged_->SheetAt(sheet).name() + "”的 " +
-                   automation::CellReference(result.first_value_row, result.first_value_column) +
-                   "）。");
+  notes_.push_back(
+      "注意：" + Where(*block.workbook, from) + "中有 " +
+      std::to_string(result.formulas_kept_as_values) +
+      " 个公式在列按标题换了位置后，无法确定其引用应指向哪里，"
+      "这些单元格保留了公式的计算结果，不再是公式（第一个在合并结果的工作表“" +
+      merged_->SheetAt(sheet).name() + "”的 " +
+      automation::CellReference(result.first_value_row, result.first_value_column) +
+      "）。");
 }
 
 void StackingApplication::Finish() {

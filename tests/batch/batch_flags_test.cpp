@@ -118,12 +118,8 @@ class BatchFlagsTest : public ::testing::Test {
     ASSERT_FALSE(Dump(In("三月.xlsx")).empty()) << "openpyxl cannot read the sources";
   }
 
-  std::string In(const std::string& name) const {
-    return (fs::path(inputs.path()) / name).string();
-  }
-  std::string Out(const std::string& name) const {
-    return (fs::path(outputs.path()) / name).string();
-  }
+  std::string In(const std::string& name) const { return (fs::path(inputs.path()) / name).string(); }
+  std::string Out(const std::string& name) const { return (fs::path(outputs.path()) / name).string(); }
 
   int Run(const std::vector<std::string>& arguments) {
     out.str("");
