@@ -1,12 +1,15 @@
 #include "automation/engine/formula_calculation.h"
 
 #include <algorithm>
+#include <exception>
+#include <new>
 #include <numeric>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "automation/base/error.h"
 #include "automation/engine/formula_model.h"
 
 namespace tavrio::automation::engine {
@@ -18,6 +21,7 @@ namespace {
 constexpr std::size_t kBatch = 65536;
 
 constexpr std::string_view kNameError = "#NAME?";
+constexpr std::size_t kThisSheet = 0;  // the calculated sheet's index in a batch's model
 constexpr std::string_view kReferenceError = "#REF!";
 
 struct Pending {
@@ -62,9 +66,6 @@ class SheetCalculation {
  public:
   SheetCalculation(Workbook& workbook, std::size_t index)
       : workbook_(workbook), index_(index), sheet_(workbook.LoadedSheet(index)) {
-    for (std::size_t i = 0; i < workbook.SheetCount(); ++i) {
-      sheet_names_.push_back(workbook.SheetAt(i).name());
-    }
     CollectPending();
   }
 
@@ -101,6 +102,31 @@ class SheetCalculation {
     }
   }
 
+  // The sheets the batch's formulas may read, this one first: a model holds every column of
+  // each of its sheets (some 6 MB and 4 ms a sheet), so a workbook of many sheets gets only
+  // those the formulas name. A name found in a formula's text may be a text, not a sheet; the
+  // sheet is held all the same.
+  std::vector<std::size_t> SheetsRead(const std::vector<std::size_t>& queue, std::size_t begin,
+                                      std::size_t end) const {
+    std::vector<std::size_t> held{index_};
+    for (std::size_t other = 0; other < workbook_.SheetCount(); ++other) {
+      if (other == index_) continue;
+      const std::string& name = workbook_.SheetAt(other).name();
+      std::string quoted;  // as a formula spells it in quotes: ' doubled
+      for (const char c : name) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+      for (std::size_t k = begin; k < end; ++k) {
+        const std::string_view text = pending_[queue[k]].text;
+        if (text.find('!') != std::string_view::npos &&
+            (text.find(name) != std::string_view::npos ||
+             text.find(quoted) != std::string_view::npos)) {
+          held.push_back(other);
+          break;
+        }
+      }
+    }
+    return held;
+  }
+
   // Whether a formula of `indices` (a sorted selection of pending_) lies in `range`.
   bool AnyIn(std::span<const std::size_t> indices, const CellRange& range) const {
     auto it = std::lower_bound(
@@ -124,7 +150,10 @@ class SheetCalculation {
   // Returns whether any formula of the batch was calculated.
   bool CalculateBatch(const std::vector<std::size_t>& queue, std::size_t begin, std::size_t end,
                       std::vector<std::size_t>& waiting) {
-    FormulaModel model(sheet_names_);
+    held_ = SheetsRead(queue, begin, end);
+    std::vector<std::string> names;
+    for (const std::size_t sheet : held_) names.push_back(workbook_.SheetAt(sheet).name());
+    FormulaModel model(names);
     std::vector<std::size_t> ready;
     std::vector<std::size_t> ready_reads_end;  // end of each ready formula's reads in `reads`
     std::vector<FormulaReference> reads;
@@ -135,12 +164,13 @@ class SheetCalculation {
       const Pending& formula = pending_[i];
       formula_reads.clear();
       const FormulaModel::Reading reading =
-          model.AddFormula(index_, formula.row, formula.column, formula.text, formula_reads);
+          model.AddFormula(kThisSheet, formula.row, formula.column, formula.text, formula_reads);
       if (reading != FormulaModel::Reading::kReady) {
         Fail(i, reading == FormulaModel::Reading::kUnknownReference ? kReferenceError : kNameError);
         continue;
       }
       in_model_.push_back(i);
+      for (FormulaReference& read : formula_reads) read.sheet = held_[read.sheet];
       const std::span<const std::size_t> later(queue.data() + k, queue.size() - k);
       if (Waits(formula_reads, later, waiting)) {
         waiting.push_back(i);
@@ -162,11 +192,11 @@ class SheetCalculation {
       // function passes an error on.
       const std::optional<std::string> read_error = UnheldErrorIn(own);
       std::optional<FormulaValue> value;
-      if (!read_error) value = model.Calculate(index_, formula.row, formula.column);
+      if (!read_error) value = model.Calculate(kThisSheet, formula.row, formula.column);
       if (value) {
         Store(ready[n], *value);
       } else {
-        model.SetResult(index_, formula.row, formula.column,
+        model.SetResult(kThisSheet, formula.row, formula.column,
                         Fail(ready[n], read_error ? std::string_view(*read_error) : kNameError));
       }
     }
@@ -210,6 +240,8 @@ class SheetCalculation {
   }
 
   void LoadStretch(FormulaModel& model, const ColumnStretch& stretch) {
+    const auto held = static_cast<std::size_t>(
+        std::find(held_.begin(), held_.end(), stretch.sheet) - held_.begin());
     const Sheet& sheet = workbook_.LoadedSheet(stretch.sheet);
     const std::span<const Row> rows = sheet.rows();
     for (std::size_t r = sheet.LowerRow(stretch.first_row);
@@ -217,7 +249,7 @@ class SheetCalculation {
       const Cell* cell = CellIn(rows[r], stretch.column);
       if (cell == nullptr || cell->type == CellType::kBlank) continue;
       if (stretch.sheet == index_ && InModel(rows[r].number, stretch.column)) continue;
-      if (!model.SetValue(stretch.sheet, rows[r].number, stretch.column, ValueOf(*cell))) {
+      if (!model.SetValue(held, rows[r].number, stretch.column, ValueOf(*cell))) {
         unheld_errors_.push_back(
             UnheldError{stretch.sheet, rows[r].number, stretch.column,
                         std::string(workbook_.strings().Get(cell->string_id))});
@@ -293,7 +325,7 @@ class SheetCalculation {
   Workbook& workbook_;
   std::size_t index_;
   Sheet& sheet_;
-  std::vector<std::string> sheet_names_;
+  std::vector<std::size_t> held_;      // the batch model's sheets, by their workbook index
   std::vector<Pending> pending_;       // row-major
   std::vector<std::size_t> in_model_;  // the batch's formulas in the model, row-major
   std::vector<UnheldError> unheld_errors_;
@@ -305,7 +337,19 @@ class SheetCalculation {
 void CalculateSheet(Workbook& workbook, std::size_t index) {
   Sheet& sheet = workbook.LoadedSheet(index);
   if (!sheet.calculation_due()) return;
-  const std::size_t uncalculated = SheetCalculation(workbook, index).Run();
+  std::size_t uncalculated = 0;
+  const std::string where =
+      "无法计算工作簿“" + workbook.name() + "”的工作表“" + sheet.name() + "”中的公式";
+  try {
+    uncalculated = SheetCalculation(workbook, index).Run();
+  } catch (const Error&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw Error(error_number::kOutOfMemory, "内存不足：" + where + "。");
+  } catch (const std::exception& fault) {
+    // The formula library's own failures; the sheet keeps the values it has.
+    throw Error(error_number::kApplicationDefined, where + "：" + fault.what() + "。");
+  }
   sheet.CalculationDone(uncalculated);
 }
 

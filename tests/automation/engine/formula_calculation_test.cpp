@@ -143,6 +143,19 @@ TEST_F(FormulaCalculationTest, AFormulaReadingLaterOnesWaitsForThemAndCyclesAreC
   EXPECT_EQ(sheet.uncalculated_formulas(), 2u);
 }
 
+TEST_F(FormulaCalculationTest, AFormulaReadsTheOtherSheetsOfItsWorkbookAsTheyStand) {
+  FakeWorkbook workbook{{FakeSheet("Sheet1", {{1, 1, {}, 0, "其他!B2+'O''Brien'!A1*2"},
+                                              {1, 2, {}, 0, "SUM(其他!B1:B3)"}}),
+                         FakeSheet("其他", {{1, 2, 1.0}, {2, 2, 10.0}, {3, 2, 100.0}}),
+                         FakeSheet("O'Brien", {{1, 1, 3.0}})}};
+  files_.Add("/in/book.xlsx", std::move(workbook));
+  engine_.OpenWorkbook("/in/book.xlsx");
+  const engine::Sheet& sheet = engine_.LoadSheet("book.xlsx", 0);
+  EXPECT_EQ(Value(1, 1), CellValue(16.0));
+  EXPECT_EQ(Value(1, 2), CellValue(111.0));
+  EXPECT_EQ(sheet.uncalculated_formulas(), 0u);
+}
+
 TEST_F(FormulaCalculationTest, ManyFormulasSpanningBatchesReadTheRowsAbove) {
   // A running balance over more rows than one batch of the library's model holds.
   std::vector<FakeCell> cells;
