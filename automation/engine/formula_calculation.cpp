@@ -147,7 +147,8 @@ class SheetCalculation {
     return false;
   }
 
-  // Returns whether any formula of the batch was calculated.
+  // Returns whether any formula of the batch got its value, calculated or not: those that
+  // wait for it may be calculated in the next pass.
   bool CalculateBatch(const std::vector<std::size_t>& queue, std::size_t begin, std::size_t end,
                       std::vector<std::size_t>& waiting) {
     held_ = SheetsRead(queue, begin, end);
@@ -158,6 +159,7 @@ class SheetCalculation {
     std::vector<std::size_t> ready_reads_end;  // end of each ready formula's reads in `reads`
     std::vector<FormulaReference> reads;
     std::vector<FormulaReference> formula_reads;
+    bool settled = false;
     in_model_.clear();
     for (std::size_t k = begin; k < end; ++k) {
       const std::size_t i = queue[k];
@@ -167,6 +169,7 @@ class SheetCalculation {
           model.AddFormula(kThisSheet, formula.row, formula.column, formula.text, formula_reads);
       if (reading != FormulaModel::Reading::kReady) {
         Fail(i, reading == FormulaModel::Reading::kUnknownReference ? kReferenceError : kNameError);
+        settled = true;
         continue;
       }
       in_model_.push_back(i);
@@ -180,7 +183,7 @@ class SheetCalculation {
       reads.insert(reads.end(), formula_reads.begin(), formula_reads.end());
       ready_reads_end.push_back(reads.size());
     }
-    if (ready.empty()) return false;
+    if (ready.empty()) return settled;
     LoadValues(model, reads);
     std::size_t reads_begin = 0;
     for (std::size_t n = 0; n < ready.size(); ++n) {

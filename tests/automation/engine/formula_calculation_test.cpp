@@ -133,14 +133,21 @@ TEST_F(FormulaCalculationTest, AFormulaReadingLaterOnesWaitsForThemAndCyclesAreC
                                      {4, 2, {}, 0, "B3+A4"},
                                      {2, 3, {}, 0, "C3+1"},  // a cycle
                                      {3, 3, {}, 0, "C2+1"},
-                                     {4, 3, {}, 0, "B2*10"}});  // reads a total that waited
+                                     {4, 3, {}, 0, "B2*10"},  // reads a total that waited
+                                     {2, 4, {}, 0, "D3+1"},   // waits for one not calculable
+                                     {3, 4, {}, 0, "FOOBAR()"}});
   EXPECT_EQ(Value(3, 2), CellValue(4.0));
   EXPECT_EQ(Value(4, 2), CellValue(7.0));
   EXPECT_EQ(Value(2, 2), CellValue(11.0));
   EXPECT_EQ(Value(4, 3), CellValue(110.0));
   EXPECT_EQ(Value(2, 3), Error("#REF!"));
   EXPECT_EQ(Value(3, 3), Error("#REF!"));
-  EXPECT_EQ(sheet.uncalculated_formulas(), 2u);
+  // Not a cycle: once FOOBAR() shows #NAME?, the formula reading it shows the error passed
+  // on, as a desktop application does; it is counted too, since the library's #NAME? cannot be
+  // told from one it makes of what it cannot read.
+  EXPECT_EQ(Value(2, 4), Error("#NAME?"));
+  EXPECT_EQ(Value(3, 4), Error("#NAME?"));
+  EXPECT_EQ(sheet.uncalculated_formulas(), 4u);
 }
 
 TEST_F(FormulaCalculationTest, AFormulaReadsTheOtherSheetsOfItsWorkbookAsTheyStand) {
