@@ -169,7 +169,7 @@ TEST_F(EnsureDataSetTest, AMissingGeneratorIsReported) {
 
 TEST(StandardSetsTest, FullSetsHaveTheBenchmarkShapesAndQuickOnesAreSmaller) {
   const std::vector<DataSet> full = StandardSets(false);
-  ASSERT_EQ(full.size(), 4u);
+  ASSERT_EQ(full.size(), 6u);
   EXPECT_EQ(full[0].name, "many");
   EXPECT_EQ(full[0].files * full[0].rows, 400000);
   EXPECT_EQ(full[1].name, "million");
@@ -184,18 +184,26 @@ TEST(StandardSetsTest, FullSetsHaveTheBenchmarkShapesAndQuickOnesAreSmaller) {
   }
 }
 
-TEST(StandardSetsTest, EachPlainSetHasAFormattedTwinOfTheSameShape) {
+TEST(StandardSetsTest, EachPlainSetHasAFormattedAndAnUncalculatedTwinOfTheSameShape) {
   for (bool quick : {false, true}) {
     const std::vector<DataSet> sets = StandardSets(quick);
-    ASSERT_EQ(sets.size(), 4u);
+    ASSERT_EQ(sets.size(), 6u);
     for (std::size_t i = 0; i < 2; ++i) {
       SCOPED_TRACE(sets[i].name);
-      const DataSet& twin = sets[i + 2];
       EXPECT_FALSE(sets[i].formatted);
-      EXPECT_TRUE(twin.formatted);
-      EXPECT_EQ(twin.name, sets[i].name + "-formatted");
-      EXPECT_EQ(std::tie(twin.files, twin.rows, twin.columns),
-                std::tie(sets[i].files, sets[i].rows, sets[i].columns));
+      EXPECT_TRUE(sets[i].stored_results);
+      const DataSet& formatted = sets[i + 2];
+      EXPECT_TRUE(formatted.formatted);
+      EXPECT_TRUE(formatted.stored_results);
+      EXPECT_EQ(formatted.name, sets[i].name + "-formatted");
+      const DataSet& uncalculated = sets[i + 4];
+      EXPECT_TRUE(uncalculated.formatted);
+      EXPECT_FALSE(uncalculated.stored_results);
+      EXPECT_EQ(uncalculated.name, sets[i].name + "-uncalculated");
+      for (const DataSet* twin : {&formatted, &uncalculated}) {
+        EXPECT_EQ(std::tie(twin->files, twin->rows, twin->columns),
+                  std::tie(sets[i].files, sets[i].rows, sets[i].columns));
+      }
     }
   }
 }
