@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "automation/engine/engine_errors.h"
+#include "automation/engine/formula_calculation.h"
 #include "automation/base/sheet_limits.h"
 #include "automation/base/error.h"
 #include "automation/base/cell_address.h"
@@ -97,7 +98,7 @@ bool StackingApplication::MergedIsActive() const {
 
 void StackingApplication::CopySelection() {
   engine_.CopySelection();
-  const engine::Workbook* workbook = engine_.ActiveWorkbook();
+  engine::Workbook* workbook = engine_.FindWorkbookToEdit(engine_.ActiveWorkbookName());
   const std::size_t sheet = workbook->active_sheet();
   copied_ = Copied{workbook, sheet, workbook->SheetAt(sheet).view().selection};
 }
@@ -194,6 +195,9 @@ std::vector<StackingApplication::Segment> StackingApplication::SegmentsOf(const 
 
 void StackingApplication::Place(const Copied& block, const Segment& segment,
                                 engine::ColumnPlan plan) {
+  // A formula whose columns moved may land as its value alone; a value the source never
+  // stored is the one calculated there.
+  if (!plan.target.empty()) engine::CalculateSheet(*block.workbook, block.sheet);
   const engine::Sheet& from = block.workbook->SheetAt(block.sheet);
   const bool plain = plan.target.empty() && !options_.source_column;
   if (options_.source_column) plan.trailing_text = segment.text;

@@ -87,7 +87,7 @@ class StackingApplication final : public automation::SpreadsheetApplication {
 
  private:
   struct Copied {
-    const automation::engine::Workbook* workbook;
+    automation::engine::Workbook* workbook;
     std::size_t sheet;
     automation::engine::CellRange range;
   };

@@ -16,7 +16,7 @@ namespace {
 
 constexpr char kUsage[] =
     "用法：tavrio-make-workbooks --files N --rows R --columns C --out 文件夹 [--seed S] "
-    "[--prefix 名称] [--inline-strings] [--formatted]\n"
+    "[--prefix 名称] [--inline-strings] [--formatted [--unstored-results]]\n"
     "      tavrio-make-workbooks --samples 文件夹\n"
     "\n"
     "生成用于合并的 .xlsx 工作簿（中英文文本、数字、日期），内容由种子决定，可重复生成。\n"
@@ -30,7 +30,10 @@ constexpr char kUsage[] =
     "  --inline-strings 文本直接写在单元格中（内联字符串），而不是写入共享字符串表；\n"
     "                  默认与 Excel、LibreOffice 一样使用共享字符串表\n"
     "  --formatted     带格式：加粗的标题行（合并单元格、行高）、字体、填充、边框、\n"
-    "                  多种数字格式（含日期和时间）、带计算结果的公式列和少数自定义行高\n"
+    "                  多种数字格式（含日期和时间）、带计算结果的公式列和少数自定义行高；\n"
+    "                  文件如同电子表格程序保存的一样，打开时不必重新计算\n"
+    "  --unstored-results 与 --formatted 同用：公式列不带计算结果（结果写为 0），\n"
+    "                  并要求打开的程序重新计算，如同不会计算的程序写出的文件\n"
     "  --samples 文件夹 写入四个小示例工作簿（销售_2024年01月.xlsx 等，每个约 20 行），\n"
     "                  可直接用来试一次合并\n"
     "  --help          显示本说明\n";
@@ -70,6 +73,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
     }
     if (flag == "--formatted") {
       options.set.formatted = true;
+      continue;
+    }
+    if (flag == "--unstored-results") {
+      options.set.stored_results = false;
       continue;
     }
     if (i + 1 >= args.size()) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "automation/base/error.h"
+#include "bench/application_saved.h"
 #include "bench/xlsx_workbook.h"
 
 namespace tavrio::bench {
@@ -176,11 +177,15 @@ double WriteDataCell(lxw_worksheet* sheet, lxw_row_t row, int column, double id,
 }
 
 // The formula column of a formatted row, with the result a spreadsheet application would have
-// saved with it.
+// saved with it, or with none.
 void WriteFormulaCell(lxw_worksheet* sheet, lxw_row_t row, const std::vector<double>& numbers,
-                      const Formats& formats) {
+                      const Formats& formats, bool stored_result) {
   const std::string excel_row = std::to_string(row + 1);
   const std::string formula = "=E" + excel_row + "*G" + excel_row;
+  if (!stored_result) {
+    worksheet_write_formula(sheet, row, kFormulaColumn, formula.c_str(), formats.formula);
+    return;
+  }
   worksheet_write_formula_num(sheet, row, kFormulaColumn, formula.c_str(), formats.formula,
                               numbers[kAmountColumn] * numbers[kQuantityColumn]);
 }
@@ -201,7 +206,7 @@ void FillBook(XlsxWorkbook& workbook, const GeneratedSet& set, int file) {
       if (formula_column && column == kFormulaColumn) continue;
       numbers[column] = WriteDataCell(sheet, row, column, id, random, formats);
     }
-    if (formula_column) WriteFormulaCell(sheet, row, numbers, formats);
+    if (formula_column) WriteFormulaCell(sheet, row, numbers, formats, set.stored_results);
   }
 }
 
@@ -259,6 +264,7 @@ std::vector<fs::path> GenerateWorkbooks(const GeneratedSet& set, const fs::path&
     // in memory (a few hundred MiB for a sheet near the row limit) to build the table.
     WriteWorkbook(path, /*constant_memory=*/set.inline_strings,
                   [&](XlsxWorkbook& workbook) { FillBook(workbook, set, file); });
+    if (set.formatted && set.stored_results) MarkResultsAsCalculated(path);
     written.push_back(path);
   }
   return written;

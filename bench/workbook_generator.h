@@ -27,6 +27,10 @@ struct GeneratedSet {
   // of a height of their own. The values are those of the plain workbook except in the formula
   // column, so a formatted set costs a reader the same texts and numbers plus the styles.
   bool formatted = false;
+  // Whether a formatted set's formulas carry the results a spreadsheet application saved (and
+  // the file reads as that application saved it), or carry 0 and ask the opening application
+  // to calculate them, as libxlsxwriter and other programs write them.
+  bool stored_results = true;
 };
 
 // Writes `set.files` workbooks into `folder` (created if missing), named prefix_0001.xlsx, ...,

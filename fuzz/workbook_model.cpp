@@ -151,7 +151,12 @@ ModelCell Cell(Bytes& in, std::size_t formats) {
       cell.kind = ModelCell::Kind::kBlank;
       break;
   }
-  if (in.Byte() % 4 == 0) cell.formula = Text(in);
+  if (in.Byte() % 4 == 0) {
+    // A formula handed over without a result is the engine's to calculate, which this model
+    // does not predict; the text is still taken, so that every input reads as it always did.
+    std::string formula = Text(in);
+    if (cell.kind != ModelCell::Kind::kBlank) cell.formula = std::move(formula);
+  }
   cell.style = in.Byte() % formats;
   return cell;
 }

@@ -106,6 +106,11 @@ void SheetWindow::Refresh() {
   model_->Show(workbook_, sheet);
   QString status =
       problem.isEmpty() ? QStringLiteral("共 %1 行").arg(model_->LastUsedRow()) : problem;
+  const std::size_t uncalculated = workbook_->SheetAt(sheet).uncalculated_formulas();
+  if (problem.isEmpty() && uncalculated > 0) {
+    // Those cells show their stored result or an error; the user should know which to check.
+    status += QStringLiteral("　%1 个公式无法计算（显示原有结果或错误值）").arg(uncalculated);
+  }
   if (!incomplete_.isEmpty()) status += QStringLiteral("　未完成：") + incomplete_;
   status_->setText(status);
   FitGridToView();

@@ -14,6 +14,10 @@ enum class CellType : std::uint8_t {
 
 // Cell::flags: the cell's formula is in its sheet's formula table.
 inline constexpr std::uint8_t kHasFormula = 1;
+// Cell::flags, with kHasFormula: the value is the engine's to calculate, since the file kept no
+// result or one no spreadsheet application computed. Calculating leaves the flag set, so that
+// the formula is calculated again once the cells it reads have moved or changed.
+inline constexpr std::uint8_t kCalculated = 2;
 
 // One cell in 16 bytes, so that a million rows of a dozen columns fit in about 200 MB. Text lives
 // in the workbook's string pool and formats in its style table; the cell holds their ids. `flags`

@@ -211,7 +211,7 @@ PlannedCopyResult CopyPlannedRows(const Workbook& source, const Sheet& from,
         if (moved) {
           formulas.push_back(CellFormula{number + row_shift, column, std::move(*moved)});
         } else {
-          cell.flags = static_cast<std::uint8_t>(cell.flags & ~kHasFormula);
+          cell.flags = static_cast<std::uint8_t>(cell.flags & ~(kHasFormula | kCalculated));
           if (result.formulas_kept_as_values++ == 0) {
             result.first_value_row = number + row_shift;
             result.first_value_column = column;

@@ -49,7 +49,8 @@ struct PlannedCopyResult {
 // As CopyCells for the whole rows `first_row..last_row` of `from` landing at `row` of `to`, with
 // their cells placed by `plan`. Formulas move as in CopyCells when the plan moves no column;
 // otherwise each reference follows the cell it pointed at (MoveFormulaColumns), and where that
-// cannot be known for certain the cell keeps its value without its formula. A merged range goes
+// cannot be known for certain the cell keeps its value without its formula (calculate the
+// source sheet first, CalculateSheet, for a value the file did not store). A merged range goes
 // along only while its columns stay side by side. `from` and `to` must be different sheets.
 PlannedCopyResult CopyPlannedRows(const Workbook& source, const Sheet& from,
                                   std::uint32_t first_row, std::uint32_t last_row, Workbook& target,

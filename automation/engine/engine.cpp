@@ -10,6 +10,7 @@
 #include "automation/engine/cell_copy.h"
 #include "automation/engine/engine_errors.h"
 #include "automation/engine/engine_text.h"
+#include "automation/engine/formula_calculation.h"
 
 namespace tavrio::automation {
 
@@ -104,7 +105,13 @@ CellValue Engine::GetCellValue(const RowArgument& row, int column) {
   const std::uint32_t row_number = RowOf(row);
   const std::uint32_t column_number = ColumnOf(column);
   const Sheet& sheet = ActiveLoadedSheet();
-  return ValueOf(Active(), sheet.FindCell(row_number, column_number));
+  const engine::Cell* cell = sheet.FindCell(row_number, column_number);
+  // Only a formula the engine calculates waits for the calculation: reading a source's start
+  // row during a merge must not calculate a sheet whose formulas the merged sheet calculates.
+  if (cell != nullptr && (cell->flags & engine::kCalculated) != 0) {
+    engine::CalculateSheet(Active(), Active().active_sheet());
+  }
+  return ValueOf(Active(), cell);
 }
 
 void Engine::SetCellText(const RowArgument& row, int column, const std::string& text) {
@@ -248,6 +255,7 @@ const Workbook& Engine::PrepareSave(const std::string& workbook_name, const std:
   CheckSaveTarget(workbook_name, path);
   Workbook* workbook = Find(workbook_name);
   workbook->LoadAllSheets();
+  for (std::size_t i = 0; i < workbook->SheetCount(); ++i) engine::CalculateSheet(*workbook, i);
   return *workbook;
 }
 
@@ -275,7 +283,8 @@ const Sheet& Engine::LoadSheet(const std::string& workbook_name, std::size_t ind
   if (index >= workbook->SheetCount()) {
     throw errors::NoSuchSheetPosition(*workbook, static_cast<int>(index + 1));
   }
-  return workbook->LoadedSheet(index);
+  engine::CalculateSheet(*workbook, index);
+  return workbook->SheetAt(index);
 }
 
 void Engine::SetActiveSheet(const std::string& workbook_name, std::size_t index) {

@@ -76,8 +76,8 @@ class Engine : public SpreadsheetApplication {
 
   // SaveWorkbookAs in three steps, for a caller that writes on a thread of its own or with a
   // writer of its own:
-  // - PrepareSave refuses what SaveWorkbookAs refuses and reads every sheet not read yet; it
-  //   returns the workbook, which from then on nobody changes until FinishSave;
+  // - PrepareSave refuses what SaveWorkbookAs refuses, reads every sheet not read yet and
+  //   calculates the formulas the engine calculates (CalculateSheet); it returns the workbook, which from then on nobody changes until FinishSave;
   // - WriteWorkbook writes it; it only reads the workbook and may run on any thread while the
   //   owner's thread only reads it too (paints it) and drives the Engine not at all;
   // - FinishSave, back on the Engine's thread, gives the workbook the file's name and tells the
@@ -94,6 +94,8 @@ class Engine : public SpreadsheetApplication {
   // The sheet at `index` of the named workbook, read from its file first if need be, leaving the
   // active window and sheet as they are. Throws tavrio::Error as reading a sheet does, or 9 for
   // no such workbook or sheet. For showing a sheet; the merge run selects sheets its own way.
+  // The formulas the engine calculates are calculated first (CalculateSheet), so the sheet
+  // shows what a desktop application would; GetCellValue of such a formula does the same.
   const engine::Sheet& LoadSheet(const std::string& workbook_name, std::size_t index);
   // Makes sheet `index` of the named workbook its active sheet (the one a .csv save writes),
   // reading it first as LoadSheet does; the active window stays. The observer is not told: this

@@ -65,6 +65,7 @@ std::uint32_t Sheet::LastColumn() const {
 }
 
 void Sheet::SetCell(std::uint32_t row, const Cell& cell) {
+  calculation_due_ = true;
   const std::size_t index = LowerRow(row);
   if (index < rows_.size() && rows_[index].number == row) {
     Row& stored = rows_[index];
@@ -96,6 +97,7 @@ void Sheet::SetCell(std::uint32_t row, const Cell& cell) {
 }
 
 void Sheet::MoveTrailingColumn(std::uint32_t from, std::uint32_t to) {
+  calculation_due_ = true;
   for (Row& row : rows_) {
     if (row.count > 0 && row.cells[row.count - 1].column == from) {
       row.cells[row.count - 1].column = static_cast<std::uint16_t>(to);
@@ -104,6 +106,7 @@ void Sheet::MoveTrailingColumn(std::uint32_t from, std::uint32_t to) {
 }
 
 void Sheet::ReplaceRows(std::uint32_t first, std::uint32_t last, std::vector<Row> replacement) {
+  calculation_due_ = true;
   const std::size_t begin = LowerRow(first);
   std::size_t end = begin;
   while (end < rows_.size() && rows_[end].number <= last) arena_.Release(rows_[end++].count);
@@ -118,6 +121,7 @@ void Sheet::ReplaceRows(std::uint32_t first, std::uint32_t last, std::vector<Row
 }
 
 void Sheet::ReplaceCells(const CellRange& range, std::vector<Row> replacement) {
+  calculation_due_ = true;
   if (range.WholeRows())
     return ReplaceRows(range.first_row, range.last_row, std::move(replacement));
   std::vector<Row> merged;
@@ -158,6 +162,7 @@ void Sheet::ReplaceCells(const CellRange& range, std::vector<Row> replacement) {
 }
 
 void Sheet::ReplaceFormulas(const CellRange& range, std::vector<CellFormula> formulas) {
+  calculation_due_ = true;
   std::vector<FormulaRef> refs;
   refs.reserve(formulas.size());
   for (const CellFormula& formula : formulas) {
@@ -238,6 +243,7 @@ void Sheet::SpillToUnordered() {
 }
 
 void Sheet::FinishLoading() {
+  calculation_due_ = !formulas_.entries().empty();
   if (ordered_) {
     FlushPendingRow();
   } else {

@@ -77,6 +77,10 @@ class Sheet {
   // Index of the first stored row numbered `number` or more.
   std::size_t LowerRow(std::uint32_t number) const;
   const Cell* FindCell(std::uint32_t row, std::uint32_t column) const;
+  // The stored cell there, for writing a calculated value in place; nullptr when none.
+  Cell* FindCellToUpdate(std::uint32_t row, std::uint32_t column) {
+    return const_cast<Cell*>(FindCell(row, column));
+  }
   // Last row holding a value or a formula (a styled blank is neither); 0 when there is none.
   std::uint32_t LastUsedRow() const;
   // Highest column of any stored cell; 0 for an empty sheet.
@@ -106,6 +110,18 @@ class Sheet {
   }
   // Makes `formulas` (by row and column, all inside `range`) the only ones in `range`.
   void ReplaceFormulas(const CellRange& range, std::vector<CellFormula> formulas);
+
+  // Whether cells or formulas changed since the formulas the engine calculates (kCalculated)
+  // were last calculated; set by every change of cells or formulas, cleared by the calculation.
+  bool calculation_due() const { return calculation_due_; }
+  // After a calculation: how many of those formulas could not be calculated (an unknown
+  // function, a reference into another workbook, a cycle); they show their stored result or
+  // the error a spreadsheet application shows.
+  void CalculationDone(std::size_t uncalculated) {
+    calculation_due_ = false;
+    uncalculated_formulas_ = uncalculated;
+  }
+  std::size_t uncalculated_formulas() const { return uncalculated_formulas_; }
 
   // Rows with a height of their own, ascending.
   std::span<const RowHeight> row_heights() const { return row_heights_; }
@@ -152,6 +168,8 @@ class Sheet {
   std::vector<RowHeight> row_heights_;
   FormulaTable formulas_;
   std::vector<CellRange> merged_cells_;
+  bool calculation_due_ = false;
+  std::size_t uncalculated_formulas_ = 0;
   // Loading state: the row being gathered while cells arrive in order, and everything once
   // they do not.
   std::uint32_t pending_row_ = 0;

@@ -15,12 +15,13 @@ constexpr double k1904Offset = 1462;
 
 SheetLoader::SheetLoader(Sheet& sheet, StringPool& strings, const StyleTable& styles,
                          const std::vector<std::uint32_t>& style_ids, bool from_1904,
-                         std::string file)
+                         bool trusted_results, std::string file)
     : sheet_(sheet),
       strings_(strings),
       styles_(styles),
       style_ids_(style_ids),
       from_1904_(from_1904),
+      trusted_results_(trusted_results),
       file_(std::move(file)) {}
 
 void SheetLoader::CheckPlace(std::uint32_t row, std::uint32_t column) const {
@@ -80,6 +81,13 @@ Cell SheetLoader::Converted(const readers::SinkCell& in) {
   }
   if (!in.formula.empty()) {
     cell.flags |= kHasFormula;
+    if (!trusted_results_ || in.kind == Kind::kBlank) cell.flags |= kCalculated;
+    // A program that does not calculate writes 0 where a result belongs (libxlsxwriter does);
+    // that 0 is no result, and must not stand in for one the formula cannot be given.
+    if (!trusted_results_ && in.kind == Kind::kNumber && in.number == 0) {
+      cell = Cell::Blank(in.column, id);
+      cell.flags = kHasFormula | kCalculated;
+    }
     sheet_.LoadFormula(in.row, in.column, in.formula);
   }
   return cell;

@@ -16,10 +16,13 @@ namespace tavrio::automation::engine {
 // the reader's style indexes translated to the workbook's style ids, and dates of a file in the
 // 1904 date system moved to the 1900 system. A cell outside the sheet's grid or with an unknown
 // style is refused with an error naming `file` and the sheet, whatever the reader let through.
+// A formula is marked kCalculated when it came without a result, or with one `trusted_results`
+// says no spreadsheet application computed.
 class SheetLoader final : public readers::CellSink {
  public:
   SheetLoader(Sheet& sheet, StringPool& strings, const StyleTable& styles,
-              const std::vector<std::uint32_t>& style_ids, bool from_1904, std::string file);
+              const std::vector<std::uint32_t>& style_ids, bool from_1904, bool trusted_results,
+              std::string file);
 
   void Cells(std::span<const readers::SinkCell> cells) override;
   void RowHeight(std::uint32_t row, double points) override;
@@ -37,6 +40,7 @@ class SheetLoader final : public readers::CellSink {
   const StyleTable& styles_;
   const std::vector<std::uint32_t>& style_ids_;
   bool from_1904_;
+  bool trusted_results_;
   std::string file_;
   // The pool id of each shared text met so far, plus one (0: not yet interned). A sheet
   // repeats a few thousand texts over a million cells, so this lookup replaces hashing them.

@@ -61,7 +61,7 @@ void Workbook::LoadAllSheets() {
 void Workbook::ReadSheet(std::size_t index) {
   Sheet& sheet = sheets_[index];
   SheetLoader loader(sheet, strings_, styles_, reader_styles_, reader_->Uses1904DateSystem(),
-                     path_);
+                     reader_->FormulaResultsTrusted(), path_);
   try {
     reader_->ReadSheet(index, loader);
     sheet.FinishLoading();

@@ -32,6 +32,8 @@ WorkbookPart ParseWorkbookPart(std::string xml, std::string_view part) {
   }
   WorkbookPart workbook;
   workbook.date1904 = IsTrue(AttributeValue(FirstChild(document.root(), "workbookPr"), "date1904"));
+  workbook.full_calc_on_load =
+      IsTrue(AttributeValue(FirstChild(document.root(), "calcPr"), "fullCalcOnLoad"));
   for (pugi::xml_node sheet = FirstChild(document.root(), "sheets").first_child(); sheet;
        sheet = sheet.next_sibling()) {
     if (!IsNamed(sheet, "sheet")) continue;

@@ -15,6 +15,7 @@ struct WorkbookSheet {
 struct WorkbookPart {
   std::vector<WorkbookSheet> sheets;  // in workbook order
   bool date1904 = false;
+  bool full_calc_on_load = false;  // calcPr: the opening application is to recalculate all
 };
 
 // Parses the workbook part held in memory. Throws ReadFault when its root is not a workbook

@@ -165,6 +165,12 @@ class WorkbookReader {
   // True when serial date numbers count from 1904-01-01 instead of 1899-12-30.
   virtual bool Uses1904DateSystem() const = 0;
 
+  // Whether the formulas' results stored in the file are what a spreadsheet application
+  // showed its author. False for a file that asks to be recalculated when opened or that a
+  // program wrote without calculating (its results are missing or placeholders such as 0); a
+  // formula with no stored result at all comes as kBlank whatever this says.
+  virtual bool FormulaResultsTrusted() const { return true; }
+
   // Parses sheet `index` (0-based, in Sheets() order) and hands every cell to `sink`.
   // Throws tavrio::Error naming the file and sheet when the sheet is damaged or breaks a limit.
   virtual void ReadSheet(std::size_t index, CellSink& sink) = 0;

@@ -8,38 +8,78 @@
 #include "automation/readers/sheet_parser.h"
 #include "automation/readers/styles_part.h"
 #include "automation/readers/workbook_part.h"
+#include "automation/readers/xml_document.h"
 
 namespace tavrio::automation::readers {
 namespace {
 
 constexpr std::string_view kNotWorkbook = "不是工作簿文件";
 
-// The package's main part, named by the package relationships.
-std::string MainPart(ZipArchive& archive) {
+struct PackageParts {
+  std::string workbook;
+  std::string application_properties;  // docProps/app.xml as a rule; empty when there is none
+};
+
+// The package's main part and its application properties, named by the package relationships.
+PackageParts MainParts(ZipArchive& archive) {
   const std::string rels = RelationshipsPartOf("");
   if (!archive.Contains(rels)) throw ReadFault(std::string(kNotWorkbook));
-  for (const Relationship& r : ParseRelationships(archive.ReadWhole(rels), rels, "")) {
+  PackageParts parts;
+  const std::vector<Relationship> relationships =
+      ParseRelationships(archive.ReadWhole(rels), rels, "");
+  for (const Relationship& r : relationships) {
+    if (!r.external && HasType(r, "extended-properties") && archive.Contains(r.target)) {
+      parts.application_properties = r.target;
+    }
+  }
+  for (const Relationship& r : relationships) {
     if (!r.external && HasType(r, "officeDocument")) {
       if (r.target.ends_with(".bin")) {
         throw ReadFault("这是二进制工作簿（.xlsb），暂不支持此格式");
       }
       if (!archive.Contains(r.target)) break;
-      return r.target;
+      parts.workbook = r.target;
+      return parts;
     }
   }
   throw ReadFault(std::string(kNotWorkbook));
+}
+
+// Whether the application properties name the application that saved the file. A spreadsheet
+// application always names itself; a package without the part, or with an empty name, was put
+// together by a program that does not calculate. Damaged properties count as no name: they
+// only decide whether results are recalculated, never whether the file can be read.
+bool NamesApplication(ZipArchive& archive, const std::string& part) {
+  if (part.empty()) return false;
+  try {
+    const XmlPart properties(archive.ReadWhole(part), part);
+    std::string name;
+    AppendText(FirstChild(properties.root(), "Application"), name);
+    return name.find_first_not_of(" \t\r\n") != std::string::npos;
+  } catch (const ReadFault&) {
+    return false;
+  }
 }
 
 }  // namespace
 
 XlsxReader::XlsxReader(const std::string& path, ZipArchive archive)
     : path_(path), archive_(std::move(archive)) {
-  LoadWorkbook(MainPart(archive_));
+  const PackageParts parts = MainParts(archive_);
+  LoadWorkbook(parts.workbook);
+  // The results a file stores are the ones its author saw only when an application that
+  // calculates wrote them: a file that asks for a full calculation on load (libxlsxwriter and
+  // openpyxl ask, having written 0 or nothing) or that names no application is recalculated.
+  // The application's name alone does not tell: libxlsxwriter and openpyxl both call
+  // themselves "Microsoft Excel", and what sets them apart from Excel is the calcPr flag.
+  formula_results_trusted_ =
+      !full_calc_on_load_ && NamesApplication(archive_, parts.application_properties);
 }
 
 void XlsxReader::LoadWorkbook(const std::string& workbook_part) {
   WorkbookPart workbook = ParseWorkbookPart(archive_.ReadWhole(workbook_part), workbook_part);
   date1904_ = workbook.date1904;
+  full_calc_on_load_ = workbook.full_calc_on_load;
   const std::string rels_part = RelationshipsPartOf(workbook_part);
   std::vector<Relationship> relationships;
   if (archive_.Contains(rels_part)) {

@@ -24,6 +24,7 @@ class XlsxReader : public WorkbookReader {
   const std::vector<SheetInfo>& Sheets() const override { return sheets_; }
   const std::vector<StyleInfo>& Styles() const override { return styles_; }
   bool Uses1904DateSystem() const override { return date1904_; }
+  bool FormulaResultsTrusted() const override { return formula_results_trusted_; }
   void ReadSheet(std::size_t index, CellSink& sink) override;
 
  private:
@@ -36,6 +37,8 @@ class XlsxReader : public WorkbookReader {
   std::vector<std::string> sheet_parts_;  // empty for a sheet without cells (a chart sheet)
   std::vector<StyleInfo> styles_;
   bool date1904_ = false;
+  bool full_calc_on_load_ = false;
+  bool formula_results_trusted_ = true;
   std::string shared_strings_part_;
   std::optional<SharedStrings> shared_strings_;
 };

@@ -172,7 +172,12 @@ std::vector<DataSet> ChosenSets(const BenchOptions& options) {
   if (names.empty()) names = {"many", "million"};
   std::vector<DataSet> chosen;
   for (std::string name : names) {
-    if (options.formatted && !name.ends_with("-formatted")) name += "-formatted";
+    if (options.uncalculated) {
+      if (name.ends_with("-formatted")) name.resize(name.size() - std::string("-formatted").size());
+      if (!name.ends_with("-uncalculated")) name += "-uncalculated";
+    } else if (options.formatted && !name.ends_with("-formatted")) {
+      name += "-formatted";
+    }
     for (const DataSet& set : tavrio::bench::StandardSets(options.quick)) {
       if (set.name == name) chosen.push_back(set);
     }

@@ -29,10 +29,12 @@ int ParseRepeat(const std::string& text) {
 void AddSet(const std::string& name, BenchOptions& options) {
   if (name == "all") return options.set_names.clear();
   if (name != "many" && name != "million" && name != "many-formatted" &&
-      name != "million-formatted") {
+      name != "million-formatted" && name != "many-uncalculated" &&
+      name != "million-uncalculated") {
     throw OptionError(
-        "--set 只接受 many、million、many-formatted、million-formatted 或 all，而不是“" + name +
-        "”");
+        "--set 只接受 many、million、many-formatted、million-formatted、many-uncalculated、"
+        "million-uncalculated 或 all，而不是“" +
+        name + "”");
   }
   options.set_names.push_back(name);
 }
@@ -51,6 +53,8 @@ BenchOptions ParseOptions(const std::vector<std::string>& args) {
       options.python = false;
     } else if (arg == "--formatted") {
       options.formatted = true;
+    } else if (arg == "--uncalculated") {
+      options.uncalculated = true;
     } else if (arg == "--set") {
       AddSet(ValueOf(args, i), options);
     } else if (arg == "--repeat") {
@@ -66,7 +70,8 @@ BenchOptions ParseOptions(const std::vector<std::string>& args) {
 }
 
 std::string Usage() {
-  return R"(Usage: tavrio-bench [--quick] [--set NAME]... [--formatted] [--repeat N]
+  return R"(Usage: tavrio-bench [--quick] [--set NAME]... [--formatted] [--uncalculated]
+                   [--repeat N]
                    [--data DIR] [--no-python]
 
 Times, for each set of generated workbooks:
@@ -84,7 +89,11 @@ and prints wall times, peak memory and the ratios against the targets.
                 workbooks (fonts, fills, borders, number formats, formulas, merged
                 header cells, row heights); repeatable; all (the default) runs many
                 and million
+                many-uncalculated or million-uncalculated, the formatted shapes whose
+                formulas carry no results (0, as libxlsxwriter writes them), which the
+                engine calculates before saving
   --formatted   the formatted twin of every chosen set instead of the set itself
+  --uncalculated  the twin whose formulas carry no results, instead of the set itself
   --repeat N    runs of every step (1 to 100); the median time is reported
   --data DIR    where generated workbooks are kept between runs (default: bench-data)
   --no-python   skip (d)

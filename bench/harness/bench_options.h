@@ -12,8 +12,9 @@ struct BenchOptions {
   std::vector<std::string> set_names;  // in the order given; empty means every set
   int repeat = 1;                      // runs of each step; the median time is reported
   std::filesystem::path data_root = "bench-data";
-  bool python = true;      // false skips the openpyxl comparison
-  bool formatted = false;  // the chosen sets' formatted twins instead of the plain ones
+  bool python = true;         // false skips the openpyxl comparison
+  bool formatted = false;     // the chosen sets' formatted twins instead of the plain ones
+  bool uncalculated = false;  // their twins whose formulas carry no results
 };
 
 // Reads the command line (without the program name). Throws tavrio::Error naming the flag

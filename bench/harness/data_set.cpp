@@ -21,7 +21,9 @@ constexpr const char* kStampName = "complete.txt";
 
 std::string Stamp(const DataSet& set) {
   return std::to_string(set.files) + " " + std::to_string(set.rows) + " " +
-         std::to_string(set.columns) + " " + kSeed + (set.formatted ? " formatted" : "") + "\n";
+         std::to_string(set.columns) + " " + kSeed + (set.formatted ? " formatted" : "") +
+         (set.formatted && set.stored_results ? " calculated" : "") +
+         (set.stored_results ? "" : " unstored") + "\n";
 }
 
 std::string ReadWholeFile(const fs::path& path) {
@@ -56,6 +58,7 @@ void Generate(const DataSet& set, const fs::path& folder, const std::string& gen
   argv.insert(argv.end(), {"--columns", std::to_string(set.columns), "--out", folder.string()});
   argv.insert(argv.end(), {"--seed", kSeed, "--prefix", set.name + "-"});
   if (set.formatted) argv.push_back("--formatted");
+  if (!set.stored_results) argv.push_back("--unstored-results");
   const Measurement run = RunMeasured(argv, folder.parent_path() / (set.name + "-generate.log"));
   if (run.exit_code != 0) {
     throw SetError(set, "生成程序以代码 " + std::to_string(run.exit_code) + " 退出：" + run.output);
@@ -72,6 +75,13 @@ std::vector<DataSet> StandardSets(bool quick) {
     formatted.name += "-formatted";
     formatted.formatted = true;
     sets.push_back(formatted);
+  }
+  for (std::size_t i = 0, plain = sets.size() / 2; i < plain; ++i) {
+    DataSet uncalculated = sets[i];
+    uncalculated.name += "-uncalculated";
+    uncalculated.formatted = true;
+    uncalculated.stored_results = false;
+    sets.push_back(uncalculated);
   }
   return sets;
 }

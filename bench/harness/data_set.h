@@ -14,12 +14,15 @@ struct DataSet {
   int files = 0;
   int rows = 0;
   int columns = 0;
-  bool formatted = false;  // made with the generator's --formatted
+  bool formatted = false;      // made with the generator's --formatted
+  bool stored_results = true;  // false: and --unstored-results
 };
 
 // many: 200 files x 2,000 rows; million: 25 files x 40,000 rows, both 12 columns wide; then
-// many-formatted and million-formatted, the same shapes with formatted workbooks. The quick sets
-// have the same names and shapes scaled down, for a smoke run of a few seconds.
+// many-formatted and million-formatted, the same shapes with formatted workbooks whose formula
+// column carries the results an application saved; then many-uncalculated and
+// million-uncalculated, their twins whose formulas carry none (the engine calculates them).
+// The quick sets have the same names and shapes scaled down, for a smoke run of a few seconds.
 std::vector<DataSet> StandardSets(bool quick);
 
 // Where a set's workbooks live under `root`: the name and the sizes, so that a change of size

@@ -173,6 +173,20 @@ TEST_F(BatchFlagsTest, MatchHeadersPlacesColumnsByTheirHeaderTexts) {
                            "不再是公式（第一个在合并结果的工作表“Sheet1”的 D5）。\n");
 }
 
+TEST_F(BatchFlagsTest, MatchHeadersKeepsTheCalculatedValueOfAFormulaStoredWithoutOne) {
+  // libxlsxwriter's 0 is no result; the formula reads another sheet, so once 金额 moved it
+  // lands as its value, which only calculating the source gives (regression: an empty cell).
+  WriteBook(In("四月.xlsx"),
+            {{"数据", {{"金额", "姓名", "合计"}, {50.0, "周九", Formula{"=A2*2+'说明'!A1", 0}}}},
+             {"说明", {{5.0}}}});
+  ASSERT_EQ(Run({"--match-headers", "-o", Out("o.csv"), In("一月.xlsx"), In("四月.xlsx")}),
+            kExitSuccess)
+      << err.str();
+  EXPECT_EQ(testing::ReadFile(Out("o.csv")),
+            "\xEF\xBB\xBF姓名,金额,日期,合计\r\n张三,10,2024-01-05,20\r\n"
+            "李四,20,2024-01-09,40\r\n周九,50,,105\r\n");
+}
+
 TEST_F(BatchFlagsTest, MatchHeadersRefusesHeadersItCannotMatch) {
   WriteBook(In("重复.xlsx"), {{"Sheet1", {{"金额", "姓名", "金额 "}, {1.0, "甲", 2.0}}}});
   ExpectFailure({"--match-headers", "-o", Out("o.xlsx"), In("一月.xlsx"), In("重复.xlsx")},

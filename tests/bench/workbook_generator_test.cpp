@@ -157,12 +157,32 @@ TEST(WorkbookGeneratorTest, FormattedWorkbooksCarryStylesFormulasHeightsAndMerge
               std::get<double>(sink.cells.at({row, 5}).first) *
                   std::get<double>(sink.cells.at({row, 7}).first));
   }
+  // It reads as an application saved it: its results are the ones to keep.
+  EXPECT_TRUE(reader->FormulaResultsTrusted());
+
   // Apart from the formula column and the merged header cell, the values are the plain ones.
   for (const auto& [place, value] : plain_cells) {
     if (place.second == 9 || place == std::make_pair(1u, std::uint16_t{12})) continue;
     ASSERT_TRUE(sink.cells.contains(place)) << place.first << "," << place.second;
     EXPECT_EQ(sink.cells.at(place).first, value.first) << place.first << "," << place.second;
   }
+}
+
+TEST(WorkbookGeneratorTest, UnstoredResultsAreZerosTheOpeningApplicationMustReplace) {
+  TempFolder folder;
+  GeneratedSet set;
+  set.rows = 10;
+  set.columns = 12;
+  set.formatted = true;
+  set.stored_results = false;
+  const auto reader =
+      automation::readers::OpenWorkbookFile(GenerateWorkbooks(set, folder.path()).at(0).string());
+  LookSink sink;
+  reader->ReadSheet(0, sink);
+  EXPECT_FALSE(reader->FormulaResultsTrusted());
+  ASSERT_EQ(sink.formulas.size(), 10u);
+  EXPECT_EQ(sink.formulas.at({2, 9}), "E2*G2");
+  EXPECT_EQ(std::get<double>(sink.cells.at({2, 9}).first), 0.0);
 }
 
 }  // namespace

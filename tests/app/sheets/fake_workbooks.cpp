@@ -12,6 +12,23 @@ using automation::readers::CellSink;
 using automation::readers::SheetInfo;
 using automation::readers::StyleInfo;
 
+automation::readers::SinkCell Sunk(const FakeCell& cell, std::uint32_t style) {
+  using automation::readers::SinkCell;
+  if (const auto* number = std::get_if<double>(&cell.value)) {
+    return SinkCell::Number(cell.row, cell.column, *number, style);
+  }
+  if (const auto* text = std::get_if<std::string>(&cell.value)) {
+    return SinkCell::Text(cell.row, cell.column, *text, style);
+  }
+  if (const auto* truth = std::get_if<bool>(&cell.value)) {
+    return SinkCell::Boolean(cell.row, cell.column, *truth, style);
+  }
+  if (const auto* error = std::get_if<automation::CellErrorValue>(&cell.value)) {
+    return SinkCell::Error(cell.row, cell.column, error->text, style);
+  }
+  return SinkCell::Blank(cell.row, cell.column, style);
+}
+
 class FakeReader : public automation::readers::WorkbookReader {
  public:
   explicit FakeReader(const std::vector<FakeSheet>& sheets) : sheets_(sheets) {
@@ -28,18 +45,9 @@ class FakeReader : public automation::readers::WorkbookReader {
 
   void ReadSheet(std::size_t index, CellSink& sink) override {
     for (const FakeCell& cell : sheets_[index].cells) {
-      const std::uint32_t style = StyleOf(cell.number_format);
-      if (const auto* number = std::get_if<double>(&cell.value)) {
-        sink.Put(automation::readers::SinkCell::Number(cell.row, cell.column, *number, style));
-      } else if (const auto* text = std::get_if<std::string>(&cell.value)) {
-        sink.Put(automation::readers::SinkCell::Text(cell.row, cell.column, *text, style));
-      } else if (const auto* truth = std::get_if<bool>(&cell.value)) {
-        sink.Put(automation::readers::SinkCell::Boolean(cell.row, cell.column, *truth, style));
-      } else if (const auto* error = std::get_if<automation::CellErrorValue>(&cell.value)) {
-        sink.Put(automation::readers::SinkCell::Error(cell.row, cell.column, error->text, style));
-      } else {
-        sink.Put(automation::readers::SinkCell::Blank(cell.row, cell.column, style));
-      }
+      automation::readers::SinkCell sunk = Sunk(cell, StyleOf(cell.number_format));
+      sunk.formula = cell.formula;
+      sink.Put(sunk);
     }
   }
 

@@ -19,6 +19,7 @@ struct FakeCell {
   std::uint16_t column;
   automation::CellValue value;
   std::string number_format = "General";
+  std::string formula = {};  // without '='; the value is then its stored result (none: monostate)
 };
 
 struct FakeSheet {

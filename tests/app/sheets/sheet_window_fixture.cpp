@@ -1,6 +1,7 @@
 #include "sheet_window_fixture.h"
 
 #include <QApplication>
+#include <filesystem>
 
 namespace tavrio::app::sheets::testing {
 
@@ -23,6 +24,19 @@ const FakeFiles& SourceFiles() {
       {"/data/两页.xlsx",
        {{"一", {{1, 1, std::string("甲")}, {2, 1, std::string("乙")}}},
         {"二", {{1, 1, std::string("丙")}, {5, 2, 7.0}}}}},
+      // As a program writes it: no results stored; one function no library here computes.
+      {"/data/公式.xlsx",
+       {{"Sheet1",
+         {{1, 1, std::string("数量")},
+          {1, 2, std::string("单价")},
+          {1, 3, std::string("金额")},
+          {2, 1, 3.0},
+          {2, 2, 2.5},
+          {2, 3, {}, "General", "A2*B2"},
+          {3, 1, 4.0},
+          {3, 2, 1.25},
+          {3, 3, {}, "General", "A3*B3"},
+          {4, 3, {}, "General", "FOOBAR(C2)"}}}}},
   };
   return files;
 }
@@ -35,9 +49,9 @@ SheetWindowTest::~SheetWindowTest() {
   QApplication::processEvents();  // windows the engine closed are deleted later
 }
 
-void SheetWindowTest::Merge() {
+void SheetWindowTest::Merge(const std::string& source) {
   engine_->SetScreenUpdating(false);
-  engine_->OpenWorkbook("/data/源.xlsx");
+  engine_->OpenWorkbook(source);
   engine_->SetVisible(true);
   engine_->SelectSheet(std::int16_t{1});
   engine_->SelectRows("1:1");
@@ -45,7 +59,7 @@ void SheetWindowTest::Merge() {
   engine_->CopySelection();
   engine_->AddWorkbook();
   engine_->PasteIntoActiveSheet();
-  engine_->ActivateWindow("源.xlsx");
+  engine_->ActivateWindow(std::filesystem::path(source).filename().string());
   engine_->SetCutCopyMode(false);
   engine_->CloseActiveWindow();
   engine_->SetScreenUpdating(true);

@@ -16,7 +16,7 @@
 namespace tavrio::app::sheets::testing {
 
 // Two source workbooks: 源.xlsx (one sheet: a header and two rows of mixed values) and
-// 两页.xlsx (sheets 一 and 二, of 2 and 5 rows).
+// 两页.xlsx (sheets 一 and 二, of 2 and 5 rows); 公式.xlsx, formulas stored without results.
 const FakeFiles& SourceFiles();
 
 class SheetWindowTest : public ::testing::Test {
@@ -24,9 +24,9 @@ class SheetWindowTest : public ::testing::Test {
   SheetWindowTest();
   ~SheetWindowTest() override;
 
-  // What a merge of 源.xlsx leaves: 工作簿1 holding its rows, unsaved, the source closed. Screen
-  // updating is switched off around it as the merge run does.
-  void Merge();
+  // What a merge of `source` leaves: 工作簿1 holding its rows, unsaved, the source closed.
+  // Screen updating is switched off around it as the merge run does.
+  void Merge(const std::string& source = "/data/源.xlsx");
   SheetWindow* WindowOf(const std::string& name) { return manager_->WindowOf(name); }
 
   std::unique_ptr<automation::Engine> engine_ = EngineOver(SourceFiles());

@@ -47,6 +47,17 @@ TEST_F(SheetWindowTest, TheMergedWorkbooksWindowShowsItsRows) {
   EXPECT_EQ(window->view()->model()->headerData(3, Qt::Horizontal).toString(), "D");
 }
 
+TEST_F(SheetWindowTest, FormulasStoredWithoutResultsShowWhatTheyCalculate) {
+  Merge("/data/公式.xlsx");
+  SheetWindow* window = WindowOf("工作簿1");
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(Shown(window, 2, 3), QStringLiteral("7.5"));
+  EXPECT_EQ(Shown(window, 3, 3), QStringLiteral("5"));
+  EXPECT_EQ(Shown(window, 4, 3), QStringLiteral("#NAME?"));
+  EXPECT_EQ(window->StatusText(),
+            QStringLiteral("共 4 行　1 个公式无法计算（显示原有结果或错误值）"));
+}
+
 TEST_F(SheetWindowTest, SaveAsWritesAWorkbookThatReadsBackWithTheSameValues) {
   Merge();
   QTemporaryDir folder;

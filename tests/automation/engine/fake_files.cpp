@@ -15,6 +15,7 @@ class FakeReader final : public readers::WorkbookReader {
   const std::vector<readers::SheetInfo>& Sheets() const override { return sheets_; }
   const std::vector<readers::StyleInfo>& Styles() const override { return styles_; }
   bool Uses1904DateSystem() const override { return workbook_.uses_1904; }
+  bool FormulaResultsTrusted() const override { return workbook_.results_trusted; }
 
   void ReadSheet(std::size_t index, readers::CellSink& sink) override {
     ++reads_[index];
@@ -25,19 +26,27 @@ class FakeReader final : public readers::WorkbookReader {
 
  private:
   static void Send(const FakeCell& cell, readers::CellSink& sink) {
+    readers::SinkCell sunk = Sunk(cell);
+    sunk.formula = cell.formula;
+    sink.Put(sunk);
+  }
+
+  static readers::SinkCell Sunk(const FakeCell& cell) {
     const auto row = cell.row;
     const auto column = cell.column;
     if (const auto* number = std::get_if<double>(&cell.value)) {
-      sink.Put(readers::SinkCell::Number(row, column, *number, cell.style));
-    } else if (const auto* text = std::get_if<std::string>(&cell.value)) {
-      sink.Put(readers::SinkCell::Text(row, column, *text, cell.style));
-    } else if (const auto* boolean = std::get_if<bool>(&cell.value)) {
-      sink.Put(readers::SinkCell::Boolean(row, column, *boolean, cell.style));
-    } else if (const auto* error = std::get_if<CellErrorValue>(&cell.value)) {
-      sink.Put(readers::SinkCell::Error(row, column, error->text, cell.style));
-    } else {
-      sink.Put(readers::SinkCell::Blank(row, column, cell.style));
+      return readers::SinkCell::Number(row, column, *number, cell.style);
     }
+    if (const auto* text = std::get_if<std::string>(&cell.value)) {
+      return readers::SinkCell::Text(row, column, *text, cell.style);
+    }
+    if (const auto* boolean = std::get_if<bool>(&cell.value)) {
+      return readers::SinkCell::Boolean(row, column, *boolean, cell.style);
+    }
+    if (const auto* error = std::get_if<CellErrorValue>(&cell.value)) {
+      return readers::SinkCell::Error(row, column, error->text, cell.style);
+    }
+    return readers::SinkCell::Blank(row, column, cell.style);
   }
 
   FakeWorkbook workbook_;

@@ -21,6 +21,7 @@ struct FakeCell {
   std::uint16_t column;
   CellValue value;  // std::monostate: a styled blank
   std::uint32_t style = 0;
+  std::string formula = {};  // without '='; `value` is then its stored result
 };
 
 struct FakeSheet {
@@ -37,6 +38,7 @@ struct FakeWorkbook {
   std::vector<FakeSheet> sheets;
   std::vector<std::string> number_formats = {"General"};
   bool uses_1904 = false;
+  bool results_trusted = true;  // FormulaResultsTrusted
 };
 
 class FakeFiles {

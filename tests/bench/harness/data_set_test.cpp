@@ -27,6 +27,7 @@ mode=$(cat "$here/mode" 2>/dev/null)
 while [ $# -gt 0 ]; do
   case "$1" in
     --formatted) echo formatted >> "$here/formatted"; shift; continue ;;
+    --unstored-results) echo unstored >> "$here/unstored"; shift; continue ;;
     --files) files=$2 ;; --out) out=$2 ;; --prefix) prefix=$2 ;;
   esac
   shift 2
@@ -105,6 +106,26 @@ TEST_F(EnsureDataSetTest, AFormattedSetIsGeneratedFormattedIntoAFolderOfItsOwn) 
   EXPECT_EQ(Runs("formatted"), 2);
 }
 
+TEST_F(EnsureDataSetTest, AnUncalculatedSetIsGeneratedWithoutResultsIntoAFolderOfItsOwn) {
+  DataSet formatted = set_;
+  formatted.name = "many-formatted";
+  formatted.formatted = true;
+  DataSet uncalculated = formatted;
+  uncalculated.name = "many-uncalculated";
+  uncalculated.stored_results = false;
+  Ensure(formatted);
+  EXPECT_EQ(Ensure(uncalculated)[0].parent_path().filename(), "many-uncalculated-3x10x4");
+  EXPECT_EQ(Runs("formatted"), 2);
+  EXPECT_EQ(Runs("unstored"), 1);
+  // Formatted workbooks with results are never taken for ones without.
+  fs::remove_all(DataSetFolder(formatted, folder_ / "data"));
+  fs::rename(DataSetFolder(uncalculated, folder_ / "data"),
+             DataSetFolder(formatted, folder_ / "data"));
+  Ensure(formatted);
+  EXPECT_EQ(Runs("unstored"), 1);
+  EXPECT_EQ(Runs(), 3);
+}
+
 TEST_F(EnsureDataSetTest, RegeneratesAnIncompleteSet) {
   struct Damage {
     std::string name;
@@ -148,7 +169,7 @@ TEST_F(EnsureDataSetTest, AMissingGeneratorIsReported) {
 
 TEST(StandardSetsTest, FullSetsHaveTheBenchmarkShapesAndQuickOnesAreSmaller) {
   const std::vector<DataSet> full = StandardSets(false);
-  ASSERT_EQ(full.size(), 4u);
+  ASSERT_EQ(full.size(), 6u);
   EXPECT_EQ(full[0].name, "many");
   EXPECT_EQ(full[0].files * full[0].rows, 400000);
   EXPECT_EQ(full[1].name, "million");
@@ -163,18 +184,26 @@ TEST(StandardSetsTest, FullSetsHaveTheBenchmarkShapesAndQuickOnesAreSmaller) {
   }
 }
 
-TEST(StandardSetsTest, EachPlainSetHasAFormattedTwinOfTheSameShape) {
+TEST(StandardSetsTest, EachPlainSetHasAFormattedAndAnUncalculatedTwinOfTheSameShape) {
   for (bool quick : {false, true}) {
     const std::vector<DataSet> sets = StandardSets(quick);
-    ASSERT_EQ(sets.size(), 4u);
+    ASSERT_EQ(sets.size(), 6u);
     for (std::size_t i = 0; i < 2; ++i) {
       SCOPED_TRACE(sets[i].name);
-      const DataSet& twin = sets[i + 2];
       EXPECT_FALSE(sets[i].formatted);
-      EXPECT_TRUE(twin.formatted);
-      EXPECT_EQ(twin.name, sets[i].name + "-formatted");
-      EXPECT_EQ(std::tie(twin.files, twin.rows, twin.columns),
-                std::tie(sets[i].files, sets[i].rows, sets[i].columns));
+      EXPECT_TRUE(sets[i].stored_results);
+      const DataSet& formatted = sets[i + 2];
+      EXPECT_TRUE(formatted.formatted);
+      EXPECT_TRUE(formatted.stored_results);
+      EXPECT_EQ(formatted.name, sets[i].name + "-formatted");
+      const DataSet& uncalculated = sets[i + 4];
+      EXPECT_TRUE(uncalculated.formatted);
+      EXPECT_FALSE(uncalculated.stored_results);
+      EXPECT_EQ(uncalculated.name, sets[i].name + "-uncalculated");
+      for (const DataSet* twin : {&formatted, &uncalculated}) {
+        EXPECT_EQ(std::tie(twin->files, twin->rows, twin->columns),
+                  std::tie(sets[i].files, sets[i].rows, sets[i].columns));
+      }
     }
   }
 }
