@@ -240,8 +240,10 @@ std::size_t CellCount(const engine::Sheet& sheet) {
 
 class XlsxWriter final : public WorkbookWriter {
  public:
+  explicit XlsxWriter(unsigned deflate_threads) : deflate_threads_(deflate_threads) {}
+
   engine::SaveReport Write(const engine::Workbook& workbook, const std::string& path) override {
-    ZipWriter zip(path);
+    ZipWriter zip(path, deflate_threads_);
     const std::size_t sheets = workbook.SheetCount();
     engine::SaveReport report;
     std::size_t& replaced = report.replaced_texts;
@@ -259,10 +261,15 @@ class XlsxWriter final : public WorkbookWriter {
     zip.Close();
     return report;
   }
+
+ private:
+  unsigned deflate_threads_;
 };
 
 }  // namespace
 
-std::unique_ptr<WorkbookWriter> MakeXlsxWriter() { return std::make_unique<XlsxWriter>(); }
+std::unique_ptr<WorkbookWriter> MakeXlsxWriter(unsigned deflate_threads) {
+  return std::make_unique<XlsxWriter>(deflate_threads);
+}
 
 }  // namespace tavrio::automation::writers

@@ -1,0 +1,236 @@
+#include "automation/writers/chunked_deflate.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "automation/writers/workbook_writer.h"
+
+namespace tavrio::automation::writers {
+namespace {
+
+// Large enough that the seams (a sync flush, a block restarted) cost nothing measurable in
+// size, small enough that a sheet of a few megabytes still keeps two cores busy.
+constexpr std::size_t kChunkBytes = std::size_t{512} << 10;
+// Deflate's window: no match reaches further back.
+constexpr std::size_t kWindowBytes = 32 * 1024;
+
+struct Job {
+  std::string input;
+  std::string dictionary;  // the 32 KiB before `input`
+  bool last = false;
+  // Set by whoever compresses the job, read once `done`.
+  std::string output;
+  std::uint32_t crc = 0;
+  std::exception_ptr error;
+  bool done = false;
+};
+
+void Check(int result) {
+  if (result == Z_OK || result == Z_STREAM_END || result == Z_BUF_ERROR) return;
+  throw WriteFailure("压缩数据时出错（内存不足）");
+}
+
+// One raw deflate state at the fastest level (see zip_writer.h), reused chunk after chunk.
+class Deflater {
+ public:
+  Deflater() {
+    Check(deflateInit2(&stream_, Z_BEST_SPEED, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY));
+  }
+  ~Deflater() { deflateEnd(&stream_); }
+  Deflater(const Deflater&) = delete;
+  Deflater& operator=(const Deflater&) = delete;
+
+  void Compress(Job& job) {
+    Check(deflateReset(&stream_));
+    if (!job.dictionary.empty()) {
+      Check(deflateSetDictionary(&stream_, Bytes(job.dictionary),
+                                 static_cast<uInt>(job.dictionary.size())));
+    }
+    stream_.next_in = Bytes(job.input);
+    stream_.avail_in = static_cast<uInt>(job.input.size());
+    if (job.output.empty()) job.output.resize(job.input.size() / 4 + 1024);
+    std::size_t produced = 0;
+    const int flush = job.last ? Z_FINISH : Z_SYNC_FLUSH;
+    while (true) {
+      if (produced == job.output.size()) job.output.resize(job.output.size() * 2);
+      stream_.next_out = Bytes(job.output) + produced;
+      stream_.avail_out = static_cast<uInt>(job.output.size() - produced);
+      const int result = deflate(&stream_, flush);
+      Check(result);
+      produced = job.output.size() - stream_.avail_out;
+      // A sync flush is complete once deflate leaves room in the output.
+      if (result == Z_STREAM_END || (!job.last && stream_.avail_out != 0)) break;
+    }
+    job.output.resize(produced);
+    job.crc = static_cast<std::uint32_t>(crc32_z(0, Bytes(job.input), job.input.size()));
+  }
+
+ private:
+  static Bytef* Bytes(std::string& text) { return reinterpret_cast<Bytef*>(text.data()); }
+  z_stream stream_{};
+};
+
+void CompressCatching(std::optional<Deflater>& deflater, Job& job) {
+  try {
+    if (!deflater) deflater.emplace();
+    deflater->Compress(job);
+  } catch (...) {
+    job.error = std::current_exception();
+  }
+}
+
+}  // namespace
+
+unsigned DefaultDeflateThreads() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+class ChunkedDeflate::Pool {
+ public:
+  Pool(Sink sink, unsigned threads)
+      : sink_(std::move(sink)), max_in_flight_(std::size_t{threads} + 2) {
+    try {
+      for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+      // Fewer workers, or none: the calling thread then compresses itself.
+    }
+  }
+
+  ~Pool() {
+    {
+      std::lock_guard lock(mutex_);
+      stopped_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& worker : workers_) worker.join();
+  }
+
+  void Write(std::string_view data) {
+    while (!data.empty()) {
+      const std::size_t take = std::min(data.size(), kChunkBytes - current_->input.size());
+      current_->input.append(data.substr(0, take));
+      data.remove_prefix(take);
+      if (current_->input.size() == kChunkBytes) Submit(false);
+    }
+  }
+
+  Totals Finish() {
+    Submit(true);
+    HandOver(0);
+    return totals_;
+  }
+
+ private:
+  void Submit(bool last) {
+    std::unique_ptr<Job> job = std::exchange(current_, TakeSpare());
+    job->last = last;
+    // Sheet XML shrinks to a sixth or less; sized for deflate's whole bound, every chunk in
+    // flight would hold a megabyte of pages it never uses. Sized here, so that the buffers
+    // come from this thread's heap, where the job is recycled.
+    job->output.resize(job->input.size() / 4 + 1024);
+    const std::string_view input = job->input;
+    current_->dictionary = input.substr(input.size() - std::min(input.size(), kWindowBytes));
+    Job& submitted = *job;
+    if (workers_.empty()) {
+      CompressCatching(own_deflater_, submitted);
+      submitted.done = true;
+      jobs_.push_back(std::move(job));
+    } else {
+      std::lock_guard lock(mutex_);
+      jobs_.push_back(std::move(job));
+      waiting_.push_back(&submitted);
+      changed_.notify_all();
+    }
+    HandOver(max_in_flight_);
+  }
+
+  // Hands the finished jobs at the front to the sink, in order, waiting until no more than
+  // `keep` remain.
+  void HandOver(std::size_t keep) {
+    while (!jobs_.empty()) {
+      {
+        std::unique_lock lock(mutex_);
+        if (!jobs_.front()->done) {
+          if (jobs_.size() <= keep) return;
+          changed_.wait(lock, [this] { return jobs_.front()->done; });
+        }
+      }
+      std::unique_ptr<Job> job = std::move(jobs_.front());
+      jobs_.pop_front();
+      if (job->error) std::rethrow_exception(job->error);
+      sink_(job->output);
+      totals_.crc = static_cast<std::uint32_t>(
+          crc32_combine(totals_.crc, job->crc, static_cast<z_off_t>(job->input.size())));
+      totals_.size += job->input.size();
+      spare_.push_back(std::move(job));
+    }
+  }
+
+  // A job to fill, with the buffers of one handed over before: the same few megabytes serve
+  // the whole entry rather than being freed and faulted in anew chunk after chunk.
+  std::unique_ptr<Job> TakeSpare() {
+    if (spare_.empty()) {
+      auto job = std::make_unique<Job>();
+      job->input.reserve(kChunkBytes);
+      return job;
+    }
+    std::unique_ptr<Job> job = std::move(spare_.back());
+    spare_.pop_back();
+    job->input.clear();
+    job->dictionary.clear();
+    job->output.clear();
+    job->last = false;
+    job->done = false;
+    return job;
+  }
+
+  void Work() {
+    std::optional<Deflater> deflater;
+    std::unique_lock lock(mutex_);
+    while (true) {
+      changed_.wait(lock, [this] { return stopped_ || !waiting_.empty(); });
+      if (stopped_) return;
+      Job& job = *waiting_.front();
+      waiting_.pop_front();
+      lock.unlock();
+      CompressCatching(deflater, job);
+      lock.lock();
+      job.done = true;
+      changed_.notify_all();
+    }
+  }
+
+  Sink sink_;
+  std::size_t max_in_flight_;
+  std::vector<std::unique_ptr<Job>> spare_;
+  std::unique_ptr<Job> current_ = TakeSpare();
+  std::optional<Deflater> own_deflater_;
+  Totals totals_;
+  // Jobs submitted and not yet handed over, in the stream's order; only this thread changes
+  // the deque, the workers change the jobs in it.
+  std::deque<std::unique_ptr<Job>> jobs_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Job*> waiting_;  // submitted, not yet taken by a worker
+  bool stopped_ = false;
+  std::vector<std::thread> workers_;  // last: started once everything they use exists
+};
+
+ChunkedDeflate::ChunkedDeflate(Sink sink, unsigned threads)
+    : pool_(std::make_unique<Pool>(std::move(sink), threads)) {}
+
+ChunkedDeflate::~ChunkedDeflate() = default;
+
+void ChunkedDeflate::Write(std::string_view data) { pool_->Write(data); }
+
+ChunkedDeflate::Totals ChunkedDeflate::Finish() { return pool_->Finish(); }
+
+}  // namespace tavrio::automation::writers
