@@ -1,5 +1,7 @@
 #include "automation/writers/chunked_deflate.h"
 
+#include <isa-l/crc.h>
+#include <isa-l/igzip_lib.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -35,49 +37,57 @@ struct Job {
   bool done = false;
 };
 
+// On sheet XML three times as fast as zlib's fastest level, its output 5% smaller
+// (chunked_deflate.h has the figures).
+constexpr std::uint32_t kLevel = 2;
+constexpr std::uint32_t kLevelBufferBytes = ISAL_DEF_LVL2_DEFAULT;
+
 void Check(int result) {
-  if (result == Z_OK || result == Z_STREAM_END || result == Z_BUF_ERROR) return;
-  throw WriteFailure("压缩数据时出错（内存不足）");
+  if (result != COMP_OK)
+    throw WriteFailure("压缩数据时出错（错误 " + std::to_string(result) + "）");
 }
 
-// One raw deflate state at the fastest level (see zip_writer.h), reused chunk after chunk.
+// One igzip stream state with its level's work space, reused chunk after chunk.
 class Deflater {
  public:
-  Deflater() {
-    Check(deflateInit2(&stream_, Z_BEST_SPEED, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY));
-  }
-  ~Deflater() { deflateEnd(&stream_); }
-  Deflater(const Deflater&) = delete;
-  Deflater& operator=(const Deflater&) = delete;
+  Deflater() : level_buffer_(kLevelBufferBytes) {}
 
   void Compress(Job& job) {
-    Check(deflateReset(&stream_));
+    isal_deflate_init(&stream_);
+    stream_.level = kLevel;
+    stream_.level_buf = level_buffer_.data();
+    stream_.level_buf_size = kLevelBufferBytes;
     if (!job.dictionary.empty()) {
-      Check(deflateSetDictionary(&stream_, Bytes(job.dictionary),
-                                 static_cast<uInt>(job.dictionary.size())));
+      Check(isal_deflate_set_dict(&stream_, Bytes(job.dictionary),
+                                  static_cast<std::uint32_t>(job.dictionary.size())));
     }
     stream_.next_in = Bytes(job.input);
-    stream_.avail_in = static_cast<uInt>(job.input.size());
+    stream_.avail_in = static_cast<std::uint32_t>(job.input.size());
+    stream_.end_of_stream = job.last ? 1 : 0;
+    stream_.flush = job.last ? NO_FLUSH : SYNC_FLUSH;
     if (job.output.empty()) job.output.resize(job.input.size() / 4 + 1024);
     std::size_t produced = 0;
-    const int flush = job.last ? Z_FINISH : Z_SYNC_FLUSH;
     while (true) {
       if (produced == job.output.size()) job.output.resize(job.output.size() * 2);
       stream_.next_out = Bytes(job.output) + produced;
-      stream_.avail_out = static_cast<uInt>(job.output.size() - produced);
-      const int result = deflate(&stream_, flush);
-      Check(result);
+      stream_.avail_out = static_cast<std::uint32_t>(job.output.size() - produced);
+      Check(isal_deflate(&stream_));
       produced = job.output.size() - stream_.avail_out;
-      // A sync flush is complete once deflate leaves room in the output.
-      if (result == Z_STREAM_END || (!job.last && stream_.avail_out != 0)) break;
+      // Everything is out, sync flush included, once igzip leaves room in the output.
+      const bool done = job.last ? stream_.internal_state.state == ZSTATE_END
+                                 : stream_.avail_in == 0 && stream_.avail_out != 0;
+      if (done) break;
     }
     job.output.resize(produced);
-    job.crc = static_cast<std::uint32_t>(crc32_z(0, Bytes(job.input), job.input.size()));
+    job.crc = crc32_gzip_refl(0, Bytes(job.input), job.input.size());
   }
 
  private:
-  static Bytef* Bytes(std::string& text) { return reinterpret_cast<Bytef*>(text.data()); }
-  z_stream stream_{};
+  static std::uint8_t* Bytes(std::string& text) {
+    return reinterpret_cast<std::uint8_t*>(text.data());
+  }
+  std::vector<std::uint8_t> level_buffer_;
+  isal_zstream stream_{};
 };
 
 void CompressCatching(std::optional<Deflater>& deflater, Job& job) {

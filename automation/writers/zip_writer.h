@@ -8,7 +8,7 @@
 
 namespace tavrio::automation::writers {
 
-// Writes a zip file entry by entry through minizip, deflating at the fastest level: a sheet's
+// Writes a zip file entry by entry through minizip, deflating with a fast compressor: a sheet's
 // XML shrinks to a fraction anyway, and the stronger levels cost several times the time. Each
 // entry is deflated on `deflate_threads` workers (chunked_deflate.h; 0: on the calling thread);
 // the file's bytes are the same whatever their number. Close() finishes the file; a writer never
