@@ -43,8 +43,9 @@ constexpr std::uint32_t kLevel = 2;
 constexpr std::uint32_t kLevelBufferBytes = ISAL_DEF_LVL2_DEFAULT;
 
 void Check(int result) {
-  if (result != COMP_OK)
+  if (result != COMP_OK) {
     throw WriteFailure("压缩数据时出错（错误 " + std::to_string(result) + "）");
+  }
 }
 
 // One igzip stream state with its level's work space, reused chunk after chunk.
@@ -101,7 +102,13 @@ void CompressCatching(std::optional<Deflater>& deflater, Job& job) {
 
 }  // namespace
 
-unsigned DefaultDeflateThreads() { return std::max(1u, std::thread::hardware_concurrency()); }
+// One thread writing XML keeps about two workers busy (igzip compresses as fast as the XML is
+// written); more would only hold more chunks in memory.
+constexpr unsigned kMostWorkers = 4;
+
+unsigned DefaultDeflateThreads() {
+  return std::clamp(std::thread::hardware_concurrency(), 1u, kMostWorkers);
+}
 
 class ChunkedDeflate::Pool {
  public:

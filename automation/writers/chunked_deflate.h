@@ -25,8 +25,7 @@
 
 namespace tavrio::automation::writers {
 
-// The workers a save compresses on when nobody says otherwise: one per core, since the thread
-// writing the XML mostly waits for them.
+// The workers a save compresses on when nobody says otherwise: one per core, at most four.
 unsigned DefaultDeflateThreads();
 
 class ChunkedDeflate {
