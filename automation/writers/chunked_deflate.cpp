@@ -22,7 +22,7 @@ namespace {
 
 // Large enough that the seams (a sync flush, a block restarted) cost nothing measurable in
 // size, small enough that a sheet of a few megabytes still keeps two cores busy.
-constexpr std::size_t kChunkBytes = std::size_t{512} << 10;
+constexpr std::size_t kChunkBytes = std::size_t{256} << 10;
 // Deflate's window: no match reaches further back.
 constexpr std::size_t kWindowBytes = 32 * 1024;
 
@@ -113,7 +113,7 @@ unsigned DefaultDeflateThreads() {
 class ChunkedDeflate::Pool {
  public:
   Pool(Sink sink, unsigned threads)
-      : sink_(std::move(sink)), max_in_flight_(std::size_t{threads} + 2) {
+      : sink_(std::move(sink)), max_in_flight_(std::size_t{threads} + 1) {
     try {
       for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
     } catch (const std::system_error&) {

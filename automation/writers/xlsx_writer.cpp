@@ -37,7 +37,7 @@ namespace {
 using engine::Cell;
 using engine::CellType;
 
-constexpr std::size_t kFlushSize = 1 << 20;
+constexpr std::size_t kFlushSize = 64 << 10;
 // Past this many cells a sheet's XML might pass 4 GiB and needs zip64 records; below it the
 // plain records keep the file readable by older programs.
 constexpr std::size_t kPlainZipCells = 10'000'000;

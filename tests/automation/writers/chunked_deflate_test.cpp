@@ -79,20 +79,20 @@ TEST_P(ChunkedDeflateTest, InflatesToTheInputWithItsCrcWhateverTheWorkers) {
   }
 }
 
-// Around the chunk size (512 KiB), several chunks, and the empty entry.
+// Around the chunk size (256 KiB), several chunks, and the empty entry.
 INSTANTIATE_TEST_SUITE_P(Sizes, ChunkedDeflateTest,
-                         ::testing::Combine(::testing::Values(0, 1, 40000, 524287, 524288, 524289,
-                                                              3 * 524288 + 12345),
+                         ::testing::Combine(::testing::Values(0, 1, 40000, 262143, 262144, 262145,
+                                                              3 * 262144 + 12345),
                                             ::testing::Values(0u, 1u, 3u)));
 
 TEST(ChunkedDeflate, MatchesReachBackAcrossTheSeamBetweenChunks) {
-  // The first chunk (512 KiB) ends with a random block, the second repeats it: primed with the
+  // The first chunk (256 KiB) ends with a random block, the second repeats it: primed with the
   // bytes before it, the second chunk is a few matches; compressed on its own, it would spell
   // the block out again.
   std::mt19937 random(7);
   std::string block(500, '\0');
   for (char& c : block) c = static_cast<char>(random());
-  const std::string first_chunk = std::string(524288 - block.size(), '\0') + block;
+  const std::string first_chunk = std::string(262144 - block.size(), '\0') + block;
   std::string second_chunk;
   for (int i = 0; i < 20; ++i) second_chunk += block;
   const Deflated first = Deflate(first_chunk, 2, first_chunk.size());
