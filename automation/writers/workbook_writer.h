@@ -10,6 +10,7 @@
 
 #include "automation/engine/save_report.h"
 #include "automation/engine/workbook.h"
+#include "automation/writers/chunked_deflate.h"
 
 namespace tavrio::automation::writers {
 
@@ -33,8 +34,10 @@ class WorkbookWriter {
   virtual engine::SaveReport Write(const engine::Workbook& workbook, const std::string& path) = 0;
 };
 
-// Every sheet, in the workbook's order, as .xlsx; hidden sheets stay hidden.
-std::unique_ptr<WorkbookWriter> MakeXlsxWriter();
+// Every sheet, in the workbook's order, as .xlsx; hidden sheets stay hidden. Its parts are
+// deflated on `deflate_threads` workers (0: on the saving thread); the file's bytes are the same
+// whatever their number.
+std::unique_ptr<WorkbookWriter> MakeXlsxWriter(unsigned deflate_threads = DefaultDeflateThreads());
 // The active sheet as CSV, UTF-8 with BOM (the choices are described in csv_writer.cpp).
 std::unique_ptr<WorkbookWriter> MakeCsvWriter();
 // Every sheet, in the workbook's order, as the rows of one CSV table: each sheet but the last

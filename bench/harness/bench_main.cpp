@@ -83,6 +83,11 @@ class SetRunner {
     }
     if (tools_.engine_merge.empty()) {
       result.steps.push_back(Skipped(Step::kEngineMerge, "tavrio-bench-merge not built"));
+      result.steps.push_back(Skipped(Step::kSave, "tavrio-bench-merge not built"));
+    } else {
+      result.steps.push_back(Measure(set, Step::kSave, "s",
+                                     WithFiles({tools_.engine_merge, "--save", output}, workbooks),
+                                     output));
     }
     result.steps.push_back(
         BatchStep(set, Step::kBatchMerge, "c", {"--sheet-index", "1", "-o", output}, workbooks));
@@ -123,6 +128,7 @@ class SetRunner {
         }
         runs[k].push_back(tavrio::bench::RunMeasured(
             steps[k].argv, work_ / (set.name + "-" + steps[k].tag + ".log")));
+        if (steps[k].step == Step::kSave) tavrio::bench::KeepSaveTiming(runs[k].back());
         failed[k] = runs[k].back().exit_code != 0;
       }
     }
@@ -132,6 +138,11 @@ class SetRunner {
       if (result.figures.exit_code == 0) {
         result.wrong_result = tavrio::bench::CheckStepResult(
             steps[k].step, set, result.figures.output, steps[k].output);
+      }
+      if (!steps[k].output.empty()) {
+        std::error_code no_file;
+        result.output_bytes = fs::file_size(steps[k].output, no_file);
+        if (no_file) result.output_bytes = 0;
       }
       results.push_back(std::move(result));
     }

@@ -77,6 +77,7 @@ std::string Usage() {
 Times, for each set of generated workbooks:
   (a) the floor: inflating every input's sheet and shared-strings parts, one process;
   (b) the merge run on the engine, as the window does it, without saving;
+  (s) the same merge run, then its merged workbook saved, the save timed alone;
   (c) tavrio-merge end to end, saving the merged workbook;
   (d) an openpyxl merge in read-only/write-only mode (Debian's python3-openpyxl);
   (e) tavrio-merge taking only each file's last row: every input is still read, but the

@@ -8,8 +8,10 @@ namespace {
 
 constexpr double kKibPerMib = 1024.0;
 constexpr double kGibInMib = 1024.0;
-constexpr double kFloorFactor = 2.0;
-constexpr double kPythonFactor = 15.0;
+constexpr double kMergeFactor = 1.3;
+constexpr double kSaveFactor = 2.5;
+constexpr double kPythonFactor = 50.0;
+constexpr double kFileFactor = 1.1;
 constexpr double kTailShare = 0.5;
 constexpr std::size_t kNoteWidth = 70;
 
@@ -19,6 +21,8 @@ const char* StepLabel(Step step) {
       return "(a) floor: inflate sheet + strings";
     case Step::kEngineMerge:
       return "(b) merge run on the engine, no save";
+    case Step::kSave:
+      return "(s) save after (b), timed alone";
     case Step::kBatchMerge:
       return "(c) tavrio-merge, with save";
     case Step::kOpenpyxl:
@@ -73,6 +77,20 @@ TargetCheck MemoryFollowsOutput(const SetResult& result) {
   return {name + ": (e) " + Format("%.1f", PeakMib(*tail)) + " MiB vs (c) " +
               Format("%.1f", PeakMib(*full)) + " MiB (target (e) < (c)/2)",
           StateOf(PeakMib(*tail) < kTailShare * PeakMib(*full))};
+}
+
+TargetCheck FileSize(const SetResult& result) {
+  const std::string name = "(c)'s file vs (d)'s";
+  const auto ours = SucceededStep(result, Step::kBatchMerge);
+  const auto theirs = SucceededStep(result, Step::kOpenpyxl);
+  if (!ours || !theirs || ours->output_bytes == 0 || theirs->output_bytes == 0) {
+    return {name + ": not measured (target <= 1.1x)", TargetState::kUnknown};
+  }
+  const double ratio = static_cast<double>(ours->output_bytes) / theirs->output_bytes;
+  return {name + ": " + Format("%.1f", ours->output_bytes / 1048576.0) + " MiB vs " +
+              Format("%.1f", theirs->output_bytes / 1048576.0) + " MiB = " + Format("%.2f", ratio) +
+              "x (target <= 1.1x)",
+          StateOf(ratio <= kFileFactor)};
 }
 
 TargetCheck UnderOneGib(const SetResult& result, Step step, const std::string& name) {
@@ -130,9 +148,11 @@ bool Succeeded(const StepResult& step) {
 
 std::vector<TargetCheck> CheckTargets(const SetResult& result) {
   std::vector<TargetCheck> checks = {
-      SpeedRatio(result, Step::kEngineMerge, Step::kFloor, "(b)/(a)", "<= 2", kFloorFactor, true),
-      SpeedRatio(result, Step::kOpenpyxl, Step::kBatchMerge, "(d)/(c)", ">= 15", kPythonFactor,
+      SpeedRatio(result, Step::kEngineMerge, Step::kFloor, "(b)/(a)", "<= 1.3", kMergeFactor, true),
+      SpeedRatio(result, Step::kBatchMerge, Step::kFloor, "(c)/(a)", "<= 2.5", kSaveFactor, true),
+      SpeedRatio(result, Step::kOpenpyxl, Step::kBatchMerge, "(d)/(c)", ">= 50", kPythonFactor,
                  false),
+      FileSize(result),
       MemoryFollowsOutput(result),
   };
   if (result.set.name == "million") {

@@ -13,6 +13,16 @@ long NumberAfter(const std::string& output, const std::string& marker) {
   return std::strtol(output.c_str() + at + marker.size(), nullptr, 10);
 }
 
+constexpr char kSaveWall[] = "save wall ";
+constexpr char kSaveCpu[] = " cpu ";
+
+// The number that follows `marker` after `from` in `output`, or -1 when it is missing.
+double SecondsAfter(const std::string& output, std::size_t from, const std::string& marker) {
+  const std::size_t at = output.find(marker, from);
+  if (from == std::string::npos || at == std::string::npos) return -1;
+  return std::strtod(output.c_str() + at + marker.size(), nullptr);
+}
+
 std::string CheckRows(const DataSet& set, long rows) {
   const long expected = ExpectedMergedRows(set);
   if (rows == expected) return "";
@@ -46,11 +56,27 @@ std::string CheckStepResult(Step step, const DataSet& set, const std::string& ou
       const std::string rows = CheckRows(set, NumberAfter(output, "merged "));
       return rows.empty() ? CheckFile(merged_file) : rows;
     }
+    case Step::kSave: {
+      if (SecondsAfter(output, output.rfind(kSaveWall), kSaveWall) < 0) {
+        return "printed no save time";
+      }
+      const std::string rows = CheckRows(set, NumberAfter(output, "merged rows: "));
+      return rows.empty() ? CheckFile(merged_file) : rows;
+    }
     case Step::kBatchMerge:
     case Step::kTailMerge:
       return CheckFile(merged_file);
   }
   return "";
+}
+
+void KeepSaveTiming(Measurement& run) {
+  const std::size_t at = run.output.rfind(kSaveWall);
+  const double wall = SecondsAfter(run.output, at, kSaveWall);
+  const double cpu = SecondsAfter(run.output, at, kSaveCpu);
+  if (wall < 0 || cpu < 0) return;
+  run.seconds = wall;
+  run.cpu_seconds = cpu;
 }
 
 }  // namespace tavrio::bench

@@ -8,6 +8,7 @@
 #include "../engine/fake_files.h"
 #include "automation/engine/engine.h"
 #include "automation/writers/save_workbook.h"
+#include "automation/writers/workbook_writer.h"
 #include "writer_test_support.h"
 
 namespace tavrio::automation {
@@ -150,6 +151,29 @@ TEST_F(XlsxWriterTest, BytesThatAreNoUtf8BecomeTheReplacementCharacterAndAreCoun
        Line("B1", std::string("fine"), "General"), Line("C1", 2.0, "0.00\xEF\xBF\xBD")});
   EXPECT_EQ(report.replaced_texts, 3u);
   EXPECT_EQ(report.renamed_sheets, 0u);
+}
+
+// The sheet's XML is deflated in chunks on several threads; a one-thread save is the reference.
+TEST_F(XlsxWriterTest, AParallelSaveReadsBackCellForCellAsAOneThreadSave) {
+  unsigned threads = 0;
+  Engine engine(files_.Factory(),
+                [&threads](const engine::Workbook& workbook, const std::string& path) {
+                  return writers::MakeXlsxWriter(threads)->Write(workbook, path);
+                });
+  // About 1.6 MB of sheet XML: a few chunks.
+  files_.Add("/in/big.xlsx", {{testing::GridSheet("数据", 8000, 8),
+                               FakeSheet("第二", {{1, 1, std::string("尾")}})}});
+  engine.OpenWorkbook("/in/big.xlsx");
+  const std::string one_thread = folder_.File("one.xlsx");
+  engine.SaveWorkbookAs("big.xlsx", one_thread);
+  threads = 3;
+  const std::string parallel = folder_.File("parallel.xlsx");
+  engine.SaveWorkbookAs("one.xlsx", parallel);
+  const std::vector<std::string> expected = testing::DumpXlsx(one_thread);
+  ASSERT_EQ(expected.size(), 2 + 8000 * 8 + 1u);
+  testing::ExpectSameLines(testing::DumpXlsx(parallel), expected);
+  EXPECT_TRUE(testing::ReadFile(parallel) == testing::ReadFile(one_thread))
+      << "the file's bytes depend on the number of threads";
 }
 
 TEST_F(XlsxWriterTest, NonFiniteNumbersBecomeTheNumError) {

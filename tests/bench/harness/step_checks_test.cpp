@@ -53,11 +53,31 @@ TEST_F(CheckStepResultTest, AcceptsOnlyTheWholeWork) {
       {Step::kOpenpyxl, "merged 31 rows of 3 workbooks\n", saved_, ""},
       {Step::kOpenpyxl, "merged 31 rows of 3 workbooks\n", missing, "saved no workbook"},
       {Step::kOpenpyxl, "merged 30 rows of 3 workbooks\n", saved_, "merged 30 rows, expected 31"},
+      {Step::kSave, "已完成 merged rows: 31 save wall 0.500 cpu 0.900\n", saved_, ""},
+      {Step::kSave, "已完成 merged rows: 31\n", saved_, "printed no save time"},
+      {Step::kSave, "已完成 merged rows: 30 save wall 0.500 cpu 0.900\n", saved_,
+       "merged 30 rows, expected 31"},
+      {Step::kSave, "已完成 merged rows: 31 save wall 0.500 cpu 0.900\n", missing,
+       "saved no workbook"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.output + " " + c.file.string());
     EXPECT_EQ(CheckStepResult(c.step, set_, c.output, c.file), c.problem);
   }
+}
+
+TEST(KeepSaveTimingTest, TheSavesOwnTimesReplaceTheWholeRunsAndOnlyThen) {
+  Measurement run;
+  run.seconds = 3;
+  run.cpu_seconds = 4;
+  run.output = "已完成 merged rows: 31 save wall 0.500 cpu 0.900\n";
+  KeepSaveTiming(run);
+  EXPECT_EQ(run.seconds, 0.5);
+  EXPECT_EQ(run.cpu_seconds, 0.9);
+
+  run.output = "已完成 merged rows: 31\n";
+  KeepSaveTiming(run);
+  EXPECT_EQ(run.seconds, 0.5) << "a run that printed no save time keeps its own";
 }
 
 TEST(ExpectedMergedRowsTest, KeepsOneHeaderAndEveryDataRow) {
