@@ -219,4 +219,121 @@ std::string CompoundFileBytes(const std::vector<std::pair<std::string, std::stri
   return header + body;
 }
 
+namespace biff {
+namespace {
+
+std::string Head(std::uint16_t row, std::uint16_t col, std::uint16_t xf) {
+  return U16(row) + U16(col) + U16(xf);
+}
+std::string Head2(std::uint16_t row, std::uint16_t col, std::uint8_t format) {
+  return U16(row) + U16(col) + U8(0) + U8(format) + U8(0);
+}
+std::string Bytes8(std::string_view bytes) {
+  return U8(static_cast<std::uint8_t>(bytes.size())) + std::string(bytes);
+}
+std::string Bytes16(std::string_view bytes) {
+  return U16(static_cast<std::uint16_t>(bytes.size())) + std::string(bytes);
+}
+std::string SpecialResult(std::uint8_t kind, std::uint8_t value) {
+  return U8(kind) + U8(0) + U8(value) + U8(0) + U8(0) + U8(0) + U16(0xFFFF);
+}
+
+}  // namespace
+
+std::string CodePage(std::uint16_t code_page) { return BiffRecord(0x0042, U16(code_page)); }
+std::string Format2(std::string_view code) { return BiffRecord(0x001E, Bytes8(code)); }
+std::string Format4(std::string_view code) { return BiffRecord(0x041E, U16(0) + Bytes8(code)); }
+std::string Format5(std::uint16_t id, std::string_view code) {
+  return BiffRecord(0x041E, U16(id) + Bytes8(code));
+}
+std::string Format8(std::uint16_t id, std::string_view utf8) {
+  return BiffRecord(0x041E, U16(id) + Biff8String(utf8, 2));
+}
+std::string Xf3(std::uint8_t format) {
+  return BiffRecord(0x0243, U8(0) + U8(format) + U8(0) + U8(0) + U16(0) + U16(0) + U32(0));
+}
+std::string Xf4(std::uint8_t format) {
+  return BiffRecord(0x0443, U8(0) + U8(format) + U16(0) + U8(0x20) + U8(0) + U16(0) + U32(0));
+}
+std::string Xf5(std::uint16_t format) {
+  return BiffRecord(0x00E0, U16(0) + U16(format) + U16(0) + U8(0x20) + U8(0) + U32(0) + U32(0));
+}
+std::string Xf8(std::uint16_t font, std::uint16_t format, std::uint8_t alignment,
+                std::uint32_t lines, std::uint32_t more_lines, std::uint16_t fill_colors) {
+  return BiffRecord(0x00E0, U16(font) + U16(format) + U16(0) + U8(alignment) + U8(0) + U8(0) +
+                                U8(0) + U32(lines) + U32(more_lines) + U16(fill_colors));
+}
+std::string Font8(std::string_view name, std::uint16_t twips, std::uint16_t weight,
+                  std::uint16_t color, std::uint16_t options, std::uint8_t underline) {
+  return BiffRecord(0x0031, U16(twips) + U16(options) + U16(color) + U16(weight) + U16(0) +
+                                U8(underline) + U8(0) + U8(0) + U8(0) + Biff8String(name, 1));
+}
+
+std::string Number(std::uint16_t row, std::uint16_t col, std::uint16_t xf, double value) {
+  return BiffRecord(0x0203, Head(row, col, xf) + F64(value));
+}
+std::string Rk(std::uint16_t row, std::uint16_t col, std::uint16_t xf, std::uint32_t rk) {
+  return BiffRecord(0x027E, Head(row, col, xf) + U32(rk));
+}
+std::string MulRk(std::uint16_t row, std::uint16_t first_col,
+                  const std::vector<std::pair<std::uint16_t, std::uint32_t>>& xf_rks) {
+  std::string payload = U16(row) + U16(first_col);
+  for (const auto& [xf, rk] : xf_rks) payload += U16(xf) + U32(rk);
+  return BiffRecord(0x00BD,
+                    payload + U16(static_cast<std::uint16_t>(first_col + xf_rks.size() - 1)));
+}
+std::string Blank(std::uint16_t row, std::uint16_t col, std::uint16_t xf) {
+  return BiffRecord(0x0201, Head(row, col, xf));
+}
+std::string Label5(std::uint16_t row, std::uint16_t col, std::uint16_t xf, std::string_view bytes) {
+  return BiffRecord(0x0204, Head(row, col, xf) + Bytes16(bytes));
+}
+std::string Label8(std::uint16_t row, std::uint16_t col, std::uint16_t xf, std::string_view utf8) {
+  return BiffRecord(0x0204, Head(row, col, xf) + Biff8String(utf8, 2));
+}
+std::string LabelSst(std::uint16_t row, std::uint16_t col, std::uint16_t xf, std::uint32_t index) {
+  return BiffRecord(0x00FD, Head(row, col, xf) + U32(index));
+}
+std::string BoolErr(std::uint16_t row, std::uint16_t col, std::uint16_t xf, std::uint8_t value,
+                    bool error) {
+  return BiffRecord(0x0205, Head(row, col, xf) + U8(value) + U8(error ? 1 : 0));
+}
+std::string NumberResult(double value) { return F64(value); }
+std::string StringResult() { return SpecialResult(0, 0); }
+std::string BooleanResult(bool value) { return SpecialResult(1, value ? 1 : 0); }
+std::string ErrorResult(std::uint8_t code) { return SpecialResult(2, code); }
+std::string EmptyResult() { return SpecialResult(3, 0); }
+std::string Formula(std::uint16_t row, std::uint16_t col, std::uint16_t xf,
+                    const std::string& result, int generation, const std::string& tokens) {
+  const std::string count = U16(static_cast<std::uint16_t>(tokens.size()));
+  if (generation == 3 || generation == 4) {
+    return BiffRecord(generation == 3 ? 0x0206 : 0x0406,
+                      Head(row, col, xf) + result + U16(0) + count + tokens);
+  }
+  return BiffRecord(0x0006, Head(row, col, xf) + result + U16(0) + U32(0) + count + tokens);
+}
+std::string PtgExp(std::uint16_t row, std::uint16_t col) { return U8(0x01) + U16(row) + U16(col); }
+std::string String5(std::string_view bytes) { return BiffRecord(0x0207, Bytes16(bytes)); }
+std::string String8(std::string_view utf8) { return BiffRecord(0x0207, Biff8String(utf8, 2)); }
+std::string Utf16(std::string_view utf8) { return Utf16Bytes(utf8); }
+
+std::string Number2(std::uint16_t row, std::uint16_t col, std::uint8_t format, double value) {
+  return BiffRecord(0x0003, Head2(row, col, format) + F64(value));
+}
+std::string Integer2(std::uint16_t row, std::uint16_t col, std::uint8_t format,
+                     std::uint16_t value) {
+  return BiffRecord(0x0002, Head2(row, col, format) + U16(value));
+}
+std::string Label2(std::uint16_t row, std::uint16_t col, std::string_view bytes) {
+  return BiffRecord(0x0004, Head2(row, col, 0) + Bytes8(bytes));
+}
+std::string BoolErr2(std::uint16_t row, std::uint16_t col, std::uint8_t value, bool error) {
+  return BiffRecord(0x0005, Head2(row, col, 0) + U8(value) + U8(error ? 1 : 0));
+}
+std::string Formula2(std::uint16_t row, std::uint16_t col, const std::string& result) {
+  const std::string tokens("\x1E\x09\x00", 3);
+  return BiffRecord(0x0006, Head2(row, col, 0) + result + U8(0) + U8(3) + tokens);
+}
+
+}  // namespace biff
 }  // namespace tavrio::testing
