@@ -109,7 +109,12 @@ std::string BiffWorkbookStream(int generation, const std::string& globals,
   std::string bodies;
   for (const BiffSheetBytes& sheet : sheets) {
     head += bound_sheet(sheet, static_cast<std::uint32_t>(offset + bodies.size()));
-    bodies += BiffBof(generation, sheet.type == 2 ? 0x0020 : 0x0010) + sheet.records + BiffEof();
+    // Writers put DIMENSIONS first; LibreOffice skips whatever record comes there.
+    const std::string dimensions =
+        generation == 8 ? BiffRecord(0x0200, U32(0) + U32(0) + U16(0) + U16(0) + U16(0))
+                        : BiffRecord(0x0200, U16(0) + U16(0) + U16(0) + U16(0) + U16(0));
+    bodies += BiffBof(generation, sheet.type == 2 ? 0x0020 : 0x0010) +
+              (sheet.type == 0 ? dimensions : std::string()) + sheet.records + BiffEof();
   }
   return head + BiffEof() + bodies;
 }

@@ -39,7 +39,8 @@ struct BiffSheetBytes {
 };
 
 // A BIFF5 or BIFF8 workbook stream: the globals BOF, `globals` (records), one BOUNDSHEET per
-// sheet pointing at it, EOF, then each sheet between its BOF and EOF.
+// sheet pointing at it, EOF, then each sheet between its BOF and EOF (a worksheet's records
+// after a DIMENSIONS record).
 std::string BiffWorkbookStream(int generation, const std::string& globals,
                                const std::vector<BiffSheetBytes>& sheets);
 

@@ -11,6 +11,7 @@
 
 #include "automation/base/error.h"
 #include "automation/readers/workbook_reader.h"
+#include "tests/automation/readers/crafted_biff_files.h"
 #include "tests/automation/readers/recording_sink.h"
 #include "tests/support/biff_builder.h"
 #include "tests/support/temp_folder.h"
@@ -190,34 +191,13 @@ TEST(BiffGenerationsTest, Biff8FormulaResults) {
   ExpectCells(opened->sink, opened->reader->Styles(), expected);
 }
 
-struct BareFileCase {
-  std::string name;
-  std::string bytes;
-};
-
 // Excel 2.x, 3.0 and 4.0 saved one sheet per file, its records on their own, named after the
-// file. Each case holds a number in format "0.00", a text, a boolean and a formula's result.
-std::vector<BareFileCase> BareFiles() {
-  return {
-      {"BIFF2 without XF records", BiffBof(2, 0x0010) + Format2("General") + Format2("0.00") +
-                                       Number2(0, 0, 1, 2.5) + Integer2(0, 1, 0, 7) +
-                                       Label2(1, 0, "caf\xE9") + BoolErr2(1, 1, 1, false) +
-                                       Formula2(2, 0, NumberResult(9)) + BiffEof()},
-      {"BIFF3", BiffBof(3, 0x0010) + Format2("General") + Format2("0.00") + Xf3(0) + Xf3(1) +
-                    Number(0, 0, 1, 2.5) + Rk(0, 1, 0, 7 << 2 | 2) + Label5(1, 0, 0, "caf\xE9") +
-                    BoolErr(1, 1, 0, 1, false) + Formula(2, 0, 0, NumberResult(9), 3) + BiffEof()},
-      {"BIFF4", BiffBof(4, 0x0010) + CodePage(1252) + Format4("General") + Format4("0.00") +
-                    Xf4(0) + Xf4(1) + Number(0, 0, 1, 2.5) + Rk(0, 1, 0, 7 << 2 | 2) +
-                    Label5(1, 0, 0, "caf\xE9") + BoolErr(1, 1, 0, 1, false) +
-                    Formula(2, 0, 0, NumberResult(9), 4) + BiffEof()},
-  };
-}
-
+// file.
 TEST(BiffGenerationsTest, SingleSheetFilesOfExcel2To4) {
   TempFolder dir;
-  for (const BareFileCase& c : BareFiles()) {
-    SCOPED_TRACE(c.name);
-    auto opened = OpenAndRead(dir, "老报表.xls", c.bytes);
+  for (const CraftedBiffFile& file : BareBiffFiles()) {
+    SCOPED_TRACE(file.name);
+    auto opened = OpenAndRead(dir, "老报表.xls", file.bytes);
     ASSERT_EQ(opened->reader->Sheets().size(), 1u);
     EXPECT_EQ(opened->reader->Sheets()[0].name, "老报表");
     const std::vector<ExpectedCell> expected = {

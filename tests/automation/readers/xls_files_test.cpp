@@ -125,6 +125,30 @@ TEST(XlsFilesTest, TheEngineSelectsSheetsByNameAndPosition) {
   EXPECT_EQ(engine.GetCellValue(std::int16_t{2}, 3), CellValue(45291.0));
 }
 
+// A chart drawn on the data sheet brings a drawing and a chart substream of its own into the
+// sheet's records; the cells around them are all there.
+TEST(XlsFilesTest, ASheetWithAChartReadsWhole) {
+  const std::string& dir = OfficeFixtureDir();
+  TAVRIO_SKIP_WITHOUT(!dir.empty(), kOfficeFixtureReaders);
+  const std::string path = dir + "/chart.xls";
+  // A BIFF8 BOF record opening a chart substream: the chart is really in the file.
+  ASSERT_NE(ReadFile(path).find(std::string("\x09\x08\x10\x00\x00\x06\x20\x00", 8)),
+            std::string::npos);
+  auto reader = OpenWorkbookFile(path);
+  ASSERT_EQ(reader->Sheets().size(), 1u);
+  EXPECT_EQ(reader->Sheets()[0].name, "销售");
+  RecordingSink sink;
+  reader->ReadSheet(0, sink);
+  EXPECT_EQ(sink.At("A1").text, "月份");
+  EXPECT_EQ(sink.At("B1").text, "金额");
+  for (int month = 1; month <= 12; ++month) {
+    SCOPED_TRACE(month);
+    EXPECT_EQ(sink.At("A" + std::to_string(month + 1)).text, std::to_string(month) + "月");
+    EXPECT_EQ(sink.At("B" + std::to_string(month + 1)).number, month * 100.5);
+  }
+  EXPECT_EQ(sink.cells().size(), 26u);
+}
+
 // Damages a copy of the LibreOffice workbook; each case says how.
 struct DamageCase {
   std::string name;
