@@ -25,7 +25,9 @@ struct BiffSharedFormula {
 };
 
 // Everything known of one formula cell's formula, in one place: what a token decoder needs to
-// give it its text.
+// give it its text. Every formula cell's passes through FormulaText in biff_sheet.cpp, which
+// gives none yet: until a decoder is plugged in there, formula cells hand over their last
+// results alone.
 struct BiffFormula {
   BiffVersion version = BiffVersion::kBiff8;
   std::uint16_t row = 0, column = 0;  // 0-based

@@ -182,7 +182,7 @@ void BiffStyles::Format(const BiffRecord& record, const BiffText& text) {
     at = 2;
   }
   std::string code = text.ReadAt(data, at, text.version() == BiffVersion::kBiff8 ? 2 : 1);
-  formats_.emplace_back(id, code.empty() ? std::string("General") : std::move(code));
+  formats_.insert_or_assign(id, code.empty() ? std::string("General") : std::move(code));
 }
 
 void BiffStyles::Palette(const BiffRecord& record) {
@@ -278,10 +278,9 @@ ColorInfo BiffStyles::Color(unsigned index) const {
 
 StyleInfo BiffStyles::StyleOf(const Xf& xf) const {
   StyleInfo style;
-  for (const auto& [id, code] : formats_) {
-    if (id == xf.format) style.number_format = code;
-  }
-  if (numbered_formats_ && style.number_format == "General") {
+  if (auto own = formats_.find(xf.format); own != formats_.end()) {
+    style.number_format = own->second;
+  } else if (numbered_formats_) {
     std::string_view built_in = BuiltInNumberFormat(static_cast<unsigned>(xf.format));
     if (!built_in.empty()) style.number_format = std::string(built_in);
   }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "automation/readers/biff_stream.h"
@@ -51,9 +52,9 @@ class BiffStyles {
 
   bool numbered_formats_ = true;  // BIFF5 on: FORMAT records carry their id
   std::vector<FontInfo> fonts_;
-  std::vector<unsigned> font_colors_;                 // per font, its palette index
-  std::vector<std::pair<int, std::string>> formats_;  // id, code
-  std::vector<std::string> palette_;                  // entries 8 on, "FFRRGGBB", if redefined
+  std::vector<unsigned> font_colors_;             // per font, its palette index
+  std::unordered_map<int, std::string> formats_;  // code by id
+  std::vector<std::string> palette_;              // entries 8 on, "FFRRGGBB", if redefined
   std::vector<Xf> xfs_;
 };
 

@@ -76,6 +76,8 @@ BiffWorkbook ReadBiffWorkbook(std::string_view stream, const std::string& lone_s
     if (depth != 1) continue;
     if (record.type == biff::kFilePass) {
       book.encrypted = true;
+      book.filepass = record.data;
+      book.scrambled_from = record.offset + 4 + record.data.size();
       return book;
     }
     if (record.type == kCodePage && bof.version != BiffVersion::kBiff8) {

@@ -23,7 +23,12 @@ struct BiffSheet {
 
 struct BiffWorkbook {
   BiffText text{BiffVersion::kBiff8};
-  bool encrypted = false;  // a FILEPASS record: every record after it is scrambled
+  // A FILEPASS record: every record after it is scrambled, from `scrambled_from` (the offset
+  // of the record after FILEPASS) on. `filepass` is its payload: the kind of scrambling and
+  // what a decryptor needs to check a password.
+  bool encrypted = false;
+  std::string_view filepass;
+  std::size_t scrambled_from = 0;
   bool date1904 = false;
   std::vector<BiffSheet> sheets;
   std::vector<std::string> shared_strings;

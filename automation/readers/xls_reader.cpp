@@ -21,8 +21,10 @@ XlsReader::XlsReader(const std::string& path, std::string stream)
       stream_(std::move(stream)),
       workbook_(ReadBiffWorkbook(stream_, FileStem(path))) {
   // The records after FILEPASS are scrambled with the password (or the default one Excel uses
-  // for a workbook that is only write-protected). This is where they would be unscrambled,
-  // and the globals read again; until then such a workbook is refused.
+  // for a workbook that is only write-protected), each payload by its offset in the stream.
+  // This is the one place to unscramble them: in stream_, in place, from
+  // workbook_.scrambled_from on, as workbook_.filepass says, then read the globals again.
+  // Until a decryptor is there, such a workbook is refused.
   if (workbook_.encrypted) throw ReadFault(std::string(kPasswordProtected));
   for (const BiffSheet& sheet : workbook_.sheets) {
     if (sheet.offset >= stream_.size()) BiffDamaged();

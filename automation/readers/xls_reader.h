@@ -29,7 +29,7 @@ class XlsReader : public WorkbookReader {
  private:
   std::string path_;
   // Held whole: sheets are read from it on demand. An encrypted workbook's records would be
-  // unscrambled here, in place, once, before anything reads them (see the constructor).
+  // unscrambled here, in place, once, before anything else reads them (see the constructor).
   std::string stream_;
   BiffWorkbook workbook_;
   std::vector<SheetInfo> sheets_;
