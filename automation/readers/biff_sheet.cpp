@@ -35,75 +35,42 @@ enum class Kind {
   kIxfe
 };
 
+struct Numbered {
+  std::uint16_t type;
+  Kind kind;
+};
+
+constexpr Numbered kBiff2Records[] = {
+    {0x0001, Kind::kBlank},  {0x0002, Kind::kInteger}, {0x0003, Kind::kNumber},
+    {0x0004, Kind::kLabel},  {0x0005, Kind::kBoolErr}, {0x0006, Kind::kFormula},
+    {0x0007, Kind::kString}, {0x0008, Kind::kRow},     {0x0021, Kind::kArray},
+    {0x0036, Kind::kTable},  {0x0044, Kind::kIxfe},
+};
+
+// BIFF3 on, but for FORMULA, whose number changed with each generation.
+constexpr Numbered kRecords[] = {
+    {0x00BD, Kind::kMulRk},   {0x00FD, Kind::kLabelSst}, {0x0203, Kind::kNumber},
+    {0x0201, Kind::kBlank},   {0x027E, Kind::kRk},       {0x00BE, Kind::kMulBlank},
+    {0x0204, Kind::kLabel},   {0x0205, Kind::kBoolErr},  {0x0207, Kind::kString},
+    {0x0208, Kind::kRow},     {0x0221, Kind::kArray},    {0x0236, Kind::kTable},
+    {0x00D6, Kind::kRString}, {0x00E5, Kind::kMerged},   {0x04BC, Kind::kShared},
+};
+
+template <std::size_t N>
+Kind Find(const Numbered (&records)[N], std::uint16_t type) {
+  for (const Numbered& record : records) {
+    if (record.type == type) return record.kind;
+  }
+  return Kind::kOther;
+}
+
 Kind KindOf(std::uint16_t type, BiffVersion version) {
-  if (version == BiffVersion::kBiff2) {
-    switch (type) {
-      case 0x0001:
-        return Kind::kBlank;
-      case 0x0002:
-        return Kind::kInteger;
-      case 0x0003:
-        return Kind::kNumber;
-      case 0x0004:
-        return Kind::kLabel;
-      case 0x0005:
-        return Kind::kBoolErr;
-      case 0x0006:
-        return Kind::kFormula;
-      case 0x0007:
-        return Kind::kString;
-      case 0x0008:
-        return Kind::kRow;
-      case 0x0021:
-        return Kind::kArray;
-      case 0x0036:
-        return Kind::kTable;
-      case 0x0044:
-        return Kind::kIxfe;
-      default:
-        return Kind::kOther;
-    }
+  if (version == BiffVersion::kBiff2) return Find(kBiff2Records, type);
+  if (type == 0x0206 || type == 0x0406) {
+    return version <= BiffVersion::kBiff4 ? Kind::kFormula : Kind::kOther;
   }
-  const bool biff34 = version <= BiffVersion::kBiff4;
-  switch (type) {
-    case 0x0201:
-      return Kind::kBlank;
-    case 0x0203:
-      return Kind::kNumber;
-    case 0x0204:
-      return Kind::kLabel;
-    case 0x0205:
-      return Kind::kBoolErr;
-    case 0x0206:
-    case 0x0406:
-      return biff34 ? Kind::kFormula : Kind::kOther;
-    case 0x0006:
-      return biff34 ? Kind::kOther : Kind::kFormula;
-    case 0x0207:
-      return Kind::kString;
-    case 0x0208:
-      return Kind::kRow;
-    case 0x0221:
-      return Kind::kArray;
-    case 0x0236:
-      return Kind::kTable;
-    case 0x027E:
-      return Kind::kRk;
-    case 0x00BD:
-      return Kind::kMulRk;
-    case 0x00BE:
-      return Kind::kMulBlank;
-    case 0x00D6:
-      return Kind::kRString;
-    case 0x00FD:
-      return Kind::kLabelSst;
-    case 0x00E5:
-      return Kind::kMerged;
-    case 0x04BC:
-      return Kind::kShared;
-    default:
-      return Kind::kOther;
-  }
+  if (type == 0x0006) return version >= BiffVersion::kBiff5 ? Kind::kFormula : Kind::kOther;
+  return Find(kRecords, type);
 }
 
 std::string_view ErrorText(std::uint8_t code) {
