@@ -1,11 +1,13 @@
 #include "automation/readers/biff_sheet.h"
 
+#include <cmath>
 #include <deque>
 #include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "automation/base/cell_address.h"
 #include "automation/base/sheet_limits.h"
 #include "automation/readers/read_fault.h"
 
@@ -266,7 +268,13 @@ void SheetReader::StartRow(std::uint32_t row) {
   if (!row_cells_.empty() && row_cells_.back().row != row) Flush();
 }
 
-void SheetReader::Put(const SinkCell& cell) { row_cells_.push_back(cell); }
+// No sheet holds NaN or an infinity; Excel never writes one, so the number is damaged.
+void SheetReader::Put(const SinkCell& cell) {
+  if (cell.kind == SinkCell::Kind::kNumber && !std::isfinite(cell.number)) {
+    throw ReadFault("文件已损坏：单元格 " + CellReference(cell.row, cell.column) + " 的数值无效");
+  }
+  row_cells_.push_back(cell);
+}
 
 void SheetReader::Flush() {
   if (!row_cells_.empty()) sink_.Cells(row_cells_);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <memory>
 #include <string>
@@ -319,6 +320,13 @@ TEST(BiffGenerationsTest, DamageAndWhatCannotBeReadAreNamed) {
        "文件已损坏：工作簿数据无效", false},
       {"a cell past the last column", book(8, "", Number(0, 20000, 0, 1)),
        "超出限制：第 1 行的单元格超出工作表范围（最多 16384 列）", false},
+      {"a number no sheet can hold", book(8, "", Number(2, 1, 0, std::nan(""))),
+       "文件已损坏：单元格 B3 的数值无效", false},
+      {"an RK value that is infinite", book(8, "", Rk(0, 3, 0, 0x7FF00000)),
+       "文件已损坏：单元格 D1 的数值无效", false},
+      {"a formula result that is infinite",
+       book(8, "", Formula(0, 0, 0, NumberResult(-HUGE_VAL), 8)),
+       "文件已损坏：单元格 A1 的数值无效", false},
       {"a cell record cut short", book(8, "", BiffRecord(0x0203, U16(0) + U16(0))),
        "文件已损坏：工作簿数据无效", false},
       {"a code page nobody knows", book(5, CodePage(12345), ""), "工作簿使用了不支持的代码页 12345",
