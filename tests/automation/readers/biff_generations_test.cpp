@@ -303,6 +303,31 @@ TEST(BiffGenerationsTest, CellFormatsCarryTheirLook) {
   EXPECT_TRUE(style.alignment.wrap);
 }
 
+// As many rows as a BIFF8 sheet holds, in a stream far past the mini stream's cutoff, so that
+// it is read from the compound file's own sectors, hundreds of them.
+TEST(BiffGenerationsTest, EveryRowOfAFullSheet) {
+  const std::string sst =
+      BiffRecord(0x00FC, U32(2) + U32(2) + tavrio::testing::Biff8String("偶", 2) +
+                             tavrio::testing::Biff8String("odd", 2));
+  std::string cells;
+  for (std::uint32_t row = 0; row < 65536; ++row) {
+    const auto r = static_cast<std::uint16_t>(row);
+    cells += Number(r, 0, 0, row * 0.5) + LabelSst(r, 1, 0, row % 2) + Rk(r, 2, 0, row << 2 | 2);
+  }
+  TempFolder dir;
+  auto opened =
+      OpenAndRead(dir, "full.xls",
+                  CompoundFileBytes({{"Workbook", BiffWorkbookStream(8, sst, {{"S", cells}})}}));
+  ASSERT_EQ(opened->sink.cells().size(), 3u * 65536);
+  for (std::uint32_t row : {1u, 2u, 4097u, 65536u}) {
+    SCOPED_TRACE(row);
+    const std::string number = std::to_string(row);
+    EXPECT_EQ(opened->sink.At("A" + number).number, (row - 1) * 0.5);
+    EXPECT_EQ(opened->sink.At("B" + number).text, row % 2 == 1 ? "偶" : "odd");
+    EXPECT_EQ(opened->sink.At("C" + number).number, row - 1);
+  }
+}
+
 struct FaultCase {
   std::string name;
   std::string file;  // the file's bytes
