@@ -76,6 +76,44 @@ TEST(BiffOracleTest, LibreOfficeFindsWhatThisReaderFinds) {
   }
 }
 
+// The cell formats of BIFF5 and BIFF8 as LibreOffice sees them. It turns colours into RGB, so
+// they are left out here.
+TEST(BiffOracleTest, LibreOfficeSeesTheSameLook) {
+  TAVRIO_SKIP_WITHOUT(tavrio::testing::Soffice(), "LibreOffice");
+  TempFolder dir;
+  std::string names;
+  for (const CraftedBiffFile& file : CraftedLookFiles()) {
+    WriteFile(dir.File(file.name), file.bytes);
+    names += " " + file.name;
+  }
+  ASSERT_TRUE(RunQuietly("cd " + dir.path() + " && HOME=" + dir.path() + " " +
+                         *tavrio::testing::Soffice() +
+                         " --headless --norestore --convert-to xlsx --outdir out" + names));
+  for (const CraftedBiffFile& file : CraftedLookFiles()) {
+    SCOPED_TRACE(file.name);
+    auto ours = OpenWorkbookFile(dir.File(file.name));
+    auto theirs = OpenWorkbookFile(
+        dir.File("out/" + std::filesystem::path(file.name).stem().string() + ".xlsx"));
+    RecordingSink our_cells, their_cells;
+    ours->ReadSheet(0, our_cells);
+    theirs->ReadSheet(0, their_cells);
+    const StyleInfo& mine = ours->Styles().at(our_cells.At("A1").style);
+    const StyleInfo& other = theirs->Styles().at(their_cells.At("A1").style);
+    EXPECT_EQ(mine.font.name, other.font.name);
+    EXPECT_EQ(mine.font.size, other.font.size);
+    EXPECT_EQ(mine.font.bold, other.font.bold);
+    EXPECT_EQ(mine.font.italic, other.font.italic);
+    EXPECT_EQ(mine.font.strike, other.font.strike);
+    EXPECT_EQ(mine.font.underline, other.font.underline);
+    EXPECT_EQ(mine.fill.pattern, other.fill.pattern);
+    EXPECT_EQ(mine.border.left.style, other.border.left.style);
+    EXPECT_EQ(mine.border.right.style, other.border.right.style);
+    EXPECT_EQ(mine.border.top.style, other.border.top.style);
+    EXPECT_EQ(mine.border.bottom.style, other.border.bottom.style);
+    EXPECT_EQ(mine.alignment, other.alignment);
+  }
+}
+
 // An Excel 5.0/95 workbook in Mac Roman, merged and saved: openpyxl finds the text, the
 // booleans, the error, the date-time with its format and the formula results.
 TEST(BiffOracleTest, AnExcel95WorkbookSurvivesAMergeIntoAnXlsxFile) {

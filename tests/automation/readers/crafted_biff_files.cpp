@@ -82,4 +82,51 @@ std::vector<CraftedBiffFile> CraftedBiffFiles() {
   return files;
 }
 
+namespace {
+
+std::string Font5(const std::string& name, std::uint16_t twips, std::uint16_t weight,
+                  std::uint16_t options, std::uint8_t underline) {
+  return BiffRecord(0x0031, U16(twips) + U16(options) + U16(8) + U16(weight) + U16(0) +
+                                U8(underline) + U8(0) + U8(0) + U8(0) +
+                                U8(static_cast<std::uint8_t>(name.size())) + name);
+}
+
+std::string Xf5Look(std::uint16_t font, std::uint8_t alignment, std::uint32_t area,
+                    std::uint32_t lines) {
+  return BiffRecord(0x00E0,
+                    U16(font) + U16(0) + U16(0) + U8(alignment) + U8(0) + U32(area) + U32(lines));
+}
+
+std::string Biff5Look() {
+  std::string fonts;
+  for (int i = 0; i < 4; ++i) fonts += Font5("Arial", 200, 400, 0, 0);
+  fonts += Font5("Courier New", 280, 700, 0x02, 1);
+  // Solid fill in colour 10; bottom line medium; top thin, left dashed, right double.
+  const std::uint32_t area = 10 | (65u << 7) | (1u << 16) | (2u << 22) | (8u << 25);
+  const std::uint32_t lines = 1 | (3u << 3) | (6u << 6) | (8u << 9) | (8u << 16) | (8u << 23);
+  const std::string globals = fonts + Xf5Look(0, 0x20, 0, 0) +
+                              Xf5Look(5, 0x03 | 0x08 | 0x10, area, lines);  // right, wrap, centre
+  return CompoundFileBytes(
+      {{"Book", BiffWorkbookStream(5, globals, {{"S", Number(0, 0, 1, 1.5)}})}});
+}
+
+std::string Biff8Look() {
+  std::string fonts;
+  for (int i = 0; i < 4; ++i) fonts += Font8("Arial", 200, 400, 0x7FFF, 0, 0);
+  fonts += Font8("Courier New", 280, 700, 10, 0x0A, 2);
+  // Solid fill; left thin, right medium, top thick, bottom hair; centred, wrapped.
+  const std::string xfs = Xf8(0, 0, 0x20, 0, 0, 64 | (65 << 7)) +
+                          Xf8(5, 0x0A, 0x02 | 0x08 | 0x10,
+                              1 | (2 << 4) | (5 << 8) | (7 << 12) | (12 << 16) | (12u << 23),
+                              12 | (12 << 7) | (1u << 26), 10 | (65 << 7));
+  return CompoundFileBytes(
+      {{"Workbook", BiffWorkbookStream(8, fonts + xfs, {{"S", Number(0, 0, 1, 2.5)}})}});
+}
+
+}  // namespace
+
+std::vector<CraftedBiffFile> CraftedLookFiles() {
+  return {{"look5.xls", Biff5Look()}, {"look8.xls", Biff8Look()}};
+}
+
 }  // namespace tavrio::automation::readers::testing

@@ -22,4 +22,8 @@ std::vector<CraftedBiffFile> BareBiffFiles();
 // every kind.
 std::vector<CraftedBiffFile> CraftedBiffFiles();
 
+// A BIFF5 and a BIFF8 workbook whose A1 has a look of its own: a font of the fifth FONT record,
+// a fill, four different borders, an alignment.
+std::vector<CraftedBiffFile> CraftedLookFiles();
+
 }  // namespace tavrio::automation::readers::testing
