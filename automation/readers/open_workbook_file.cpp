@@ -126,11 +126,11 @@ std::unique_ptr<WorkbookReader> OpenCompoundFile(const FileDescriptor& file,
   throw ReadFault("不是工作簿文件");
 }
 
-// A BIFF2-4 file: the records of its one sheet, which Excel of those years kept small.
+// A file of BIFF records without a compound file around them: a BIFF2-4 sheet, or a workbook
+// stream some program saved on its own. Held whole, as a compound file's stream is.
 std::unique_ptr<WorkbookReader> OpenBareBiffFile(const FileDescriptor& file,
                                                  const std::string& path) {
   const std::uint64_t size = FileSize(file);
-  if (size > kMaxTextFileBytes) throw ReadFault("文件已损坏：工作簿数据无效");
   return std::make_unique<XlsReader>(path, ReadBytes(file, static_cast<std::size_t>(size)));
 }
 

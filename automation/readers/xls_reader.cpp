@@ -46,9 +46,10 @@ void XlsReader::ReadSheet(std::size_t index, CellSink& sink) {
 bool IsBareBiffFile(std::string_view header) {
   if (header.size() < 6) return false;
   const auto byte = [&header](std::size_t i) { return static_cast<unsigned char>(header[i]); };
-  const bool bof = byte(0) == 0x09 && (byte(1) == 0x00 || byte(1) == 0x02 || byte(1) == 0x04);
+  const bool bof =
+      byte(0) == 0x09 && (byte(1) == 0x00 || byte(1) == 0x02 || byte(1) == 0x04 || byte(1) == 0x08);
   const unsigned length = byte(2) | (byte(3) << 8);
-  return bof && length >= 4 && length <= 16;
+  return bof && length >= 4 && length <= 20;
 }
 
 }  // namespace tavrio::automation::readers

@@ -1,7 +1,8 @@
 #pragma once
 
 // The reader of binary Excel workbooks: BIFF8 (Excel 97-2003) and BIFF5/7 (Excel 5.0/95) in
-// a compound file, and BIFF2-4 single-sheet files (Excel 2.x to 4.0) on their own. Every cell
+// a compound file (or, as some programs save them, on their own), and BIFF2-4 single-sheet
+// files (Excel 2.x to 4.0). Every cell
 // keeps its number as stored and its XF's look (number format, font, fill, borders,
 // alignment), so a date stays a number with its date format; a formula cell hands over its
 // last result.
@@ -35,8 +36,9 @@ class XlsReader : public WorkbookReader {
   std::vector<SheetInfo> sheets_;
 };
 
-// True when `header` (a file's first bytes) is the BOF record a BIFF2, BIFF3 or BIFF4 file
-// starts with: such files are no compound file but the sheet's records themselves.
+// True when `header` (a file's first bytes) is a BOF record: a BIFF2, BIFF3 or BIFF4 file is
+// no compound file but the sheet's records themselves, and some programs save a BIFF5 or
+// BIFF8 workbook stream on its own too.
 bool IsBareBiffFile(std::string_view header);
 
 }  // namespace tavrio::automation::readers

@@ -91,6 +91,18 @@ TEST(BiffGenerationsTest, TheWorkbookStreamIsFoundWhateverItsCase) {
   }
 }
 
+// Some programs save the workbook stream without a compound file around it.
+TEST(BiffGenerationsTest, AWorkbookStreamOnItsOwn) {
+  TempFolder dir;
+  for (int generation : {5, 8}) {
+    SCOPED_TRACE(generation);
+    auto opened = OpenAndRead(dir, "export.xls",
+                              BiffWorkbookStream(generation, "", {{"Data", Number(0, 0, 0, 3)}}));
+    EXPECT_EQ(opened->reader->Sheets().at(0).name, "Data");
+    EXPECT_EQ(opened->sink.At("A1").number, 3);
+  }
+}
+
 // Excel 5.0/95 files: booleans stay booleans, a date-time keeps its time of day, and formulas
 // keep their last results of every kind.
 TEST(BiffGenerationsTest, Biff5ValuesKeepTheirKinds) {
