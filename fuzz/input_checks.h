@@ -16,6 +16,9 @@ namespace tavrio::fuzz {
 // by content, so the same check serves the .xlsx/.xlsm package, the .xls compound file and
 // the .ods package.
 std::string CheckXlsxPackage(std::string_view input);
+// The records of a binary workbook (.xls): the workbook stream alone, or a BIFF2-4 file, read
+// to every sheet twice, which must agree.
+std::string CheckXlsRecords(std::string_view input);
 // A worksheet part, read whole and in chunks; the first two bytes choose the context and the
 // chunk size. Both readings must agree cell for cell and fault for fault.
 std::string CheckSheetXml(std::string_view input);

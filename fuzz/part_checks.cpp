@@ -76,6 +76,7 @@ const std::vector<FuzzTarget>& FuzzTargets() {
   static const std::vector<FuzzTarget> targets = {
       {"xlsx_package", CheckXlsxPackage},
       {"xls_workbook", CheckXlsxPackage},
+      {"xls_records", CheckXlsRecords},
       {"ods_workbook", CheckXlsxPackage},
       {"sheet_xml", CheckSheetXml},
       {"shared_strings", CheckSharedStrings},

@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "automation/readers/compound_file.h"
-#include "automation/readers/compound_stream.h"
 #include "automation/readers/ods_reader.h"
 #include "automation/readers/read_fault.h"
 #include "automation/readers/text_encoding.h"
@@ -77,21 +77,12 @@ std::string ReadHeader(const FileDescriptor& file) {
   return std::string(header, static_cast<std::size_t>(read));
 }
 
-// The whole file, when it is text small enough to hold in memory.
-std::string ReadTextFile(const FileDescriptor& file) {
-  struct stat info {};
-  if (fstat(file.get(), &info) != 0) throw ReadFault(SystemReason(errno));
-  std::string bytes(std::min<std::uint64_t>(info.st_size, 64 * 1024), '\0');
-  ssize_t read = pread(file.get(), bytes.data(), bytes.size(), 0);
-  if (read < 0) throw ReadFault(SystemReason(errno));
-  bytes.resize(static_cast<std::size_t>(read));
-  if (!LooksLikeText(bytes)) throw ReadFault("不是工作簿文件");
-  if (static_cast<std::uint64_t>(info.st_size) > kMaxTextFileBytes) {
-    throw ReadFault("文本文件过大：超过 " + std::to_string(kMaxTextFileBytes >> 20) + " MB");
-  }
-  bytes.resize(static_cast<std::size_t>(info.st_size));
+// The first `size` bytes of the file, fewer when it is shorter.
+std::string ReadBytes(const FileDescriptor& file, std::size_t size) {
+  std::string bytes(size, '\0');
   for (std::size_t done = 0; done < bytes.size();) {
-    read = pread(file.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    ssize_t read =
+        pread(file.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
     if (read < 0) throw ReadFault(SystemReason(errno));
     if (read == 0) {
       bytes.resize(done);
@@ -102,20 +93,45 @@ std::string ReadTextFile(const FileDescriptor& file) {
   return bytes;
 }
 
+std::uint64_t FileSize(const FileDescriptor& file) {
+  struct stat info {};
+  if (fstat(file.get(), &info) != 0) throw ReadFault(SystemReason(errno));
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+// The whole file, when it is text small enough to hold in memory.
+std::string ReadTextFile(const FileDescriptor& file) {
+  const std::uint64_t size = FileSize(file);
+  if (!LooksLikeText(ReadBytes(file, std::min<std::uint64_t>(size, 64 * 1024)))) {
+    throw ReadFault("不是工作簿文件");
+  }
+  if (size > kMaxTextFileBytes) {
+    throw ReadFault("文本文件过大：超过 " + std::to_string(kMaxTextFileBytes >> 20) + " MB");
+  }
+  return ReadBytes(file, static_cast<std::size_t>(size));
+}
+
 // A compound file: a password-protected .xlsx or a legacy .xls, told apart by their streams.
 std::unique_ptr<WorkbookReader> OpenCompoundFile(const FileDescriptor& file,
                                                  const std::string& path) {
-  std::vector<std::string> names = CompoundFileEntryNames(file.get());
-  auto has = [&names](std::string_view name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
-  };
-  if (has("EncryptedPackage")) throw ReadFault("文件受密码保护，请先取消密码再合并");
-  for (const char* stream : {"Workbook", "Book"}) {
-    if (has(stream)) {
-      return std::make_unique<XlsReader>(path, ReadCompoundFileStream(file.get(), stream));
+  CompoundFile container(file.get());
+  if (container.Has("EncryptedPackage")) throw ReadFault(std::string(kPasswordProtected));
+  for (const char* name : {"Workbook", "Book"}) {
+    if (std::optional<std::string> stream = container.ReadStream(name)) {
+      // The container kept the stream's name but lost its records.
+      if (stream->empty()) throw ReadFault("文件已损坏：复合文档结构无效");
+      return std::make_unique<XlsReader>(path, std::move(*stream));
     }
   }
   throw ReadFault("不是工作簿文件");
+}
+
+// A file of BIFF records without a compound file around them: a BIFF2-4 sheet, or a workbook
+// stream some program saved on its own. Held whole, as a compound file's stream is.
+std::unique_ptr<WorkbookReader> OpenBareBiffFile(const FileDescriptor& file,
+                                                 const std::string& path) {
+  const std::uint64_t size = FileSize(file);
+  return std::make_unique<XlsReader>(path, ReadBytes(file, static_cast<std::size_t>(size)));
 }
 
 std::unique_ptr<WorkbookReader> Open(const std::string& path) {
@@ -127,6 +143,7 @@ std::unique_ptr<WorkbookReader> Open(const std::string& path) {
     return std::make_unique<XlsxReader>(path, std::move(archive));
   }
   if (IsCompoundFileSignature(header)) return OpenCompoundFile(file, path);
+  if (IsBareBiffFile(header)) return OpenBareBiffFile(file, path);
   return OpenTextWorkbook(path, ReadTextFile(file));
 }
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "automation/base/ascii.h"
 #include "automation/readers/read_fault.h"
@@ -121,6 +123,64 @@ bool LooksLikeText(std::string_view bytes) {
     auto byte = static_cast<unsigned char>(c);
     return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != '\f';
   });
+}
+
+namespace {
+
+// ICU's names for a Windows code page number, most specific first.
+std::vector<std::string> CodePageNames(std::uint16_t code_page) {
+  switch (code_page) {
+    case 367:
+    case 1200:
+    case 1252:
+    case 32769:
+      return {"windows-1252"};
+    case 10000:
+    case 32768:
+      return {"macintosh"};
+    default:
+      break;
+  }
+  const std::string number = std::to_string(code_page);
+  return {"windows-" + number, "cp" + number, "ibm-" + number};
+}
+
+}  // namespace
+
+CodePageDecoder::CodePageDecoder(std::uint16_t code_page) : code_page_(code_page) {
+  for (const std::string& name : CodePageNames(code_page)) {
+    UErrorCode status = U_ZERO_ERROR;
+    converter_.reset(ucnv_open(name.c_str(), &status));
+    if (U_SUCCESS(status)) return;
+    converter_.reset();
+  }
+  throw ReadFault("工作簿使用了不支持的代码页 " + std::to_string(code_page));
+}
+
+CodePageDecoder::CodePageDecoder(CodePageDecoder&&) noexcept = default;
+CodePageDecoder& CodePageDecoder::operator=(CodePageDecoder&&) noexcept = default;
+CodePageDecoder::~CodePageDecoder() = default;
+
+void CodePageDecoder::Closer::operator()(UConverter* converter) const { ucnv_close(converter); }
+
+std::string CodePageDecoder::Decode(std::string_view bytes) const {
+  std::string out;
+  bool ascii = true;
+  for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  // Most cell text of such workbooks is ASCII, which every code page here leaves as it is.
+  if (ascii) return std::string(bytes);
+  // No byte of these code pages becomes more than three UTF-8 bytes.
+  out.resize(bytes.size() * 3 + 16);
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_resetToUnicode(converter_.get());
+  int32_t length =
+      ucnv_toAlgorithmic(UCNV_UTF8, converter_.get(), out.data(), static_cast<int32_t>(out.size()),
+                         bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+  if (U_FAILURE(status)) {
+    throw ReadFault("文件已损坏：文本无法按代码页 " + std::to_string(code_page_) + " 读取");
+  }
+  out.resize(static_cast<std::size_t>(length));
+  return out;
 }
 
 }  // namespace tavrio::automation::readers

@@ -1,48 +1,44 @@
 #pragma once
 
-// The Excel 97-2003 (.xls, BIFF) reader. freexl reads the cells; a scan of the workbook's own
-// records adds what freexl leaves out (encryption, hidden sheets, the 1904 date system, formula
-// results, booleans, error values). freexl tells which cells are dates but hands them over as
-// calendar text, without the time of a date or the days of a time, and forgets their number
-// format; this reader gives such cells their stored numbers with an ISO-style date, date-time or
-// time format, so they stay real dates. Every other cell, formula results included, keeps the
-// number format its XF record names (percent, currency, thousands separators, decimals, text),
-// read from the FORMAT records or the built-in ids. Fonts, fills, borders and alignment are not
-// read.
+// The reader of binary Excel workbooks: BIFF8 (Excel 97-2003) and BIFF5/7 (Excel 5.0/95) in
+// a compound file (or, as some programs save them, on their own), and BIFF2-4 single-sheet
+// files (Excel 2.x to 4.0). Every cell
+// keeps its number as stored and its XF's look (number format, font, fill, borders,
+// alignment), so a date stays a number with its date format; a formula cell hands over its
+// last result.
 
 #include <string>
 #include <vector>
 
-#include "automation/readers/biff_records.h"
-#include "automation/readers/freexl_handle.h"
+#include "automation/readers/biff_workbook.h"
 #include "automation/readers/workbook_reader.h"
 
 namespace tavrio::automation::readers {
 
 class XlsReader : public WorkbookReader {
  public:
-  // `workbook_stream` is the file's "Workbook" (or "Book") stream. Throws ReadFault (without
-  // the file name) when the workbook is password-protected or damaged.
-  XlsReader(const std::string& path, std::string workbook_stream);
+  // `stream` is the workbook stream (or the whole BIFF2-4 file); `path` names the file in
+  // errors and, for a BIFF2-4 file, its one sheet. Throws ReadFault (without the file name)
+  // when the workbook is password-protected or damaged.
+  XlsReader(const std::string& path, std::string stream);
 
   const std::vector<SheetInfo>& Sheets() const override { return sheets_; }
-  const std::vector<StyleInfo>& Styles() const override { return styles_; }
-  bool Uses1904DateSystem() const override { return date1904_; }
+  const std::vector<StyleInfo>& Styles() const override { return workbook_.styles; }
+  bool Uses1904DateSystem() const override { return workbook_.date1904; }
   void ReadSheet(std::size_t index, CellSink& sink) override;
 
  private:
-  void MatchRecordsToSheets(const BiffGlobals& globals);
-  void StylesFromFormats(const BiffGlobals& globals);
-  void ReadCells(std::size_t index, CellSink& sink);
-
   std::string path_;
+  // Held whole: sheets are read from it on demand. An encrypted workbook's records would be
+  // unscrambled here, in place, once, before anything else reads them (see the constructor).
   std::string stream_;
-  FreexlHandle handle_;
+  BiffWorkbook workbook_;
   std::vector<SheetInfo> sheets_;
-  std::vector<StyleInfo> styles_;
-  std::vector<std::uint32_t> xf_styles_;  // per XF record: its index in styles_
-  bool date1904_ = false;
-  std::vector<std::int64_t> substreams_;  // per sheet: its substream's offset, or -1 if unknown
 };
+
+// True when `header` (a file's first bytes) is a BOF record: a BIFF2, BIFF3 or BIFF4 file is
+// no compound file but the sheet's records themselves, and some programs save a BIFF5 or
+// BIFF8 workbook stream on its own too.
+bool IsBareBiffFile(std::string_view header);
 
 }  // namespace tavrio::automation::readers

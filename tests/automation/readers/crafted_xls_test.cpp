@@ -4,13 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "automation/base/error.h"
-#include "automation/readers/biff_records.h"
 #include "automation/readers/workbook_reader.h"
+#include "tests/automation/readers/recording_sink.h"
+#include "tests/support/biff_builder.h"
 #include "tests/support/temp_folder.h"
 
 namespace tavrio::automation::readers::testing {
@@ -153,9 +155,9 @@ TEST(CraftedXlsTest, AMiniSectorSizeNoFileCanHoldIsDamage) {
   }
 }
 
-// freexl converts a directory entry's name with the length the entry claims and reads far past
-// the entry when it is longer than the 64 bytes a name may take (a stack buffer underflow).
-TEST(CraftedXlsTest, ADirectoryNameLongerThanAnEntryAllowsIsRefusedBeforeFreexlReadsIt) {
+// A directory entry's name claiming more than the 64 bytes a name may take once made a reader
+// trusting it read far past the entry (a stack buffer underflow).
+TEST(CraftedXlsTest, ADirectoryNameLongerThanAnEntryAllowsIsRefused) {
   struct NameLength {
     std::string name;
     std::size_t entry;
@@ -193,42 +195,70 @@ std::string U16s(std::initializer_list<std::uint16_t> values) {
   return bytes;
 }
 
+// A BIFF8 XF record naming font 0 and format `format`, otherwise plain.
+std::string Xf(std::uint16_t format) {
+  return Record(0x00E0, U16s({0, format}) + std::string(16, '\0'));
+}
+
+// Opens a workbook stream written into a compound file and reads its first sheet.
+struct ReadBack {
+  std::unique_ptr<WorkbookReader> reader;
+  RecordingSink sink;
+};
+std::unique_ptr<ReadBack> ReadStream(const TempFolder& dir, const std::string& stream) {
+  const std::string path = dir.File("crafted.xls");
+  WriteFile(path, tavrio::testing::CompoundFileBytes({{"Workbook", stream}}));
+  auto back = std::make_unique<ReadBack>();
+  back->reader = OpenWorkbookFile(path);
+  back->reader->ReadSheet(0, back->sink);
+  return back;
+}
+
 TEST(CraftedXlsTest, FormatAndXfRecordsGiveEachXfItsFormat) {
   // "¥0" in 16-bit characters, "0.0" in 8-bit ones; XFs name a built-in id, then both.
-  const std::string stream =
-      Bof(0x0600) + Record(0x041E, U16s({0xA4, 2}) + '\x01' + U16s({0xA5, '0'})) +
-      Record(0x041E, U16s({0xA5, 3}) + '\x00' + "0.0") +
-      Record(0x00E0, U16s({0, 9}) + std::string(16, '\0')) +
-      Record(0x00E0, U16s({0, 0xA4}) + std::string(16, '\0')) +
-      Record(0x00E0, U16s({0, 0xA5}) + std::string(16, '\0')) + Record(0x000A, "");
-  BiffGlobals globals = ScanBiffGlobals(stream);
-  EXPECT_EQ(globals.formats.at(0xA4), "¥0");
-  EXPECT_EQ(globals.formats.at(0xA5), "0.0");
-  EXPECT_EQ(globals.xf_formats, (std::vector<std::uint16_t>{9, 0xA4, 0xA5}));
+  const std::string globals = Record(0x041E, U16s({0xA4, 2}) + '\x01' + U16s({0xA5, '0'})) +
+                              Record(0x041E, U16s({0xA5, 3}) + '\x00' + "0.0") + Xf(9) + Xf(0xA4) +
+                              Xf(0xA5);
+  std::string cells;
+  for (std::uint16_t xf = 0; xf < 3; ++xf) {
+    cells += Record(0x0203, U16s({xf, 0, xf}) + tavrio::testing::F64(xf));
+  }
+  TempFolder dir;
+  auto back = ReadStream(dir, tavrio::testing::BiffWorkbookStream(8, globals, {{"S", cells}}));
+  const auto& styles = back->reader->Styles();
+  EXPECT_EQ(styles.at(back->sink.At("A1").style).number_format, "0%");
+  EXPECT_EQ(styles.at(back->sink.At("A2").style).number_format, "¥0");
+  EXPECT_EQ(styles.at(back->sink.At("A3").style).number_format, "0.0");
 }
 
 TEST(CraftedXlsTest, EveryCellRecordNamesItsXf) {
-  std::string sheet_bof(16, '\0');
-  sheet_bof[0] = '\x00';
-  sheet_bof[1] = '\x06';
-  sheet_bof[2] = '\x10';  // a worksheet
+  // XF n has format "n.0", so that a cell's format tells which XF it named.
+  std::string globals = Record(0x00FC, tavrio::testing::U32(1) + tavrio::testing::U32(1) +
+                                           tavrio::testing::Biff8String("s", 2));
+  for (std::uint16_t xf = 0; xf < 25; ++xf) {
+    const std::string code = std::to_string(xf) + ".0";
+    globals += Record(0x041E, U16s({static_cast<std::uint16_t>(200 + xf)}) +
+                                  tavrio::testing::Biff8String(code, 2));
+    globals += Xf(static_cast<std::uint16_t>(200 + xf));
+  }
   const std::string chart_number = Record(0x0203, U16s({9, 9, 99}) + std::string(8, '\0'));
-  const std::string stream =
-      Record(0x0809, sheet_bof) + Record(0x0203, U16s({0, 0, 17}) + std::string(8, '\0')) +
-      Record(0x00BD, U16s({1, 0, 18, 0, 0, 19, 0, 0, 20, 0, 0, 2})) +
-      Record(0x00BE, U16s({2, 1, 21, 22, 2})) + Record(0x00FD, U16s({3, 0, 23, 0, 0})) +
-      Record(0x0201, U16s({3, 4, 24})) + Record(0x0809, sheet_bof) + chart_number +
-      Record(0x000A, "") +  // an embedded chart
-      Record(0x000A, "");
-  std::vector<std::tuple<int, int, int>> cells;
-  ScanBiffCellFormats(stream, 0,
-                      [&cells](std::uint16_t row, std::uint16_t column, std::uint16_t xf) {
-                        cells.emplace_back(row, column, xf);
-                      });
-  const std::vector<std::tuple<int, int, int>> expected = {{0, 0, 17}, {1, 0, 18}, {1, 1, 19},
-                                                           {1, 2, 20}, {2, 1, 21}, {2, 2, 22},
-                                                           {3, 0, 23}, {3, 4, 24}};
-  EXPECT_EQ(cells, expected);
+  const std::string cells = Record(0x0203, U16s({0, 0, 17}) + std::string(8, '\0')) +
+                            Record(0x00BD, U16s({1, 0, 18, 0, 0, 19, 0, 0, 20, 0, 0, 2})) +
+                            Record(0x00BE, U16s({2, 1, 21, 22, 2})) +
+                            Record(0x00FD, U16s({3, 0, 23, 0, 0})) +
+                            Record(0x0201, U16s({3, 4, 24})) + tavrio::testing::BiffBof(8, 0x0020) +
+                            chart_number + Record(0x000A, "");  // an embedded chart
+  TempFolder dir;
+  auto back = ReadStream(dir, tavrio::testing::BiffWorkbookStream(8, globals, {{"S", cells}}));
+  const std::vector<std::pair<std::string, int>> expected = {{"A1", 17}, {"A2", 18}, {"B2", 19},
+                                                             {"C2", 20}, {"B3", 21}, {"C3", 22},
+                                                             {"A4", 23}, {"E4", 24}};
+  for (const auto& [reference, xf] : expected) {
+    SCOPED_TRACE(reference);
+    EXPECT_EQ(back->reader->Styles().at(back->sink.At(reference).style).number_format,
+              std::to_string(xf) + ".0");
+  }
+  EXPECT_EQ(back->sink.cells().size(), expected.size());
 }
 
 }  // namespace

@@ -57,6 +57,17 @@ data.title = "数据"
 for row, (value, shown) in enumerate(FORMATS, start=1):
     data.cell(row, 1, value).number_format = shown
 formats.save(sys.argv[1] + "/formats.xlsx")
+from openpyxl.chart import BarChart, Reference
+charted = Workbook()
+sales = charted.active
+sales.title = "销售"
+sales.append(["月份", "金额"])
+for month in range(1, 13):
+    sales.append(["%d月" % month, month * 100.5])
+chart = BarChart()
+chart.add_data(Reference(sales, min_col=2, min_row=1, max_row=13), titles_from_data=True)
+sales.add_chart(chart, "D2")
+charted.save(sys.argv[1] + "/chart.xlsx")
 )";
 
 bool Run(const std::string& command) { return RunQuietly(command); }
@@ -72,8 +83,8 @@ bool Convert(const std::string& dir, const std::string& filter, const std::strin
 bool Generate(const std::string& dir) {
   WriteFile(dir + "/make.py", kSourceScript);
   if (!Run(*tavrio::testing::PythonWithOpenpyxl() + " " + dir + "/make.py " + dir)) return false;
-  if (!Convert(dir, "xls", dir, "values.xlsx formats.xlsx") || !Convert(dir, "html", dir) ||
-      !Convert(dir, "ods", dir)) {
+  if (!Convert(dir, "xls", dir, "values.xlsx formats.xlsx chart.xlsx") ||
+      !Convert(dir, "html", dir) || !Convert(dir, "ods", dir)) {
     return false;
   }
   const std::string csv = "csv:Text - txt - csv (StarCalc):44,34,";
@@ -81,7 +92,7 @@ bool Generate(const std::string& dir) {
   if (!Convert(dir, csv + "85,1", dir + "/gb")) return false;
   fs::rename(dir + "/gb/values.csv", dir + "/values-gb18030.csv");
   fs::remove_all(dir + "/home");
-  for (const char* name : {"values.xls", "formats.xls", "values.csv", "values.html",
+  for (const char* name : {"values.xls", "formats.xls", "chart.xls", "values.csv", "values.html",
                            "values-gb18030.csv", "values.ods"}) {
     if (!fs::exists(dir + "/" + name)) return false;
   }

@@ -18,6 +18,8 @@ namespace tavrio::automation::readers::testing {
 //   values.ods   OpenDocument spreadsheet, all sheets
 //   formats.xls  sheet "数据": column A holds numbers (and a text, a formula) in the number
 //                formats of the FORMATS table of office_fixtures.cpp, one per row
+//   chart.xls    sheet "销售": A1:B13 months and amounts (month * 100.5), with a bar chart of
+//                them drawn on the sheet
 const std::string& OfficeFixtureDir();
 
 // What a test without the fixtures says it lacks.

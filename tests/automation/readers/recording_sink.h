@@ -25,6 +25,11 @@ struct RecordedCell {
 class RecordingSink : public CellSink {
  public:
   void Cells(std::span<const SinkCell> cells) override;
+  void RowHeight(std::uint32_t row, double points) override { heights_[row] = points; }
+  void MergedCells(std::uint32_t first_row, std::uint16_t first_column, std::uint32_t last_row,
+                   std::uint16_t last_column) override {
+    merged_.push_back({first_row, first_column, last_row, last_column});
+  }
 
   const std::map<std::pair<std::uint32_t, std::uint16_t>, RecordedCell>& cells() const {
     return cells_;
@@ -32,9 +37,15 @@ class RecordingSink : public CellSink {
   // The cell at an "A1" reference; fails the test when absent.
   const RecordedCell& At(const std::string& reference) const;
   bool Has(const std::string& reference) const;
+  // The row heights handed over, by row.
+  const std::map<std::uint32_t, double>& heights() const { return heights_; }
+  // The merged ranges handed over, in order: first row, first column, last row, last column.
+  const std::vector<std::vector<std::uint32_t>>& merged() const { return merged_; }
 
  private:
   std::map<std::pair<std::uint32_t, std::uint16_t>, RecordedCell> cells_;
+  std::map<std::uint32_t, double> heights_;
+  std::vector<std::vector<std::uint32_t>> merged_;
 };
 
 // A cell a test expects at `reference`; for a number, `text` is its number format.

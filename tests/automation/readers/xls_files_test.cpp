@@ -50,28 +50,29 @@ TEST(XlsFilesTest, LibreOfficeWorkbookValues) {
       {"A1", Kind::kText, 0, "名称"},
       {"A2", Kind::kText, 0, "苹果, 红"},
       {"B2", Kind::kNumber, 12, "General"},
-      {"C2", Kind::kNumber, 45291, "yyyy-mm-dd"},
-      {"D2", Kind::kNumber, (10 * 3600 + 30 * 60 + 15) / 86400.0, "hh:mm:ss"},
-      {"E2", Kind::kNumber, 45306.25, "yyyy-mm-dd hh:mm:ss"},
+      // The number formats as LibreOffice saved them.
+      {"C2", Kind::kNumber, 45291, "yyyy\\-mm\\-dd"},
+      {"D2", Kind::kNumber, (10 * 3600 + 30 * 60 + 15) / 86400.0, "h:mm:ss"},
+      {"E2", Kind::kNumber, 45306.25, "yyyy\\-mm\\-dd\\ h:mm:ss"},
       {"F2", Kind::kText, 0, "007"},
       {"G2", Kind::kText, 0, "13800138000"},
       {"H2", Kind::kText, 0, "110101199003070012"},
       {"A3", Kind::kText, 0, "说\"好\""},
       {"B3", Kind::kNumber, -2.5, "General"},
       // The first day after the fictitious 1900-02-29 that the 1900 date system counts.
-      {"C3", Kind::kNumber, 61, "yyyy-mm-dd"},
-      {"E3", Kind::kNumber, 36585 + 86399 / 86400.0, "yyyy-mm-dd hh:mm:ss"},
+      {"C3", Kind::kNumber, 61, "yyyy\\-mm\\-dd"},
+      {"E3", Kind::kNumber, 36585 + 86399 / 86400.0, "yyyy\\-mm\\-dd\\ h:mm:ss"},
       {"A4", Kind::kText, 0, "两行\n文本"},
       {"B4", Kind::kNumber, 1e300, "General"},
-      // freexl drops these; the reader finds them in the sheet's own records.
+      // Formula results: a number, a boolean, a text (in a STRING record), an error.
       {"A6", Kind::kNumber, 24, "General"},
       {"B6", Kind::kBoolean, 1, ""},
       {"C6", Kind::kText, 0, "abcd"},
       {"D6", Kind::kError, 0, "#DIV/0!"},
-      // freexl would hand these over as "2024-01-15", "12:00:00" and "1900-01-01".
-      {"A7", Kind::kNumber, 45306.75, "yyyy-mm-dd"},
+      // Dates keep their stored number, the time of a date and the days of a time included.
+      {"A7", Kind::kNumber, 45306.75, "yyyy\\-mm\\-dd"},
       {"B7", Kind::kNumber, 1.5, "hh:mm:ss"},
-      {"C7", Kind::kNumber, 0, "yyyy-mm-dd"},
+      {"C7", Kind::kNumber, 0, "yyyy\\-mm\\-dd"},
   };
   ExpectCells(sink, reader->Styles(), cells, 1e-9);
   EXPECT_FALSE(sink.Has("C4"));
@@ -122,6 +123,30 @@ TEST(XlsFilesTest, TheEngineSelectsSheetsByNameAndPosition) {
   engine.SelectSheet(std::int16_t{1});
   EXPECT_EQ(engine.GetCellValue(std::int16_t{2}, 1), CellValue(std::string("苹果, 红")));
   EXPECT_EQ(engine.GetCellValue(std::int16_t{2}, 3), CellValue(45291.0));
+}
+
+// A chart drawn on the data sheet brings a drawing and a chart substream of its own into the
+// sheet's records; the cells around them are all there.
+TEST(XlsFilesTest, ASheetWithAChartReadsWhole) {
+  const std::string& dir = OfficeFixtureDir();
+  TAVRIO_SKIP_WITHOUT(!dir.empty(), kOfficeFixtureReaders);
+  const std::string path = dir + "/chart.xls";
+  // A BIFF8 BOF record opening a chart substream: the chart is really in the file.
+  ASSERT_NE(ReadFile(path).find(std::string("\x09\x08\x10\x00\x00\x06\x20\x00", 8)),
+            std::string::npos);
+  auto reader = OpenWorkbookFile(path);
+  ASSERT_EQ(reader->Sheets().size(), 1u);
+  EXPECT_EQ(reader->Sheets()[0].name, "销售");
+  RecordingSink sink;
+  reader->ReadSheet(0, sink);
+  EXPECT_EQ(sink.At("A1").text, "月份");
+  EXPECT_EQ(sink.At("B1").text, "金额");
+  for (int month = 1; month <= 12; ++month) {
+    SCOPED_TRACE(month);
+    EXPECT_EQ(sink.At("A" + std::to_string(month + 1)).text, std::to_string(month) + "月");
+    EXPECT_EQ(sink.At("B" + std::to_string(month + 1)).number, month * 100.5);
+  }
+  EXPECT_EQ(sink.cells().size(), 26u);
 }
 
 // Damages a copy of the LibreOffice workbook; each case says how.
