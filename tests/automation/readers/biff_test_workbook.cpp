@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "automation/readers/biff_formula_text.h"
-#include "automation/readers/compound_stream.h"
+#include "automation/readers/compound_file.h"
 
 namespace tavrio::automation::readers::testing {
 namespace {
@@ -56,7 +56,7 @@ std::vector<std::uint8_t> ReadWorkbookStream(const std::string& path) {
   if (fd < 0) return {};
   std::string bytes;
   try {
-    bytes = ReadCompoundFileStream(fd, "Workbook");
+    bytes = CompoundFile(fd).ReadStream("Workbook").value_or("");
   } catch (...) {
   }
   close(fd);
