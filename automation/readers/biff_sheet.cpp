@@ -9,6 +9,8 @@
 
 #include "automation/base/cell_address.h"
 #include "automation/base/sheet_limits.h"
+#include "automation/readers/biff_formula_text.h"
+#include "automation/readers/biff_formula_text.h"
 #include "automation/readers/read_fault.h"
 
 namespace tavrio::automation::readers {
@@ -75,24 +77,8 @@ Kind KindOf(std::uint16_t type, BiffVersion version) {
   return Find(kRecords, type);
 }
 
-std::string_view ErrorText(std::uint8_t code) {
-  switch (code) {
-    case 0x00:
-      return "#NULL!";
-    case 0x07:
-      return "#DIV/0!";
-    case 0x0F:
-      return "#VALUE!";
-    case 0x17:
-      return "#REF!";
-    case 0x1D:
-      return "#NAME?";
-    case 0x24:
-      return "#NUM!";
-    default:
-      return "#N/A";
-  }
-}
+// A code that names no error reads as #N/A, what an application shows for a value it lacks.
+std::string_view ErrorText(std::uint8_t code) { return BiffErrorText(code).value_or("#N/A"); }
 
 // The formula's text, without the '='. Empty until a decoder of the token bytes is plugged in
 // here: until then a formula cell hands over its last result alone, as a value.
