@@ -10,7 +10,6 @@
 #include "automation/base/cell_address.h"
 #include "automation/base/sheet_limits.h"
 #include "automation/readers/biff_formula_text.h"
-#include "automation/readers/biff_formula_text.h"
 #include "automation/readers/read_fault.h"
 
 namespace tavrio::automation::readers {
