@@ -47,7 +47,9 @@ void TempFolder::AddFile(const std::string& relative) const {
   std::ofstream(file).put('x');
 }
 
-void TempFolder::AddFolder(const std::string& relative) const { fs::create_directories(File(relative)); }
+void TempFolder::AddFolder(const std::string& relative) const {
+  fs::create_directories(File(relative));
+}
 
 void WriteFile(const std::string& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -58,6 +60,25 @@ void WriteFile(const std::string& path, std::string_view bytes) {
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string CachedFixtureDir(const std::string& root, const std::string& key,
+                             const std::function<bool(const std::string& dir)>& generate) {
+  namespace fs = std::filesystem;
+  const std::string final_dir = root + "/" + key;
+  if (fs::exists(final_dir + "/done")) return final_dir;
+  fs::create_directories(root);
+  std::string work = root + "/work-XXXXXX";
+  if (mkdtemp(work.data()) == nullptr) return {};
+  if (!generate(work)) {
+    fs::remove_all(work);
+    return {};
+  }
+  WriteFile(work + "/done", "");
+  std::error_code error;
+  fs::rename(work, final_dir, error);
+  if (error) fs::remove_all(work);
+  return fs::exists(final_dir + "/done") ? final_dir : std::string();
 }
 
 }  // namespace tavrio::testing

@@ -2,6 +2,7 @@
 
 // A folder made for one test and removed after it, and whole-file reads and writes.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,5 +37,12 @@ class TempFolder {
 void WriteFile(const std::string& path, std::string_view bytes);
 // The whole file, or empty when it cannot be read.
 std::string ReadFile(const std::string& path);
+
+// A folder of fixtures made once for `key` below `root` and kept between test runs: `generate`
+// fills a fresh work folder, which becomes root/key when it succeeds. Test processes may race to
+// make the same folder; whichever finishes first wins and the others use its files. Empty when
+// `generate` failed.
+std::string CachedFixtureDir(const std::string& root, const std::string& key,
+                             const std::function<bool(const std::string& dir)>& generate);
 
 }  // namespace tavrio::testing

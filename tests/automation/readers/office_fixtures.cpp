@@ -104,21 +104,8 @@ std::string MakeFixtures() {
   // The key covers the list of conversions too, so that adding one remakes the folder.
   const std::string key =
       std::to_string(std::hash<std::string>{}(std::string(kSourceScript) + "xls html csv ods"));
-  const std::string final_dir = std::string(kCacheRoot) + "/" + key;
-  if (fs::exists(final_dir + "/done")) return final_dir;
-  fs::create_directories(kCacheRoot);
-  std::string work = std::string(kCacheRoot) + "/work-XXXXXX";
-  if (mkdtemp(work.data()) == nullptr) return {};
-  if (!Generate(work)) {
-    fs::remove_all(work);
-    return {};
-  }
-  WriteFile(work + "/done", "");
-  // Test processes may race here; whichever renames first wins and the others use its files.
-  std::error_code error;
-  fs::rename(work, final_dir, error);
-  if (error) fs::remove_all(work);
-  return fs::exists(final_dir + "/done") ? final_dir : std::string();
+  return tavrio::testing::CachedFixtureDir(kCacheRoot, key,
+                                           [](const std::string& dir) { return Generate(dir); });
 }
 
 }  // namespace
