@@ -59,7 +59,8 @@ void CheckFirstRecord(const BiffBof& bof) {
 
 }  // namespace
 
-BiffWorkbook ReadBiffWorkbook(std::string_view stream, const std::string& lone_sheet_name) {
+BiffWorkbook ReadBiffWorkbook(std::string_view stream, const std::string& lone_sheet_name,
+                              bool unscrambled) {
   BiffCursor cursor(stream, 0);
   BiffRecord record;
   if (!cursor.Next(record)) BiffDamaged();
@@ -74,7 +75,7 @@ BiffWorkbook ReadBiffWorkbook(std::string_view stream, const std::string& lone_s
     if (record.type == biff::kEof) --depth;
     if (IsBiffBof(record.type)) ++depth;
     if (depth != 1) continue;
-    if (record.type == biff::kFilePass) {
+    if (record.type == biff::kFilePass && !unscrambled) {
       book.encrypted = true;
       book.filepass = record.data;
       book.scrambled_from = record.offset + 4 + record.data.size();

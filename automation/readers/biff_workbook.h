@@ -42,7 +42,10 @@ struct BiffWorkbook {
 // `lone_sheet_name`, as spreadsheet applications name it after the file. Worksheets, macro
 // sheets and chart sheets are listed; Visual Basic modules, which show as no sheet, are not.
 // Throws ReadFault when the records are damaged or the stream is no workbook. Stops early at
-// a FILEPASS record, whose followers cannot be read without the password.
-BiffWorkbook ReadBiffWorkbook(std::string_view stream, const std::string& lone_sheet_name);
+// a FILEPASS record, whose followers cannot be read without the password, unless
+// `unscrambled` says the caller has decrypted them already: then it reads on past it (and
+// `encrypted` stays false).
+BiffWorkbook ReadBiffWorkbook(std::string_view stream, const std::string& lone_sheet_name,
+                              bool unscrambled = false);
 
 }  // namespace tavrio::automation::readers
