@@ -81,6 +81,7 @@ BiffWorkbook ReadBiffWorkbook(std::string_view stream, const std::string& lone_s
       book.scrambled_from = record.offset + 4 + record.data.size();
       return book;
     }
+    book.formula_names.Take(record, book.text);
     if (record.type == kCodePage && bof.version != BiffVersion::kBiff8) {
       book.text.SetCodePage(BiffU16(record.data, 0));
     } else if (record.type == kDateMode) {

@@ -3,13 +3,14 @@
 // The workbook globals of a binary workbook: the records before the first sheet's (or, in a
 // BIFF2-4 file, which holds one sheet, the sheet's own leading records) that every sheet's
 // reading needs: the sheets and where they start, the code page, the date system, the shared
-// string table and the cell formats.
+// string table, the cell formats and what formulas refer to by name or sheet position.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "automation/readers/biff_formula_names.h"
 #include "automation/readers/biff_stream.h"
 #include "automation/readers/biff_text.h"
 #include "automation/readers/workbook_reader.h"
@@ -34,6 +35,7 @@ struct BiffWorkbook {
   std::vector<std::string> shared_strings;
   std::vector<StyleInfo> styles;
   std::vector<std::uint32_t> xf_styles;  // per XF record, its index in styles
+  BiffFormulaNames formula_names;
   // A BIFF2 file without XF records: its cells name their number format, not an XF.
   bool cells_name_formats = false;
 };

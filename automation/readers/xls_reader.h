@@ -4,7 +4,7 @@
 // a compound file (or, as some programs save them, on their own), and BIFF2-4 single-sheet
 // files (Excel 2.x to 4.0). Every cell keeps its number as stored and its XF's look (number
 // format, font, fill, borders, alignment), so a date stays a number with its date format; a
-// formula cell hands over its last result.
+// formula cell hands over its last result and, where its tokens read for certain, its formula.
 
 #include <string>
 #include <vector>

@@ -205,7 +205,7 @@ const std::vector<FormattedCell>& FormattedCells() {
       {"1234567.891", "#,##0"}, {"1234.5", "#,##0.00"},
       {"3.14159", "0.000"},     {"-1234.5", "\\¥#,##0.00;[RED]\"-¥\"#,##0.00"},
       {"00123", "@"},           {"12345", "0.00E+00"},
-      {"2469", "#,##0.00"},  // =A4*2: the .xls reader hands over formula results
+      {"=A4*2", "#,##0.00"},  // the formula, with its result 2469 beside it
       {"42", "General"},        {"7", "0.0"},
   };
   return cells;
