@@ -19,9 +19,10 @@ std::string FileStem(const std::string& path) {
 // the walk needs no key; a record claiming more bytes than are left is damage.
 void UnscrambleRecords(std::string& stream, std::size_t from, BiffDecryptor& decryptor) {
   auto* bytes = reinterpret_cast<std::uint8_t*>(stream.data());
+  const std::string_view view(stream);
   for (std::size_t at = from; at + 4 <= stream.size();) {
-    const auto type = static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
-    const std::size_t size = bytes[at + 2] | bytes[at + 3] << 8;
+    const std::uint16_t type = BiffU16(view, at);
+    const std::size_t size = BiffU16(view, at + 2);
     if (size > stream.size() - at - 4) BiffDamaged();
     decryptor.DecryptRecord(type, at + 4, {bytes + at + 4, size});
     at += 4 + size;
