@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <deque>
+#include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -9,6 +11,7 @@
 
 #include "automation/base/cell_address.h"
 #include "automation/base/sheet_limits.h"
+#include "automation/readers/biff_formula.h"
 #include "automation/readers/biff_formula_text.h"
 #include "automation/readers/read_fault.h"
 
@@ -76,12 +79,30 @@ Kind KindOf(std::uint16_t type, BiffVersion version) {
   return Find(kRecords, type);
 }
 
+std::span<const std::uint8_t> AsBytes(std::string_view bytes) {
+  return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
 // A code that names no error reads as #N/A, what an application shows for a value it lacks.
 std::string_view ErrorText(std::uint8_t code) { return BiffErrorText(code).value_or("#N/A"); }
 
-// The formula's text, without the '='. Empty until a decoder of the token bytes is plugged in
-// here: until then a formula cell hands over its last result alone, as a value.
-std::string FormulaText(const BiffFormula& /*formula*/) { return {}; }
+// The formula's text, without the '=', in `context` (the workbook's lookups); empty when the
+// decoder cannot read it for certain, and the cell hands over its last result alone.
+std::string FormulaText(const BiffFormula& formula, BiffFormulaContext& context) {
+  context.row = formula.row;
+  context.column = formula.column;
+  context.shared_formula = [&formula](std::uint32_t row,
+                                      std::uint16_t column) -> std::optional<BiffSharedTokens> {
+    const BiffSharedFormula* shared = formula.shared;
+    // Array formulas and data tables keep their values, as the .xlsx path keeps them.
+    if (!shared || shared->array || shared->first_row != row || shared->first_column != column) {
+      return std::nullopt;
+    }
+    return BiffSharedTokens{AsBytes(shared->tokens), AsBytes(shared->extra)};
+  };
+  return DecodeBiffFormula(AsBytes(formula.tokens), AsBytes(formula.extra), context)
+      .value_or(std::string());
+}
 
 struct Range {
   std::uint32_t first_row, last_row, first_column, last_column;  // 0-based
@@ -90,7 +111,9 @@ struct Range {
 class SheetReader {
  public:
   SheetReader(std::string_view stream, const BiffWorkbook& book, CellSink& sink)
-      : stream_(stream), book_(book), sink_(sink), version_(book.text.version()) {}
+      : stream_(stream), book_(book), sink_(sink), version_(book.text.version()) {
+    book.formula_names.Fill(formula_context_, book.text);
+  }
 
   void Read(std::size_t offset);
 
@@ -130,6 +153,7 @@ class SheetReader {
   std::vector<SinkCell> row_cells_;
   std::deque<std::string> texts_;  // the row's texts; a deque keeps views into them valid
   std::unordered_map<std::uint32_t, BiffSharedFormula> shared_;  // by anchor row << 16 | column
+  BiffFormulaContext formula_context_;
   std::vector<std::pair<std::uint32_t, double>> heights_;
   std::vector<Range> merged_;
 };
@@ -341,7 +365,7 @@ void SheetReader::Formula(const BiffRecord& record, BiffCursor& cursor) {
     auto found = shared_.find(row << 16 | column);
     if (found != shared_.end()) formula.shared = &found->second;
   }
-  std::string_view text = Keep(FormulaText(formula));
+  std::string_view text = Keep(FormulaText(formula, formula_context_));
   FormulaResult(head, data.substr(head.value_at, 8), text, cursor);
 }
 

@@ -24,10 +24,8 @@ struct BiffSharedFormula {
   std::string_view extra;   // what the tokens refer to after them (array constants, rgcb)
 };
 
-// Everything known of one formula cell's formula, in one place: what a token decoder needs to
-// give it its text. Every formula cell's passes through FormulaText in biff_sheet.cpp, which
-// gives none yet: until a decoder is plugged in there, formula cells hand over their last
-// results alone.
+// Everything known of one formula cell's formula, in one place: what the token decoder
+// (biff_formula.h) needs to give it its text.
 struct BiffFormula {
   BiffVersion version = BiffVersion::kBiff8;
   std::uint16_t row = 0, column = 0;  // 0-based

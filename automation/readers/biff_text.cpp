@@ -12,6 +12,10 @@ void BiffText::SetCodePage(std::uint16_t code_page) {
 std::string BiffText::Read(std::string_view data, std::size_t& at, int count_bytes) const {
   const std::size_t count = count_bytes == 1 ? BiffU8(data, at) : BiffU16(data, at);
   at += static_cast<std::size_t>(count_bytes);
+  return Chars(data, at, count);
+}
+
+std::string BiffText::Chars(std::string_view data, std::size_t& at, std::size_t count) const {
   if (version_ != BiffVersion::kBiff8) {
     if (data.size() < at || data.size() - at < count) BiffDamaged();
     std::string text = Bytes(data.substr(at, count));

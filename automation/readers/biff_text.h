@@ -30,6 +30,9 @@ class BiffText {
   std::string ReadAt(std::string_view data, std::size_t at, int count_bytes) const {
     return Read(data, at, count_bytes);
   }
+  // The same, for a string whose character count `count` the record keeps elsewhere: BIFF8
+  // then has only the flags byte before the characters.
+  std::string Chars(std::string_view data, std::size_t& at, std::size_t count) const;
   // Bytes in the workbook's code page, as UTF-8.
   std::string Bytes(std::string_view bytes) const { return decoder_.Decode(bytes); }
 

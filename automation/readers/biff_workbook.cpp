@@ -59,7 +59,8 @@ void CheckFirstRecord(const BiffBof& bof) {
 
 }  // namespace
 
-BiffWorkbook ReadBiffWorkbook(std::string_view stream, const std::string& lone_sheet_name) {
+BiffWorkbook ReadBiffWorkbook(std::string_view stream, const std::string& lone_sheet_name,
+                              bool unscrambled) {
   BiffCursor cursor(stream, 0);
   BiffRecord record;
   if (!cursor.Next(record)) BiffDamaged();
@@ -74,12 +75,13 @@ BiffWorkbook ReadBiffWorkbook(std::string_view stream, const std::string& lone_s
     if (record.type == biff::kEof) --depth;
     if (IsBiffBof(record.type)) ++depth;
     if (depth != 1) continue;
-    if (record.type == biff::kFilePass) {
+    if (record.type == biff::kFilePass && !unscrambled) {
       book.encrypted = true;
       book.filepass = record.data;
       book.scrambled_from = record.offset + 4 + record.data.size();
       return book;
     }
+    book.formula_names.Take(record, book.text);
     if (record.type == kCodePage && bof.version != BiffVersion::kBiff8) {
       book.text.SetCodePage(BiffU16(record.data, 0));
     } else if (record.type == kDateMode) {

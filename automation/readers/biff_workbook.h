@@ -3,13 +3,14 @@
 // The workbook globals of a binary workbook: the records before the first sheet's (or, in a
 // BIFF2-4 file, which holds one sheet, the sheet's own leading records) that every sheet's
 // reading needs: the sheets and where they start, the code page, the date system, the shared
-// string table and the cell formats.
+// string table, the cell formats and what formulas refer to by name or sheet position.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "automation/readers/biff_formula_names.h"
 #include "automation/readers/biff_stream.h"
 #include "automation/readers/biff_text.h"
 #include "automation/readers/workbook_reader.h"
@@ -34,6 +35,7 @@ struct BiffWorkbook {
   std::vector<std::string> shared_strings;
   std::vector<StyleInfo> styles;
   std::vector<std::uint32_t> xf_styles;  // per XF record, its index in styles
+  BiffFormulaNames formula_names;
   // A BIFF2 file without XF records: its cells name their number format, not an XF.
   bool cells_name_formats = false;
 };
@@ -42,7 +44,10 @@ struct BiffWorkbook {
 // `lone_sheet_name`, as spreadsheet applications name it after the file. Worksheets, macro
 // sheets and chart sheets are listed; Visual Basic modules, which show as no sheet, are not.
 // Throws ReadFault when the records are damaged or the stream is no workbook. Stops early at
-// a FILEPASS record, whose followers cannot be read without the password.
-BiffWorkbook ReadBiffWorkbook(std::string_view stream, const std::string& lone_sheet_name);
+// a FILEPASS record, whose followers cannot be read without the password, unless
+// `unscrambled` says the caller has decrypted them already: then it reads on past it (and
+// `encrypted` stays false).
+BiffWorkbook ReadBiffWorkbook(std::string_view stream, const std::string& lone_sheet_name,
+                              bool unscrambled = false);
 
 }  // namespace tavrio::automation::readers

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "automation/readers/biff_decrypt.h"
 #include "automation/readers/biff_sheet.h"
 #include "automation/readers/read_fault.h"
 
@@ -14,22 +15,44 @@ std::string FileStem(const std::string& path) {
   return stem.empty() ? std::string("Sheet1") : stem;
 }
 
+// Decrypts every record from `from` to the stream's end in place. Record headers are clear, so
+// the walk needs no key; a record claiming more bytes than are left is damage.
+void UnscrambleRecords(std::string& stream, std::size_t from, BiffDecryptor& decryptor) {
+  auto* bytes = reinterpret_cast<std::uint8_t*>(stream.data());
+  const std::string_view view(stream);
+  for (std::size_t at = from; at + 4 <= stream.size();) {
+    const std::uint16_t type = BiffU16(view, at);
+    const std::size_t size = BiffU16(view, at + 2);
+    if (size > stream.size() - at - 4) BiffDamaged();
+    decryptor.DecryptRecord(type, at + 4, {bytes + at + 4, size});
+    at += 4 + size;
+  }
+}
+
 }  // namespace
 
 XlsReader::XlsReader(const std::string& path, std::string stream)
     : path_(path),
       stream_(std::move(stream)),
       workbook_(ReadBiffWorkbook(stream_, FileStem(path))) {
-  // The records after FILEPASS are scrambled with the password (or the default one Excel uses
-  // for a workbook that is only write-protected), each payload by its offset in the stream.
-  // This is the one place to unscramble them: in stream_, in place, from
-  // workbook_.scrambled_from on, as workbook_.filepass says, then read the globals again.
-  // Until a decryptor is there, such a workbook is refused.
-  if (workbook_.encrypted) throw ReadFault(std::string(kPasswordProtected));
+  if (workbook_.encrypted) Unscramble(path);
   for (const BiffSheet& sheet : workbook_.sheets) {
     if (sheet.offset >= stream_.size()) BiffDamaged();
     sheets_.push_back(sheet.info);
   }
+}
+
+// The records after FILEPASS are scrambled with the password, each payload by its offset in
+// the stream. Only the default one Excel uses for a workbook protected without an open
+// password is known here; it is unscrambled once, in stream_ (the reader's own copy: the file
+// stays as it is), before anything else reads it. Any other password is refused.
+void XlsReader::Unscramble(const std::string& path) {
+  const auto* filepass = reinterpret_cast<const std::uint8_t*>(workbook_.filepass.data());
+  BiffFilePass opened = OpenBiffFilePass({filepass, workbook_.filepass.size()},
+                                         static_cast<int>(workbook_.text.version()));
+  if (!opened.decryptor) throw ReadFault(std::string(BiffFilePassReason(opened.outcome)));
+  UnscrambleRecords(stream_, workbook_.scrambled_from, *opened.decryptor);
+  workbook_ = ReadBiffWorkbook(stream_, FileStem(path), /*unscrambled=*/true);
 }
 
 void XlsReader::ReadSheet(std::size_t index, CellSink& sink) {

@@ -2,10 +2,9 @@
 
 // The reader of binary Excel workbooks: BIFF8 (Excel 97-2003) and BIFF5/7 (Excel 5.0/95) in
 // a compound file (or, as some programs save them, on their own), and BIFF2-4 single-sheet
-// files (Excel 2.x to 4.0). Every cell
-// keeps its number as stored and its XF's look (number format, font, fill, borders,
-// alignment), so a date stays a number with its date format; a formula cell hands over its
-// last result.
+// files (Excel 2.x to 4.0). Every cell keeps its number as stored and its XF's look (number
+// format, font, fill, borders, alignment), so a date stays a number with its date format; a
+// formula cell hands over its last result and, where its tokens read for certain, its formula.
 
 #include <string>
 #include <vector>
@@ -18,8 +17,10 @@ namespace tavrio::automation::readers {
 class XlsReader : public WorkbookReader {
  public:
   // `stream` is the workbook stream (or the whole BIFF2-4 file); `path` names the file in
-  // errors and, for a BIFF2-4 file, its one sheet. Throws ReadFault (without the file name)
-  // when the workbook is password-protected or damaged.
+  // errors and, for a BIFF2-4 file, its one sheet. A workbook encrypted with the default
+  // password (what Excel writes for one protected without an open password) reads as the
+  // plain one. Throws ReadFault (without the file name) when the workbook needs another
+  // password, is encrypted in a way not read here, or is damaged.
   XlsReader(const std::string& path, std::string stream);
 
   const std::vector<SheetInfo>& Sheets() const override { return sheets_; }
@@ -28,9 +29,11 @@ class XlsReader : public WorkbookReader {
   void ReadSheet(std::size_t index, CellSink& sink) override;
 
  private:
+  void Unscramble(const std::string& path);
+
   std::string path_;
-  // Held whole: sheets are read from it on demand. An encrypted workbook's records would be
-  // unscrambled here, in place, once, before anything else reads them (see the constructor).
+  // Held whole: sheets are read from it on demand. An encrypted workbook's records are
+  // unscrambled here, in place, once, before anything else reads them.
   std::string stream_;
   BiffWorkbook workbook_;
   std::vector<SheetInfo> sheets_;

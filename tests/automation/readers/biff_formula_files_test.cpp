@@ -9,8 +9,10 @@
 
 #include "automation/base/cell_address.h"
 #include "automation/readers/biff_formula.h"
+#include "automation/readers/workbook_reader.h"
 #include "tests/automation/readers/biff_fixtures.h"
 #include "tests/automation/readers/biff_test_workbook.h"
+#include "tests/automation/readers/recording_sink.h"
 #include "tests/support/independent_readers.h"
 
 namespace tavrio::automation::readers::testing {
@@ -51,6 +53,12 @@ const std::map<std::string, std::string> kSavedDifferently = {
     {"BAHTTEXT(1)", "#N/A"},
 };
 
+// The formula LibreOffice's tokens for the source's `text` spell.
+std::string Saved(const std::string& text) {
+  const auto different = kSavedDifferently.find(text);
+  return different != kSavedDifferently.end() ? different->second : text;
+}
+
 // Decodes every formula of every sheet and compares it with what openpyxl read from the
 // source; returns how many were compared.
 int CompareFormulas(const std::string& xls, const FormulaTable& expected) {
@@ -67,10 +75,7 @@ int CompareFormulas(const std::string& xls, const FormulaTable& expected) {
         ADD_FAILURE() << "a formula the source does not hold";
         continue;
       }
-      const auto text = wanted->second.find(cell);
-      const auto different = kSavedDifferently.find(text->second);
-      const std::string want =
-          different != kSavedDifferently.end() ? different->second : text->second;
+      const std::string want = Saved(wanted->second.find(cell)->second);
       EXPECT_EQ(DecodeBiffFormula(formula.rgce, formula.rgcb,
                                   workbook.Context(sheet, formula.row, formula.column)),
                 want);
@@ -90,6 +95,31 @@ TEST(BiffFormulaFilesTest, LibreOfficeFormulasReadAsTheSourceSpellsThem) {
   const FormulaTable expected = ReadExpected(dir + "/formulas.tsv");
   ASSERT_EQ(expected.size(), 2u);
   EXPECT_GT(CompareFormulas(dir + "/formulas.xls", expected), 250);
+}
+
+// The reader, as a merge opens the file, hands over the same formulas beside their results.
+TEST(BiffFormulaFilesTest, TheReaderHandsOverEveryFormula) {
+  const std::string& dir = BiffFixtureDir();
+  TAVRIO_SKIP_WITHOUT(!dir.empty(), kBiffFixtureReaders);
+  const FormulaTable expected = ReadExpected(dir + "/formulas.tsv");
+  auto reader = OpenWorkbookFile(dir + "/formulas.xls");
+  std::size_t compared = 0;
+  for (std::size_t sheet = 0; sheet < reader->Sheets().size(); ++sheet) {
+    const std::string& name = reader->Sheets()[sheet].name;
+    RecordingSink sink;
+    reader->ReadSheet(sheet, sink);
+    std::map<std::string, std::string> formulas;
+    for (const auto& [at, cell] : sink.cells()) {
+      if (!cell.formula.empty()) formulas[CellReference(at.first, at.second)] = cell.formula;
+    }
+    std::map<std::string, std::string> want;
+    if (expected.contains(name)) {
+      for (const auto& [cell, text] : expected.at(name)) want[cell] = Saved(text);
+    }
+    EXPECT_EQ(formulas, want) << name;
+    compared += want.size();
+  }
+  EXPECT_GT(compared, 250u);
 }
 
 }  // namespace

@@ -115,7 +115,8 @@ TEST(BiffOracleTest, LibreOfficeSeesTheSameLook) {
 }
 
 // An Excel 5.0/95 workbook in Mac Roman, merged and saved: openpyxl finds the text, the
-// booleans, the error, the date-time with its format and the formula results.
+// booleans, the error, the date-time with its format and the formulas, their string constant
+// read in the workbook's code page.
 TEST(BiffOracleTest, AnExcel95WorkbookSurvivesAMergeIntoAnXlsxFile) {
   const auto python = tavrio::testing::PythonWithOpenpyxl();
   TAVRIO_SKIP_WITHOUT(python, "python3-openpyxl");
@@ -157,8 +158,8 @@ TEST(BiffOracleTest, AnExcel95WorkbookSurvivesAMergeIntoAnXlsxFile) {
             "B1|b|True|General\n"
             "C1|e|'#DIV/0!'|General\n"
             "A2|d|datetime.datetime(2024, 1, 15, 18, 0)|yyyy-mm-dd hh:mm:ss\n"
-            "B2|s|'xäy'|General\n"
-            "C2|b|True|General\n");
+            "B2|f|'=\"xäy\"'|General\n"
+            "C2|f|'=TRUE'|General\n");
 }
 
 }  // namespace

@@ -102,6 +102,17 @@ TEST(CraftedXlsTest, RefusedWithTheReason) {
       {"BIFF5 with a password", "Book",
        Bof(0x0500) + Record(0x002F, xor_obfuscation) + Record(0x000A, ""),
        "文件受密码保护，请先取消密码再合并"},
+      {"BIFF8 with an encryption of its own", "Workbook",
+       Bof(0x0600) + Record(0x002F, std::string("\x02\x00", 2)) + Record(0x000A, ""),
+       "文件的加密方式不受支持，请先取消密码再合并"},
+      {"BIFF8 with a FILEPASS record cut short", "Workbook",
+       Bof(0x0600) + Record(0x002F, std::string("\x01\x00\x01", 3)) + Record(0x000A, ""),
+       "文件已损坏：加密信息无效"},
+      // The default password opens it, but the record after FILEPASS runs past the stream.
+      {"BIFF8 with the default password, cut short", "Workbook",
+       Bof(0x0600) + Record(0x002F, std::string("\x00\x00\x59\xB3\x0A\x9A", 6)) +
+           std::string("\x0A\x00\x20\x00", 4),
+       "文件已损坏：工作簿数据无效"},
       {"no BOF record", "Workbook", Record(0x0042, "xx") + Record(0x000A, ""),
        "文件已损坏：工作簿数据无效"},
       {"record longer than the stream", "Workbook",

@@ -156,15 +156,15 @@ struct DamageCase {
   std::string reason;
 };
 
-// Turns the first record of `type` in the workbook stream into a FILEPASS record (RC4
-// encryption), as an application saving with a password would have written it.
-std::string MarkEncrypted(std::string bytes) {
+// Turns the WRITEACCESS record of the workbook stream into a FILEPASS record (RC4
+// encryption) of `version`, its salt and verifier the user name's spaces: as an application
+// saving with a password other than the default would have written it.
+std::string MarkEncrypted(std::string bytes, char version) {
   const std::string write_access("\x5C\x00\x70\x00", 4);
   std::size_t at = bytes.find(write_access);
   if (at == std::string::npos) return {};
   bytes[at] = '\x2F';
-  bytes[at + 4] = '\x01';
-  bytes[at + 5] = '\x00';
+  bytes.replace(at + 4, 6, std::string{'\x01', '\x00', version, '\x00', version, '\x00'});
   return bytes;
 }
 
@@ -173,7 +173,10 @@ TEST(XlsFilesTest, DamagedAndEncryptedFilesAreRefused) {
   TAVRIO_SKIP_WITHOUT(!source.empty(), kOfficeFixtureReaders);
   const std::string bytes = ReadFile(source);
   const std::vector<DamageCase> cases = {
-      {"encrypted", MarkEncrypted, "文件受密码保护，请先取消密码再合并"},
+      {"encrypted", [](std::string b) { return MarkEncrypted(std::move(b), 1); },
+       "文件受密码保护，请先取消密码再合并"},
+      {"encrypted in an unknown way", [](std::string b) { return MarkEncrypted(std::move(b), 9); },
+       "文件的加密方式不受支持，请先取消密码再合并"},
       {"truncated", [](std::string b) { return b.substr(0, 3000); },
        "文件已损坏：复合文档结构无效"},
       {"header only", [](std::string b) { return b.substr(0, 512); },
@@ -202,7 +205,7 @@ const std::vector<FormattedCell>& FormattedCells() {
       {"1234567.891", "#,##0"}, {"1234.5", "#,##0.00"},
       {"3.14159", "0.000"},     {"-1234.5", "\\¥#,##0.00;[RED]\"-¥\"#,##0.00"},
       {"00123", "@"},           {"12345", "0.00E+00"},
-      {"2469", "#,##0.00"},  // =A4*2: the .xls reader hands over formula results
+      {"=A4*2", "#,##0.00"},  // the formula, with its result 2469 beside it
       {"42", "General"},        {"7", "0.0"},
   };
   return cells;

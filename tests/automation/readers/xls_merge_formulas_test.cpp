@@ -1,0 +1,110 @@
+// Formulas of .xls workbooks through a whole merge: two LibreOffice-saved workbooks merged by
+// tavrio-merge into an .xlsx file, which LibreOffice then calculates afresh.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/automation/readers/biff_fixtures.h"
+#include "tests/support/independent_readers.h"
+#include "tests/support/temp_folder.h"
+
+namespace tavrio::automation::readers::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Grid = std::vector<std::vector<std::string>>;
+
+// Comma-separated rows; a field in double quotes may hold commas and doubled quotes.
+Grid ReadCsv(const std::string& path) {
+  Grid grid;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> row(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      const char c = line[i];
+      if (c == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"') {
+        row.back() += '"', ++i;
+      } else if (c == '"') {
+        quoted = !quoted;
+      } else if (c == ',' && !quoted) {
+        row.emplace_back();
+      } else {
+        row.back() += c;
+      }
+    }
+    grid.push_back(row);
+  }
+  return grid;
+}
+
+std::string Field(const Grid& grid, std::size_t row, std::size_t column) {
+  if (row >= grid.size() || column >= grid[row].size()) return "(none)";
+  return grid[row][column];
+}
+
+// `xlsx` as LibreOffice shows it once it has calculated every formula anew, whatever results
+// the file keeps.
+Grid Recalculated(const tavrio::testing::TempFolder& folder, const std::string& xlsx) {
+  const fs::path profile = fs::path(folder.path()) / "profile";
+  fs::create_directories(profile / "user");
+  std::ofstream(profile / "user" / "registrymodifications.xcu")
+      << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
+         "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+         "<item oor:path=\"/org.openoffice.Office.Calc/Formula/Load\">"
+         "<prop oor:name=\"OOXMLRecalcMode\" oor:op=\"fuse\"><value>0</value></prop>"
+         "</item></oor:items>\n";
+  const std::string out = folder.File("office");
+  EXPECT_TRUE(tavrio::testing::RunQuietly(
+      "'" + *tavrio::testing::Soffice() + "' -env:UserInstallation=file://" + profile.string() +
+      " --headless --convert-to csv:\"Text - txt - csv (StarCalc)\":44,34,76 --outdir '" + out +
+      "' '" + xlsx + "'"));
+  return ReadCsv(out + "/" + fs::path(xlsx).stem().string() + ".csv");
+}
+
+TEST(XlsMergeFormulasTest, RecalculatedMergeKeepsValuesAndMovesTheSecondFilesFormulas) {
+  const std::string& dir = BiffFixtureDir();
+  TAVRIO_SKIP_WITHOUT(!dir.empty(), kBiffFixtureReaders);
+  tavrio::testing::TempFolder folder;
+  for (const char* name : {"一月.xls", "二月.xls"}) {
+    fs::copy_file(dir + "/formulas.xls", folder.File(name));
+  }
+  const std::string merged = folder.File("合并.xlsx");
+  ASSERT_TRUE(tavrio::testing::RunQuietly("'" TAVRIO_MERGE_PROGRAM "' --start-row 1 -o '" + merged +
+                                          "' '" + folder.File("一月.xls") + "' '" +
+                                          folder.File("二月.xls") + "'"));
+  // The first sheet as LibreOffice read it from the .xls file.
+  const Grid source = ReadCsv(dir + "/csv/formulas.csv");
+  const Grid office = Recalculated(folder, merged);
+  const std::size_t rows = source.size();
+  ASSERT_EQ(rows, 70u);
+  // The second file's first row is its header, which the merge leaves out: its row r lands
+  // on row rows + r - 1.
+  ASSERT_EQ(office.size(), 2 * rows - 1);
+  for (std::size_t row = 0; row < 10; ++row) {
+    const int r = static_cast<int>(row) + 1;
+    SCOPED_TRACE("row " + std::to_string(r));
+    // Columns A and B hold numbers, D =A*2+B of its own row: the same in both copies.
+    for (std::size_t column : {0, 1, 3, 5}) {
+      EXPECT_EQ(Field(office, row, column), Field(source, row, column)) << column;
+      if (row > 0 && column != 5) {
+        EXPECT_EQ(Field(office, rows + row - 1, column), Field(source, row, column)) << column;
+      }
+    }
+    // F is =SUM($A$1:A<row>): moved down with the second file, it adds the first file's
+    // column A (1 to 10) to the second's rows 2 to r.
+    if (row > 0) {
+      EXPECT_EQ(Field(office, rows + row - 1, 5), std::to_string(55 + r * (r + 1) / 2 - 1));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tavrio::automation::readers::testing
