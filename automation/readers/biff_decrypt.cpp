@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "automation/readers/biff_password_keys.h"
+#include "automation/readers/biff_stream.h"
 #include "automation/readers/read_fault.h"
 
 namespace tavrio::automation::readers {
 namespace {
 
-constexpr std::uint16_t kBoundSheet = 0x0085;
 // BOF of every version, FILEPASS, USREXCL, FILELOCK, INTERFACEHDR, RRDINFO, RRDHEAD.
 constexpr std::uint16_t kClearRecords[] = {0x0009, 0x0209, 0x0409, 0x0809, 0x002F,
                                            0x0194, 0x0195, 0x00E1, 0x0196, 0x0138};
@@ -187,7 +187,7 @@ void BiffDecryptor::DecryptRecord(std::uint16_t record_type, std::uint64_t data_
     if (record_type == clear) return;
   }
   const std::size_t skip =
-      record_type == kBoundSheet ? std::min<std::size_t>(4, payload.size()) : 0;
+      record_type == biff::kBoundSheet ? std::min<std::size_t>(4, payload.size()) : 0;
   Decrypt(data_offset + skip, payload.subspan(skip), payload.size());
 }
 

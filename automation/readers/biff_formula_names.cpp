@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <optional>
 
+#include "automation/readers/biff_stream.h"
 #include "automation/readers/read_fault.h"
 
 namespace tavrio::automation::readers {
 namespace {
 
-constexpr std::uint16_t kBoundSheet = 0x0085;
 constexpr std::uint16_t kName = 0x0018;
 constexpr std::uint16_t kExternSheet = 0x0017;
 constexpr std::uint16_t kSupBook = 0x01AE;
@@ -45,7 +45,7 @@ bool BiffFormulaNames::Take(const BiffRecord& record, const BiffText& text) {
   const bool biff8 = text.version() == BiffVersion::kBiff8;
   if (text.version() < BiffVersion::kBiff5) return false;
   switch (record.type) {
-    case kBoundSheet:
+    case biff::kBoundSheet:
       sheets_.push_back(NameAt(text, data, 7, 6));
       return true;
     case kName: {

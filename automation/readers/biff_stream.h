@@ -26,6 +26,7 @@ inline constexpr std::uint16_t kBof2 = 0x0009, kBof3 = 0x0209, kBof4 = 0x0409, k
 inline constexpr std::uint16_t kEof = 0x000A;
 inline constexpr std::uint16_t kContinue = 0x003C;
 inline constexpr std::uint16_t kFilePass = 0x002F;
+inline constexpr std::uint16_t kBoundSheet = 0x0085;  // a sheet's name, kind and substream
 // The substream types a BOF record names.
 inline constexpr std::uint16_t kGlobals = 0x0005, kWorksheet = 0x0010, kChart = 0x0020,
                                kMacroSheet = 0x0040;

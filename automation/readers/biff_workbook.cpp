@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "automation/readers/biff_stream.h"
 #include "automation/readers/biff_styles.h"
 #include "automation/readers/read_fault.h"
 
@@ -10,7 +11,6 @@ namespace {
 
 constexpr std::uint16_t kCodePage = 0x0042;
 constexpr std::uint16_t kDateMode = 0x0022;
-constexpr std::uint16_t kBoundSheet = 0x0085;
 constexpr std::uint16_t kSst = 0x00FC;
 constexpr std::uint16_t kWorkspace = 0x0100;
 constexpr std::uint8_t kVisualBasicModule = 6;
@@ -86,7 +86,7 @@ BiffWorkbook ReadBiffWorkbook(std::string_view stream, const std::string& lone_s
       book.text.SetCodePage(BiffU16(record.data, 0));
     } else if (record.type == kDateMode) {
       book.date1904 = BiffU16(record.data, 0) == 1;
-    } else if (record.type == kBoundSheet && bof.version >= BiffVersion::kBiff5) {
+    } else if (record.type == biff::kBoundSheet && bof.version >= BiffVersion::kBiff5) {
       BiffSheet sheet;
       if (ReadBoundSheet(record, book.text, sheet)) book.sheets.push_back(std::move(sheet));
     } else if (record.type == kSst && bof.version == BiffVersion::kBiff8) {
