@@ -2,7 +2,7 @@
 
 namespace tavrio::automation::testing {
 
-void MergeSheet(Engine& engine, const std::string& path, const std::string& sheet, bool first,
+void MergeSheet(Engine& engine, const std::string& path, const SheetSelector& sheet, bool first,
                 std::string& merged) {
   engine.OpenWorkbook(path);
   const std::string source = engine.ActiveWorkbookName();

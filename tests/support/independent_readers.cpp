@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace tavrio::testing {
 namespace {
@@ -45,6 +46,30 @@ std::optional<std::string> PythonWithOpenpyxl() {
 std::optional<std::string> Soffice() {
   if (!Configured(TAVRIO_SOFFICE)) return std::nullopt;
   return std::string(TAVRIO_SOFFICE);
+}
+
+std::optional<std::string> RecalculatedCsv(const std::string& xlsx, const std::string& work_dir) {
+  namespace fs = std::filesystem;
+  const fs::path profile = fs::path(work_dir) / "profile";
+  fs::create_directories(profile / "user");
+  std::ofstream(profile / "user" / "registrymodifications.xcu")
+      << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
+         "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+         "<item oor:path=\"/org.openoffice.Office.Calc/Formula/Load\">"
+         "<prop oor:name=\"OOXMLRecalcMode\" oor:op=\"fuse\"><value>0</value></prop>"
+         "</item></oor:items>\n";
+  const std::optional<std::string> soffice = Soffice();
+  if (!soffice) return std::nullopt;
+  const std::string out = (fs::path(work_dir) / "office").string();
+  if (!RunQuietly(
+          "'" + *soffice + "' -env:UserInstallation=file://" + profile.string() +
+          " --headless --convert-to csv:\"Text - txt - csv (StarCalc)\":44,34,76 --outdir '" + out +
+          "' '" + xlsx + "'")) {
+    return std::nullopt;
+  }
+  return out + "/" + fs::path(xlsx).stem().string() + ".csv";
 }
 
 bool MustSkipWithout(bool available, const std::string& what) {

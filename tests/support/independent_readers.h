@@ -22,6 +22,11 @@ std::optional<std::string> PythonWithOpenpyxl();
 // LibreOffice's soffice when it is installed, else nothing.
 std::optional<std::string> Soffice();
 
+// Has LibreOffice calculate every formula of `xlsx` anew, whatever results the file keeps (left to
+// itself it shows the stored ones), and save the first sheet as UTF-8 CSV in `work_dir`, which
+// also holds its profile. The CSV's path, or nothing when LibreOffice failed.
+std::optional<std::string> RecalculatedCsv(const std::string& xlsx, const std::string& work_dir);
+
 // True when the reader (or what only it can make) is missing, so the calling test must skip; on CI
 // (the CI variable set) it also records a failure naming `what`.
 bool MustSkipWithout(bool available, const std::string& what);

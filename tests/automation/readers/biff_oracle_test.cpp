@@ -13,12 +13,14 @@
 #include "automation/writers/save_workbook.h"
 #include "tests/automation/readers/crafted_biff_files.h"
 #include "tests/automation/readers/recording_sink.h"
+#include "tests/support/engine_merge_step.h"
 #include "tests/support/independent_readers.h"
 #include "tests/support/temp_folder.h"
 
 namespace tavrio::automation::readers::testing {
 namespace {
 
+using tavrio::automation::testing::MergeSheet;
 using tavrio::testing::ReadFile;
 using tavrio::testing::RunQuietly;
 using tavrio::testing::TempFolder;
@@ -128,17 +130,8 @@ TEST(BiffOracleTest, AnExcel95WorkbookSurvivesAMergeIntoAnXlsxFile) {
   }
   ASSERT_FALSE(source.empty());
   Engine engine{&readers::OpenWorkbookFile, &writers::SaveWorkbook};
-  engine.OpenWorkbook(source);
-  const std::string opened = engine.ActiveWorkbookName();
-  engine.SelectRows("1:1");
-  engine.ExtendSelectionToLastUsedRow();
-  engine.CopySelection();
-  engine.AddWorkbook();
-  const std::string merged = engine.ActiveWorkbookName();
-  engine.PasteIntoActiveSheet();
-  engine.ActivateWindow(opened);
-  engine.SetCutCopyMode(false);
-  engine.CloseActiveWindow();
+  std::string merged;
+  MergeSheet(engine, source, std::int16_t{1}, true, merged);
   const std::string saved = dir.File("merged.xlsx");
   engine.SaveWorkbookAs(merged, saved);
 

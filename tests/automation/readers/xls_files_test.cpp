@@ -12,11 +12,13 @@
 #include "automation/writers/save_workbook.h"
 #include "tests/automation/readers/office_fixtures.h"
 #include "tests/automation/readers/recording_sink.h"
+#include "tests/support/engine_merge_step.h"
 #include "tests/support/independent_readers.h"
 #include "tests/support/temp_folder.h"
 
 namespace tavrio::automation::readers::testing {
 
+using tavrio::automation::testing::MergeSheet;
 using tavrio::testing::ReadFile;
 using tavrio::testing::RunQuietly;
 using tavrio::testing::TempFolder;
@@ -262,18 +264,8 @@ TEST(XlsFilesTest, NumberFormatsSurviveAMergeIntoAnXlsxFile) {
   const std::string python = *tavrio::testing::PythonWithOpenpyxl();
   TempFolder out;
   Engine engine{&readers::OpenWorkbookFile, &writers::SaveWorkbook};
-  engine.OpenWorkbook(dir + "/formats.xls");
-  const std::string source = engine.ActiveWorkbookName();
-  engine.SelectSheet(std::string("数据"));
-  engine.SelectRows("1:1");
-  engine.ExtendSelectionToLastUsedRow();
-  engine.CopySelection();
-  engine.AddWorkbook();
-  const std::string merged = engine.ActiveWorkbookName();
-  engine.PasteIntoActiveSheet();
-  engine.ActivateWindow(source);
-  engine.SetCutCopyMode(false);
-  engine.CloseActiveWindow();
+  std::string merged;
+  MergeSheet(engine, dir + "/formats.xls", std::string("数据"), true, merged);
   const std::string saved = out.File("merged.xlsx");
   engine.SaveWorkbookAs(merged, saved);
 

@@ -51,22 +51,9 @@ std::string Field(const Grid& grid, std::size_t row, std::size_t column) {
 // `xlsx` as LibreOffice shows it once it has calculated every formula anew, whatever results
 // the file keeps.
 Grid Recalculated(const tavrio::testing::TempFolder& folder, const std::string& xlsx) {
-  const fs::path profile = fs::path(folder.path()) / "profile";
-  fs::create_directories(profile / "user");
-  std::ofstream(profile / "user" / "registrymodifications.xcu")
-      << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
-         "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
-         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
-         "<item oor:path=\"/org.openoffice.Office.Calc/Formula/Load\">"
-         "<prop oor:name=\"OOXMLRecalcMode\" oor:op=\"fuse\"><value>0</value></prop>"
-         "</item></oor:items>\n";
-  const std::string out = folder.File("office");
-  EXPECT_TRUE(tavrio::testing::RunQuietly(
-      "'" + *tavrio::testing::Soffice() + "' -env:UserInstallation=file://" + profile.string() +
-      " --headless --convert-to csv:\"Text - txt - csv (StarCalc)\":44,34,76 --outdir '" + out +
-      "' '" + xlsx + "'"));
-  return ReadCsv(out + "/" + fs::path(xlsx).stem().string() + ".csv");
+  const std::optional<std::string> csv = tavrio::testing::RecalculatedCsv(xlsx, folder.path());
+  EXPECT_TRUE(csv.has_value());
+  return csv ? ReadCsv(*csv) : Grid();
 }
 
 TEST(XlsMergeFormulasTest, RecalculatedMergeKeepsValuesAndMovesTheSecondFilesFormulas) {

@@ -156,25 +156,10 @@ class RecalculationTest : public ::testing::TestWithParam<bool> {
   // The file as LibreOffice shows it once it recalculated every formula, whatever the file
   // stores: left to itself it keeps libxlsxwriter's zeros.
   Grid RecalculatedByTheOfficeSuite(const std::string& name) {
-    const auto profile_dir = std::filesystem::path(folder_.path()) / "profile" / "user";
-    std::filesystem::create_directories(profile_dir);
-    std::ofstream(profile_dir / "registrymodifications.xcu")
-        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
-           "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
-           "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
-           "<item oor:path=\"/org.openoffice.Office.Calc/Formula/Load\">"
-           "<prop oor:name=\"OOXMLRecalcMode\" oor:op=\"fuse\"><value>0</value></prop>"
-           "</item></oor:items>\n";
-    const std::string out = (std::filesystem::path(folder_.path()) / "office").string();
-    const std::string command = "cd '" + folder_.path() + "' && '" + *testing::Soffice() +
-                                "' -env:UserInstallation=file://" +
-                                (std::filesystem::path(folder_.path()) / "profile").string() +
-                                " --headless --convert-to csv:\"Text - txt - csv (StarCalc)\":"
-                                "44,34,76 --outdir '" +
-                                out + "' '" + name + "' >/dev/null 2>&1";
-    EXPECT_TRUE(testing::RunCommand(command));
-    return ReadCsv(out + "/" + std::filesystem::path(name).stem().string() + ".csv");
+    const std::optional<std::string> csv =
+        tavrio::testing::RecalculatedCsv(folder_.File(name), folder_.path());
+    EXPECT_TRUE(csv.has_value());
+    return csv ? ReadCsv(*csv) : Grid();
   }
 
   testing::TempFolder folder_;
