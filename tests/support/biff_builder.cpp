@@ -11,7 +11,8 @@ namespace {
 constexpr std::size_t kSector = 512;
 constexpr std::size_t kMiniSector = 64;
 constexpr std::size_t kMiniCutoff = 4096;
-constexpr std::uint32_t kFree = 0xFFFFFFFF, kEnd = 0xFFFFFFFE, kFatSector = 0xFFFFFFFD;
+constexpr std::uint32_t kFree = 0xFFFFFFFF, kEnd = 0xFFFFFFFE, kFatSector = 0xFFFFFFFD,
+                        kDifatSector = 0xFFFFFFFC;
 
 std::u32string CodePoints(std::string_view utf8) {
   std::u32string out;
@@ -195,14 +196,31 @@ std::string CompoundFileBytes(const std::vector<std::pair<std::string, std::stri
           static_cast<std::uint32_t>(sorted[i].second.size()));
   }
   const std::uint32_t directory_start = chain(directory);
-  // The FAT covers every sector, its own included.
+  // The FAT covers every sector, its own and the DIFAT's included; past the header's 109 slots
+  // the FAT's sectors are listed in DIFAT sectors of 127 entries and a link to the next.
+  constexpr std::size_t kHeaderSlots = 109, kPerSector = kSector / 4;
+  auto difat_for = [](std::size_t fat_sectors) {
+    return fat_sectors <= kHeaderSlots ? 0 : (fat_sectors - kHeaderSlots + kPerSector - 2) /
+                                                 (kPerSector - 1);
+  };
   std::size_t fat_sectors = 1;
-  while ((fat.size() + fat_sectors) > fat_sectors * (kSector / 4)) ++fat_sectors;
-  if (fat_sectors > 109) throw std::length_error("compound file too large for the header");
+  while (fat.size() + fat_sectors + difat_for(fat_sectors) > fat_sectors * kPerSector) {
+    ++fat_sectors;
+  }
+  const std::size_t difat_sectors = difat_for(fat_sectors);
   const std::uint32_t fat_start = static_cast<std::uint32_t>(fat.size());
+  const std::uint32_t difat_start = static_cast<std::uint32_t>(fat_start + fat_sectors);
   for (std::size_t i = 0; i < fat_sectors; ++i) fat.push_back(kFatSector);
-  fat.resize(fat_sectors * (kSector / 4), kFree);
+  for (std::size_t i = 0; i < difat_sectors; ++i) fat.push_back(kDifatSector);
+  fat.resize(fat_sectors * kPerSector, kFree);
   for (std::uint32_t next : fat) body += U32(next);
+  for (std::size_t d = 0; d < difat_sectors; ++d) {
+    for (std::size_t i = 0; i + 1 < kPerSector; ++i) {
+      const std::size_t listed = kHeaderSlots + d * (kPerSector - 1) + i;
+      body += U32(listed < fat_sectors ? fat_start + static_cast<std::uint32_t>(listed) : kFree);
+    }
+    body += U32(d + 1 < difat_sectors ? difat_start + static_cast<std::uint32_t>(d + 1) : kEnd);
+  }
 
   std::string header(kSector, '\0');
   header.replace(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
@@ -216,8 +234,9 @@ std::string CompoundFileBytes(const std::vector<std::pair<std::string, std::stri
   Put32(header, 0x38, kMiniCutoff);
   Put32(header, 0x3C, mini_fat.empty() ? kEnd : mini_fat_start);
   Put32(header, 0x40, static_cast<std::uint32_t>((mini_fat_bytes.size() + kSector - 1) / kSector));
-  Put32(header, 0x44, kEnd);
-  for (std::size_t i = 0; i < 109; ++i) {
+  Put32(header, 0x44, difat_sectors == 0 ? kEnd : difat_start);
+  Put32(header, 0x48, static_cast<std::uint32_t>(difat_sectors));
+  for (std::size_t i = 0; i < kHeaderSlots; ++i) {
     Put32(header, 0x4C + 4 * i,
           i < fat_sectors ? fat_start + static_cast<std::uint32_t>(i) : kFree);
   }

@@ -45,7 +45,8 @@ std::string BiffWorkbookStream(int generation, const std::string& globals,
                                const std::vector<BiffSheetBytes>& sheets);
 
 // A compound file holding `streams` (name, bytes) in its root storage, in 512-byte sectors;
-// streams under 4096 bytes live in the mini stream, as every writer puts them.
+// streams under 4096 bytes live in the mini stream, as every writer puts them. A file past
+// about 7 MiB lists its FAT in DIFAT sectors, as large workbooks do.
 std::string CompoundFileBytes(const std::vector<std::pair<std::string, std::string>>& streams);
 
 // Records of a sheet and its globals, as each generation lays them out. Rows and columns are

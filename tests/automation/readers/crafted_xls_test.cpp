@@ -273,4 +273,49 @@ TEST(CraftedXlsTest, EveryCellRecordNamesItsXf) {
 }
 
 }  // namespace
+// A workbook stream of 65,536 rows × 7 numbers: about 8 MiB, so that the FAT needs more sectors
+// than the header's 109 slots list and the rest are found through DIFAT sectors.
+std::string LargeNumbersStream() {
+  std::string cells;
+  for (std::uint32_t row = 0; row < 65536; ++row) {
+    for (std::uint16_t col = 0; col < 7; ++col) {
+      cells += tavrio::testing::biff::Number(static_cast<std::uint16_t>(row), col, 0,
+                                             row * 10.0 + col);
+    }
+  }
+  return tavrio::testing::BiffWorkbookStream(8, "", {{"S", cells}});
+}
+
+TEST(CraftedXlsTest, AFileWhoseFatIsListedInDifatSectorsReadsWhole) {
+  const std::string bytes = tavrio::testing::CompoundFileBytes({{"Workbook", LargeNumbersStream()}});
+  ASSERT_NE(bytes.substr(0x44, 4), tavrio::testing::U32(0xFFFFFFFE)) << "no DIFAT sector made";
+  TempFolder dir;
+  const std::string path = dir.File("large.xls");
+  WriteFile(path, bytes);
+  auto reader = OpenWorkbookFile(path);
+  RecordingSink sink;
+  reader->ReadSheet(0, sink);
+  EXPECT_EQ(sink.cells().size(), 65536u * 7);
+  EXPECT_EQ(sink.At("A1").number, 0);
+  EXPECT_EQ(sink.At("G40000").number, 399996);
+  EXPECT_EQ(sink.At("G65536").number, 655356);
+}
+
+TEST(CraftedXlsTest, ADifatChainThatLoopsIsDamage) {
+  std::string bytes = tavrio::testing::CompoundFileBytes({{"Workbook", LargeNumbersStream()}});
+  const std::uint32_t difat = static_cast<unsigned char>(bytes[0x44]) |
+                              static_cast<unsigned char>(bytes[0x45]) << 8 |
+                              static_cast<unsigned char>(bytes[0x46]) << 16;
+  PutU32(bytes, (difat + 1) * 512 + 508, difat);  // its link to the next names itself
+  TempFolder dir;
+  const std::string path = dir.File("loop.xls");
+  WriteFile(path, bytes);
+  try {
+    OpenWorkbookFile(path);
+    FAIL() << "opened";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.description(), "无法打开文件“" + path + "”：文件已损坏：复合文档结构无效。");
+  }
+}
+
 }  // namespace tavrio::automation::readers::testing
