@@ -1,5 +1,6 @@
 #include "automation/engine/sheet_loader.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "automation/base/error.h"
@@ -89,8 +90,20 @@ Cell SheetLoader::Converted(const readers::SinkCell& in) {
       cell.flags = kHasFormula | kCalculated;
     }
     sheet_.LoadFormula(in.row, in.column, in.formula);
+    if (in.array_rows > 0 && in.array_columns > 0) LoadArray(in);
   }
   return cell;
+}
+
+// The range of an array formula, whose formula the cell holds; one reaching past the grid is
+// refused as a cell there would be.
+void SheetLoader::LoadArray(const readers::SinkCell& in) {
+  const std::uint64_t last_row = std::uint64_t{in.row} + in.array_rows - 1;
+  const std::uint64_t last_column = std::uint64_t{in.column} + in.array_columns - 1;
+  CheckPlace(static_cast<std::uint32_t>(std::min<std::uint64_t>(last_row, kMaxRows + 1)),
+             static_cast<std::uint32_t>(std::min<std::uint64_t>(last_column, kMaxColumns + 1)));
+  sheet_.LoadArrayFormula(CellRange{in.row, static_cast<std::uint32_t>(last_row), in.column,
+                                    static_cast<std::uint32_t>(last_column)});
 }
 
 void SheetLoader::Cells(std::span<const readers::SinkCell> cells) {
