@@ -70,7 +70,8 @@ std::vector<std::string> LandedValues(const ArraySourceRows& rows, int first) {
   return lines;
 }
 
-class ArrayFormulasTest : public ::testing::Test {
+// The sources' extension: .xlsx, or .xls whose ARRAY records hold the formulas' tokens.
+class ArrayFormulasTest : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
     TAVRIO_SKIP_WITHOUT(testing::Soffice(), "LibreOffice");
@@ -79,7 +80,8 @@ class ArrayFormulasTest : public ::testing::Test {
   }
 
   // 一月 from row 1, 二月's rows 2 to 5 below it (rows 6 to 9), saved as 合并.xlsx.
-  std::string MergeAndSave(const std::string& extension) {
+  std::string MergeAndSave() {
+    const std::string extension = GetParam();
     std::string merged;
     testing::MergeSheet(engine_, ArrayFixtureDir() + "/一月" + extension, "数据", true, merged);
     testing::MergeSheet(engine_, ArrayFixtureDir() + "/二月" + extension, "数据", false, merged);
@@ -103,7 +105,7 @@ class ArrayFormulasTest : public ::testing::Test {
   Engine engine_{&readers::OpenWorkbookFile, &writers::SaveWorkbook};
 };
 
-TEST_F(ArrayFormulasTest, EachArrayLandsWithItsRangeMovedAndItsResults) {
+TEST_P(ArrayFormulasTest, EachArrayLandsWithItsRangeMovedAndItsResults) {
   std::vector<std::string> expected = {
       "C2 C2:C4 =A2:A4*B2:B4", "D2 D2:D2 =SUM(A2:A4*B2:B4)", "A5 A5:B5 =TRANSPOSE(A2:A3)",
       "C6 C6:C8 =A6:A8*B6:B8", "D6 D6:D6 =SUM(A6:A8*B6:B8)", "A9 A9:B9 =TRANSPOSE(A6:A7)",
@@ -112,13 +114,13 @@ TEST_F(ArrayFormulasTest, EachArrayLandsWithItsRangeMovedAndItsResults) {
        {LandedValues(kArrayJanuary, 2), LandedValues(kArrayFebruary, 6)}) {
     expected.insert(expected.end(), values.begin(), values.end());
   }
-  testing::ExpectSameLines(Dump(MergeAndSave(".xlsx")), expected);
+  testing::ExpectSameLines(Dump(MergeAndSave()), expected);
 }
 
 // LibreOffice calculates the saved arrays anew: it must find what the sources showed, which a
 // formula not moved with its rows, or an array read as a plain formula, would not give.
-TEST_F(ArrayFormulasTest, TheOfficeSuiteRecalculatesTheSourcesResults) {
-  const std::string saved = MergeAndSave(".xlsx");
+TEST_P(ArrayFormulasTest, TheOfficeSuiteRecalculatesTheSourcesResults) {
+  const std::string saved = MergeAndSave();
   const std::optional<std::string> csv = tavrio::testing::RecalculatedCsv(saved, folder_.path());
   ASSERT_TRUE(csv.has_value());
   std::string office = testing::ReadFile(*csv);
@@ -135,6 +137,9 @@ TEST_F(ArrayFormulasTest, TheOfficeSuiteRecalculatesTheSourcesResults) {
   };
   EXPECT_EQ(lines, expected);
 }
+
+INSTANTIATE_TEST_SUITE_P(SavedByLibreOffice, ArrayFormulasTest, ::testing::Values(".xlsx", ".xls"),
+                         [](const auto& info) { return std::string(info.param).substr(1); });
 
 }  // namespace
 }  // namespace tavrio::automation
