@@ -98,8 +98,8 @@ class SheetCalculation {
       if (r == rows.size() || rows[r].number != formula.row) continue;
       const Cell* cell = CellIn(rows[r], formula.column);
       if (cell == nullptr || (cell->flags & kCalculated) == 0) continue;
-      // The library fills an array's range by rules of its own, which no comparison with
-      // spreadsheet applications has vouched for: an array keeps the results it holds.
+      // The library's grouped formulas answer #ERR! for arithmetic over a range (A2:A4*2,
+      // SUM(A2:A4*B2:B4)) and lack TRANSPOSE: an array keeps the results it holds.
       if (!sheet_.array_formulas().empty() &&
           sheet_.ArrayFormulaAt(formula.row, formula.column) != nullptr) {
         arrays_.push_back(Pending{formula.row, formula.column, formula.text});
