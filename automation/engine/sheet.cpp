@@ -195,8 +195,12 @@ void Sheet::ReplaceArrayFormulas(const CellRange& range, std::vector<CellRange> 
   });
   for (const CellRange& array : cut) DropArrayFormula(array);
   if (arrays.empty()) return;
+  // A merge pastes block after block below the last: merged rather than sorted, so that the
+  // arrays already there cost one pass, not a sort, per block.
+  std::sort(arrays.begin(), arrays.end(), ArrayBefore);
+  const auto middle = static_cast<std::ptrdiff_t>(arrays_.size());
   arrays_.insert(arrays_.end(), arrays.begin(), arrays.end());
-  std::sort(arrays_.begin(), arrays_.end(), ArrayBefore);
+  std::inplace_merge(arrays_.begin(), arrays_.begin() + middle, arrays_.end(), ArrayBefore);
 }
 
 void Sheet::DropArrayFormula(const CellRange& array) {
