@@ -418,25 +418,14 @@ void RowParser::AddFormula(Cell& cell, const CellContent& content) {
 // The extent of an array formula whose ref ("A5:B7", or "A5" for one cell) starts at the cell;
 // false for any other ref, whose formula would fill cells it was not written for.
 bool RowParser::TakeArrayRange(Cell& cell, std::string_view ref) {
-  const std::size_t colon = ref.find(':');
-  std::uint32_t first_row = 0, first_column = 0;
-  std::uint32_t last_row = 0, last_column = 0;
-  if (ParseCellReference(ref.substr(0, colon), first_row, first_column) !=
-      ReferenceStatus::kValid) {
+  CellRangeReference range;
+  if (!ParseCellRange(ref, range) || range.first_row != cell.row ||
+      range.first_column != cell.column || range.last_row < range.first_row ||
+      range.last_column < range.first_column) {
     return false;
   }
-  if (colon == std::string_view::npos) {
-    last_row = first_row, last_column = first_column;
-  } else if (ParseCellReference(ref.substr(colon + 1), last_row, last_column) !=
-             ReferenceStatus::kValid) {
-    return false;
-  }
-  if (first_row != cell.row || first_column != cell.column || last_row < first_row ||
-      last_column < first_column) {
-    return false;
-  }
-  cell.array_rows = last_row - first_row + 1;
-  cell.array_columns = static_cast<std::uint16_t>(last_column - first_column + 1);
+  cell.array_rows = range.last_row - range.first_row + 1;
+  cell.array_columns = static_cast<std::uint16_t>(range.last_column - range.first_column + 1);
   return true;
 }
 
