@@ -34,6 +34,16 @@ void CheckingSink::Take(const automation::readers::SinkCell& cell) {
     digest_ += 'f';
     digest_ += cell.formula;
   }
+  if (cell.array_rows != 0 || cell.array_columns != 0) {
+    // An array formula's range starts at its cell, which holds its formula, and lies on the sheet.
+    if (cell.formula.empty()) Broken("an array range without its formula");
+    if (cell.array_rows == 0 || cell.array_columns == 0) Broken("an array range without cells");
+    if (std::uint64_t{cell.row} + cell.array_rows - 1 > 1048576 ||
+        std::uint64_t{cell.column} + cell.array_columns - 1 > 16384) {
+      Broken("an array range off the sheet");
+    }
+    digest_ += '{' + std::to_string(cell.array_rows) + 'x' + std::to_string(cell.array_columns);
+  }
   switch (cell.kind) {
     case Kind::kNumber: {
       if (!std::isfinite(cell.number)) Broken("a number that no sheet can hold");

@@ -24,4 +24,22 @@ std::string CellReference(std::uint32_t row, std::uint32_t column) {
   return ColumnLetters(column) + std::to_string(row);
 }
 
+bool ParseCellRange(std::string_view text, CellRangeReference& range) {
+  const std::size_t colon = text.find(':');
+  CellRangeReference parsed;
+  if (ParseCellReference(text.substr(0, colon), parsed.first_row, parsed.first_column) !=
+      ReferenceStatus::kValid) {
+    return false;
+  }
+  if (colon == std::string_view::npos) {
+    parsed.last_row = parsed.first_row;
+    parsed.last_column = parsed.first_column;
+  } else if (ParseCellReference(text.substr(colon + 1), parsed.last_row, parsed.last_column) !=
+             ReferenceStatus::kValid) {
+    return false;
+  }
+  range = parsed;
+  return true;
+}
+
 }  // namespace tavrio::automation

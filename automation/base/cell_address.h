@@ -55,4 +55,12 @@ inline ReferenceStatus ParseCellReference(std::string_view text, std::uint32_t& 
   return ReferenceStatus::kValid;
 }
 
+// A range as a file writes it: "B2:C7", or "B7" for that one cell. Its ends as written, not put
+// in order ("C7:B2" gives first C7); false when either end is not a kValid reference.
+struct CellRangeReference {
+  std::uint32_t first_row = 0, first_column = 0;
+  std::uint32_t last_row = 0, last_column = 0;
+};
+bool ParseCellRange(std::string_view text, CellRangeReference& range);
+
 }  // namespace tavrio::automation

@@ -8,6 +8,7 @@
 
 #include "automation/base/formula_shift.h"
 #include "automation/base/sheet_limits.h"
+#include "automation/engine/array_formulas.h"
 
 namespace tavrio::automation::engine {
 namespace {
@@ -82,9 +83,51 @@ std::vector<CellRange> MergesOf(const Sheet& from, const CellRange& range, std::
   return merges;
 }
 
-// Formulas land with their relative references moved by the distance the block moves.
+// The array formulas whose top-left cell lies in a block. An array goes along only whole: one
+// the block cuts through (the block starts inside it, or leaves some of its columns out or
+// apart) or that would land past the sheet's edge would fill cells its formula was not written
+// for, so its top-left cell lands as its value, as the others do.
+struct ArraysInBlock {
+  std::vector<CellRange> landed;  // where the whole ones land
+  std::vector<CellRange> cut;     // in the source, row-major
+
+  bool IsCut(std::uint32_t row, std::uint32_t column) const {
+    const CellRange key{row, row, column, column};
+    const auto it = std::lower_bound(cut.begin(), cut.end(), key, ArrayBefore);
+    return it != cut.end() && it->first_row == row && it->first_column == column;
+  }
+};
+
+// `place` gives where a whole array lands, as first row and first column; nullopt when it
+// cannot land whole.
+template <typename Place>
+ArraysInBlock ArraysOf(const Sheet& from, const CellRange& range, Place place) {
+  ArraysInBlock arrays;
+  const std::span<const CellRange> all = from.array_formulas();
+  const CellRange first{range.first_row, range.first_row, 1, 1};
+  for (auto it = std::lower_bound(all.begin(), all.end(), first, ArrayBefore);
+       it != all.end() && it->first_row <= range.last_row; ++it) {
+    if (it->first_column < range.first_column || it->first_column > range.last_column) continue;
+    std::optional<std::pair<std::int64_t, std::int64_t>> at;
+    if (range.Contains(*it)) at = place(*it);
+    const std::int64_t last_row = at ? at->first + (it->last_row - it->first_row) : 0;
+    const std::int64_t last_column = at ? at->second + (it->last_column - it->first_column) : 0;
+    if (at && at->first >= 1 && at->second >= 1 && last_row <= kMaxRows &&
+        last_column <= kMaxColumns) {
+      arrays.landed.push_back(CellRange{
+          static_cast<std::uint32_t>(at->first), static_cast<std::uint32_t>(last_row),
+          static_cast<std::uint32_t>(at->second), static_cast<std::uint32_t>(last_column)});
+    } else {
+      arrays.cut.push_back(*it);
+    }
+  }
+  return arrays;
+}
+
+// Formulas land with their relative references moved by the distance the block moves; those of
+// cut arrays stay behind.
 std::vector<CellFormula> FormulasOf(const Sheet& from, const CellRange& range,
-                                    const CellRange& destination) {
+                                    const CellRange& destination, const ArraysInBlock& arrays) {
   const std::int64_t rows = std::int64_t{destination.first_row} - range.first_row;
   const std::int64_t columns = std::int64_t{destination.first_column} - range.first_column;
   std::vector<CellFormula> formulas;
@@ -93,6 +136,7 @@ std::vector<CellFormula> FormulasOf(const Sheet& from, const CellRange& range,
       [](const FormulaRef& formula, std::uint32_t row) { return formula.row < row; });
   for (auto it = first; it != from.formulas().end() && it->row <= range.last_row; ++it) {
     if (it->column < range.first_column || it->column > range.last_column) continue;
+    if (!arrays.cut.empty() && arrays.IsCut(it->row, it->column)) continue;
     formulas.push_back(CellFormula{static_cast<std::uint32_t>(it->row + rows),
                                    static_cast<std::uint32_t>(it->column + columns),
                                    ShiftFormula(it->text, rows, columns)});
@@ -121,6 +165,15 @@ bool KeepsSideBySide(const ColumnPlan& plan, const CellRange& merged) {
   return true;
 }
 
+bool FormulaBefore(const CellFormula& a, const CellFormula& b) {
+  return a.row != b.row ? a.row < b.row : a.column < b.column;
+}
+
+Cell WithoutFormula(Cell cell) {
+  cell.flags = static_cast<std::uint8_t>(cell.flags & ~(kHasFormula | kCalculated));
+  return cell;
+}
+
 bool RowHoldsValue(std::span<const Cell> cells) {
   for (const Cell& cell : cells) {
     if (cell.type != CellType::kBlank || (cell.flags & kHasFormula) != 0) return true;
@@ -136,6 +189,10 @@ void CopyCells(const Workbook& source, const Sheet& from, const CellRange& range
   IdTranslation translation(source, target);
   const std::uint32_t row_shift = row - range.first_row;
   const std::uint32_t column_shift = column - range.first_column;
+  const ArraysInBlock arrays = ArraysOf(from, range, [&](const CellRange& array) {
+    return std::optional(std::pair{std::int64_t{array.first_row} + row - range.first_row,
+                                   std::int64_t{array.first_column} + column - range.first_column});
+  });
   const std::span<const Row> rows = from.rows();
   const std::size_t first = from.LowerRow(range.first_row);
   std::vector<Row> copied;
@@ -146,6 +203,10 @@ void CopyCells(const Workbook& source, const Sheet& from, const CellRange& range
     Cell* out = to.AllocateCells(cells.size());
     for (std::size_t k = 0; k < cells.size(); ++k) {
       Cell cell = translation.Translate(cells[k]);
+      if ((cell.flags & kHasFormula) != 0 && !arrays.cut.empty() &&
+          arrays.IsCut(rows[i].number, cell.column)) {
+        cell = WithoutFormula(cell);
+      }
       cell.column = static_cast<std::uint16_t>(cell.column + column_shift);
       out[k] = cell;
     }
@@ -158,9 +219,10 @@ void CopyCells(const Workbook& source, const Sheet& from, const CellRange& range
   std::vector<RowHeight> heights;
   if (range.WholeRows()) heights = HeightsOf(from, range, row_shift);
   const std::vector<CellRange> merges = MergesOf(from, range, row_shift, column_shift);
-  std::vector<CellFormula> formulas = FormulasOf(from, range, destination);
+  std::vector<CellFormula> formulas = FormulasOf(from, range, destination, arrays);
   to.ReplaceCells(destination, std::move(copied));
   to.ReplaceFormulas(destination, std::move(formulas));
+  to.ReplaceArrayFormulas(destination, arrays.landed);
   if (range.WholeRows()) {
     to.ReplaceRowHeights(destination.first_row, destination.last_row, std::move(heights));
   }
@@ -178,6 +240,14 @@ PlannedCopyResult CopyPlannedRows(const Workbook& source, const Sheet& from,
   std::optional<std::uint32_t> trailing_id;
   if (plan.trailing_text) trailing_id = target.strings().Intern(*plan.trailing_text);
   const bool keeps_columns = KeepsColumns(plan);
+  ArraysInBlock arrays = ArraysOf(from, range, [&](const CellRange& array) {
+    std::optional<std::pair<std::int64_t, std::int64_t>> at;
+    if (KeepsSideBySide(plan, array)) {
+      at = std::pair{std::int64_t{array.first_row} + row - first_row,
+                     std::int64_t{TargetColumn(plan, array.first_column)}};
+    }
+    return at;
+  });
   // Formulas of moved columns follow their cells where they can (MoveFormulaColumns); the
   // walk through them keeps step with the cells, both by row, then column.
   std::vector<CellFormula> formulas;
@@ -196,6 +266,9 @@ PlannedCopyResult CopyPlannedRows(const Workbook& source, const Sheet& from,
       if (column == 0) continue;
       Cell cell = translation.Translate(original);
       cell.column = static_cast<std::uint16_t>(column);
+      const bool cut = (cell.flags & kHasFormula) != 0 && !arrays.cut.empty() &&
+                       arrays.IsCut(rows[i].number, original.column);
+      if (cut && keeps_columns) cell = WithoutFormula(cell);
       if ((cell.flags & kHasFormula) != 0 && !keeps_columns) {
         const std::uint32_t number = rows[i].number;
         while (formula != sheet_formulas.end() &&
@@ -204,14 +277,14 @@ PlannedCopyResult CopyPlannedRows(const Workbook& source, const Sheet& from,
           ++formula;
         }
         std::optional<std::string> moved;
-        if (formula != sheet_formulas.end() && formula->row == number &&
+        if (!cut && formula != sheet_formulas.end() && formula->row == number &&
             formula->column == original.column) {
           moved = MoveFormulaColumns(formula->text, std::int64_t{row} - first_row, plan.target);
         }
         if (moved) {
           formulas.push_back(CellFormula{number + row_shift, column, std::move(*moved)});
         } else {
-          cell.flags = static_cast<std::uint8_t>(cell.flags & ~(kHasFormula | kCalculated));
+          cell = WithoutFormula(cell);
           if (result.formulas_kept_as_values++ == 0) {
             result.first_value_row = number + row_shift;
             result.first_value_column = column;
@@ -247,14 +320,19 @@ PlannedCopyResult CopyPlannedRows(const Workbook& source, const Sheet& from,
                                column + (merged.last_column - merged.first_column)});
   }
   if (keeps_columns) {
-    formulas = FormulasOf(from, range, destination);
+    formulas = FormulasOf(from, range, destination, arrays);
   } else {
-    std::sort(formulas.begin(), formulas.end(), [](const CellFormula& a, const CellFormula& b) {
-      return a.row != b.row ? a.row < b.row : a.column < b.column;
+    std::sort(formulas.begin(), formulas.end(), FormulaBefore);
+    // An array whose formula could not follow its columns landed as its values.
+    std::erase_if(arrays.landed, [&formulas](const CellRange& array) {
+      return !std::binary_search(formulas.begin(), formulas.end(),
+                                 CellFormula{array.first_row, array.first_column, {}},
+                                 FormulaBefore);
     });
   }
   to.ReplaceCells(destination, std::move(copied));
   to.ReplaceFormulas(destination, std::move(formulas));
+  to.ReplaceArrayFormulas(destination, std::move(arrays.landed));
   to.ReplaceRowHeights(destination.first_row, destination.last_row,
                        HeightsOf(from, range, row_shift));
   to.ReplaceMergedCells(destination, merges);

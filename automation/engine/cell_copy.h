@@ -15,7 +15,9 @@ namespace tavrio::automation::engine {
 // rectangle is replaced, blank source cells leave blanks. Merged ranges lying wholly inside the
 // block move with it (the target's merged ranges the block lands on are dropped), and a block
 // of whole rows brings its rows' heights. Formulas move their relative references by the
-// distance the block moves (see ShiftFormula). `from` and `to` may be one sheet, even
+// distance the block moves (see ShiftFormula). An array formula lying wholly inside the block
+// moves with it, range and all; one the block cuts through lands as its values, and one of the
+// target the block lands on part of becomes its values. `from` and `to` may be one sheet, even
 // overlapping. The caller has checked that the rectangle fits on the sheet.
 //
 // Texts and styles move to the target workbook's pool and table once per distinct id, not once
@@ -37,8 +39,9 @@ struct ColumnPlan {
 
 // What CopyPlannedRows could not carry over as it was.
 struct PlannedCopyResult {
-  // Formulas whose references could not be moved with certainty: their cells keep their last
-  // values. The first such cell's place in the target, for a note to the user.
+  // Formulas whose references could not be moved with certainty, or array formulas that could
+  // not land whole while columns moved: their cells keep their last values. The first such
+  // cell's place in the target, for a note to the user.
   std::size_t formulas_kept_as_values = 0;
   std::uint32_t first_value_row = 0;
   std::uint32_t first_value_column = 0;
@@ -51,7 +54,9 @@ struct PlannedCopyResult {
 // otherwise each reference follows the cell it pointed at (MoveFormulaColumns), and where that
 // cannot be known for certain the cell keeps its value without its formula (calculate the
 // source sheet first, CalculateSheet, for a value the file did not store). A merged range goes
-// along only while its columns stay side by side. `from` and `to` must be different sheets.
+// along only while its columns stay side by side; so does an array formula, whose formula
+// must follow its columns too: otherwise it lands as its values, counted with the formulas
+// above. `from` and `to` must be different sheets.
 PlannedCopyResult CopyPlannedRows(const Workbook& source, const Sheet& from,
                                   std::uint32_t first_row, std::uint32_t last_row, Workbook& target,
                                   Sheet& to, std::uint32_t row, const ColumnPlan& plan);

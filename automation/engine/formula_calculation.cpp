@@ -70,6 +70,7 @@ class SheetCalculation {
   }
 
   std::size_t Run() {
+    for (const Pending& array : arrays_) FailArray(array);
     std::vector<std::size_t> queue(pending_.size());
     std::iota(queue.begin(), queue.end(), std::size_t{0});
     while (!queue.empty()) {
@@ -96,9 +97,15 @@ class SheetCalculation {
       while (r < rows.size() && rows[r].number < formula.row) ++r;
       if (r == rows.size() || rows[r].number != formula.row) continue;
       const Cell* cell = CellIn(rows[r], formula.column);
-      if (cell != nullptr && (cell->flags & kCalculated) != 0) {
-        pending_.push_back(Pending{formula.row, formula.column, formula.text});
+      if (cell == nullptr || (cell->flags & kCalculated) == 0) continue;
+      // The library's grouped formulas answer #ERR! for arithmetic over a range (A2:A4*2,
+      // SUM(A2:A4*B2:B4)) and lack TRANSPOSE: an array keeps the results it holds.
+      if (!sheet_.array_formulas().empty() &&
+          sheet_.ArrayFormulaAt(formula.row, formula.column) != nullptr) {
+        arrays_.push_back(Pending{formula.row, formula.column, formula.text});
+        continue;
       }
+      pending_.push_back(Pending{formula.row, formula.column, formula.text});
     }
   }
 
@@ -293,21 +300,24 @@ class SheetCalculation {
   }
 
   void Store(std::size_t i, const FormulaValue& value) {
-    Cell* cell = sheet_.FindCellToUpdate(pending_[i].row, pending_[i].column);
-    cell->type = value.type;
+    Store(*sheet_.FindCellToUpdate(pending_[i].row, pending_[i].column), value);
+  }
+
+  void Store(Cell& cell, const FormulaValue& value) {
+    cell.type = value.type;
     switch (value.type) {
       case CellType::kNumber:
-        cell->number = value.number;
+        cell.number = value.number;
         break;
       case CellType::kBoolean:
-        cell->boolean = value.boolean;
+        cell.boolean = value.boolean;
         break;
       case CellType::kText:
       case CellType::kError:
-        cell->string_id = workbook_.strings().Intern(value.text);
+        cell.string_id = workbook_.strings().Intern(value.text);
         break;
       case CellType::kBlank:
-        cell->number = 0;
+        cell.number = 0;
         break;
     }
   }
@@ -321,8 +331,20 @@ class SheetCalculation {
     FormulaValue shown;
     shown.type = CellType::kError;
     shown.text = std::string(error);
-    Store(i, shown);
+    Store(*cell, shown);
     return shown;
+  }
+
+  // As Fail, for an array formula: only its top-left cell shows #NAME? when it holds no
+  // result, as in an application that does not know the formula's function.
+  void FailArray(const Pending& array) {
+    ++uncalculated_;
+    Cell* cell = sheet_.FindCellToUpdate(array.row, array.column);
+    if (cell->type != CellType::kBlank) return;
+    FormulaValue shown;
+    shown.type = CellType::kError;
+    shown.text = std::string(kNameError);
+    Store(*cell, shown);
   }
 
   Workbook& workbook_;
@@ -330,6 +352,7 @@ class SheetCalculation {
   Sheet& sheet_;
   std::vector<std::size_t> held_;      // the batch model's sheets, by their workbook index
   std::vector<Pending> pending_;       // row-major
+  std::vector<Pending> arrays_;        // array formulas due for calculation
   std::vector<std::size_t> in_model_;  // the batch's formulas in the model, row-major
   std::vector<UnheldError> unheld_errors_;
   std::size_t uncalculated_ = 0;

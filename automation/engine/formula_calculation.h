@@ -16,7 +16,9 @@ namespace tavrio::automation::engine {
 // A formula that cannot be calculated (a function the library lacks or computes otherwise, a
 // reference into another workbook or to a sheet that does not exist, a cycle) keeps the result
 // it holds; one holding none shows #NAME? (#REF! for a reference that cannot be resolved), as
-// a desktop application would. Their number is recorded on the sheet (uncalculated_formulas).
+// a desktop application would. An array formula is not calculated: its range keeps the results
+// it holds, and it is counted with them. Their number is recorded on the sheet
+// (uncalculated_formulas).
 // Formulas reading another sheet read its values as they stand. Throws tavrio::Error only as
 // reading a sheet from the file does.
 void CalculateSheet(Workbook& workbook, std::size_t index);

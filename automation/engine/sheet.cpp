@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "automation/base/sheet_limits.h"
+#include "automation/engine/array_formulas.h"
 
 namespace tavrio::automation::engine {
 namespace {
@@ -66,6 +67,10 @@ std::uint32_t Sheet::LastColumn() const {
 
 void Sheet::SetCell(std::uint32_t row, const Cell& cell) {
   calculation_due_ = true;
+  if (!arrays_.empty()) {
+    const CellRange place{row, row, cell.column, cell.column};
+    ReplaceArrayFormulas(place, {});
+  }
   const std::size_t index = LowerRow(row);
   if (index < rows_.size() && rows_[index].number == row) {
     Row& stored = rows_[index];
@@ -169,6 +174,56 @@ void Sheet::ReplaceFormulas(const CellRange& range, std::vector<CellFormula> for
     refs.push_back(FormulaRef{formula.row, formula.column, formula.text});
   }
   formulas_.Replace(range.first_row, range.last_row, range.first_column, range.last_column, refs);
+}
+
+const CellRange* Sheet::ArrayFormulaAt(std::uint32_t row, std::uint32_t column) const {
+  const CellRange key{row, row, column, column};
+  const auto it = std::lower_bound(arrays_.begin(), arrays_.end(), key, ArrayBefore);
+  return it != arrays_.end() && it->first_row == row && it->first_column == column ? &*it : nullptr;
+}
+
+void Sheet::ReplaceArrayFormulas(const CellRange& range, std::vector<CellRange> arrays) {
+  if (arrays_.empty() && arrays.empty()) return;
+  std::vector<CellRange> cut;
+  std::erase_if(arrays_, [&](const CellRange& array) {
+    if (!array.Overlaps(range)) return false;
+    if (!range.Contains(
+            CellRange{array.first_row, array.first_row, array.first_column, array.first_column})) {
+      cut.push_back(array);
+    }
+    return true;
+  });
+  for (const CellRange& array : cut) DropArrayFormula(array);
+  if (arrays.empty()) return;
+  // A merge pastes block after block below the last: merged rather than sorted, so that the
+  // arrays already there cost one pass, not a sort, per block.
+  std::sort(arrays.begin(), arrays.end(), ArrayBefore);
+  const auto middle = static_cast<std::ptrdiff_t>(arrays_.size());
+  arrays_.insert(arrays_.end(), arrays.begin(), arrays.end());
+  std::inplace_merge(arrays_.begin(), arrays_.begin() + middle, arrays_.end(), ArrayBefore);
+}
+
+void Sheet::DropArrayFormula(const CellRange& array) {
+  const CellRange anchor{array.first_row, array.first_row, array.first_column, array.first_column};
+  ReplaceFormulas(anchor, {});
+  Cell* cell = FindCellToUpdate(array.first_row, array.first_column);
+  if (cell != nullptr)
+    cell->flags = static_cast<std::uint8_t>(cell->flags & ~(kHasFormula | kCalculated));
+}
+
+void Sheet::KeepUsableArrays() {
+  if (arrays_.empty()) return;
+  std::sort(arrays_.begin(), arrays_.end(), ArrayBefore);
+  const std::vector<bool> usable = UsableArrays(arrays_, formulas_.entries());
+  std::vector<CellRange> kept;
+  for (std::size_t i = 0; i < arrays_.size(); ++i) {
+    if (usable[i]) {
+      kept.push_back(arrays_[i]);
+    } else {
+      DropArrayFormula(arrays_[i]);
+    }
+  }
+  arrays_ = std::move(kept);
 }
 
 void Sheet::ReplaceRowHeights(std::uint32_t first, std::uint32_t last,
@@ -277,6 +332,7 @@ void Sheet::FinishLoading() {
   }
   row_heights_ = std::move(heights);
   formulas_.Normalise();
+  KeepUsableArrays();
   loaded_ = true;
 }
 
@@ -284,6 +340,7 @@ void Sheet::AbortLoading() {
   rows_.clear();
   row_heights_.clear();
   merged_cells_.clear();
+  arrays_.clear();
   formulas_.Clear();
   arena_ = CellArena();
   pending_cells_.clear();

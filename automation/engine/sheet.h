@@ -86,7 +86,8 @@ class Sheet {
   // Highest column of any stored cell; 0 for an empty sheet.
   std::uint32_t LastColumn() const;
 
-  // Sets one cell, replacing what stood at its column.
+  // Sets one cell, replacing what stood at its column. An array formula the cell belonged to
+  // becomes its values.
   void SetCell(std::uint32_t row, const Cell& cell);
 
   // Cells for rows handed back through ReplaceRows; they belong to this sheet.
@@ -110,6 +111,19 @@ class Sheet {
   }
   // Makes `formulas` (by row and column, all inside `range`) the only ones in `range`.
   void ReplaceFormulas(const CellRange& range, std::vector<CellFormula> formulas);
+
+  // The ranges array formulas fill, by top-left cell, row then column. An array's formula is
+  // its top-left cell's (FormulaAt); its other cells hold its results as plain values, no two
+  // arrays overlap and no other formula lies inside one.
+  std::span<const CellRange> array_formulas() const { return arrays_; }
+  // The range of the array formula whose top-left cell is there, or nullptr; valid until the
+  // sheet's array formulas next change.
+  const CellRange* ArrayFormulaAt(std::uint32_t row, std::uint32_t column) const;
+  // After `range` got its cells and formulas: makes `arrays` (inside it, their top-left cells
+  // holding their formulas) the only array formulas touching it. An array of the sheet that
+  // reaches into `range` from outside it loses its formula, its cells keeping their values,
+  // since a part of it was replaced.
+  void ReplaceArrayFormulas(const CellRange& range, std::vector<CellRange> arrays);
 
   // Whether cells or formulas changed since the formulas the engine calculates (kCalculated)
   // were last calculated; set by every change of cells or formulas, cleared by the calculation.
@@ -146,6 +160,9 @@ class Sheet {
     LoadFormula(formula.row, formula.column, formula.text);
   }
   void LoadMergedCells(const CellRange& range) { merged_cells_.push_back(range); }
+  // An array formula's range, its formula loaded on its top-left cell. FinishLoading turns an
+  // array that overlaps another, or holds another formula, into its values.
+  void LoadArrayFormula(const CellRange& range) { arrays_.push_back(range); }
   void FinishLoading();
   void AbortLoading();
 
@@ -158,6 +175,9 @@ class Sheet {
   void FlushPendingRow();
   void SpillToUnordered();
   void CompactIfWasteful();
+  // The array's top-left cell keeps its value without its formula.
+  void DropArrayFormula(const CellRange& array);
+  void KeepUsableArrays();
 
   std::string name_;
   bool hidden_;
@@ -168,6 +188,7 @@ class Sheet {
   std::vector<RowHeight> row_heights_;
   FormulaTable formulas_;
   std::vector<CellRange> merged_cells_;
+  std::vector<CellRange> arrays_;
   bool calculation_due_ = false;
   std::size_t uncalculated_formulas_ = 0;
   // Loading state: the row being gathered while cells arrive in order, and everything once

@@ -89,8 +89,24 @@ Cell SheetLoader::Converted(const readers::SinkCell& in) {
       cell.flags = kHasFormula | kCalculated;
     }
     sheet_.LoadFormula(in.row, in.column, in.formula);
+    if (in.array_rows > 0 && in.array_columns > 0) LoadArray(in);
   }
   return cell;
+}
+
+// The range of an array formula, whose formula the cell holds; one reaching past the grid is
+// refused as a cell there would be.
+void SheetLoader::LoadArray(const readers::SinkCell& in) {
+  const std::uint64_t last_row = std::uint64_t{in.row} + in.array_rows - 1;
+  const std::uint64_t last_column = std::uint64_t{in.column} + in.array_columns - 1;
+  if (last_row > kMaxRows || last_column > kMaxColumns) {
+    throw Error(error_number::kApplicationDefined,
+                "无法读取文件“" + file_ + "”的工作表“" + sheet_.name() + "”：单元格（第 " +
+                    std::to_string(in.row) + " 行，第 " + std::to_string(in.column) +
+                    " 列）的数组公式超出工作表的范围（1048576 行，16384 列）。");
+  }
+  sheet_.LoadArrayFormula(CellRange{in.row, static_cast<std::uint32_t>(last_row), in.column,
+                                    static_cast<std::uint32_t>(last_column)});
 }
 
 void SheetLoader::Cells(std::span<const readers::SinkCell> cells) {

@@ -17,7 +17,8 @@ namespace tavrio::automation::engine {
 // 1904 date system moved to the 1900 system. A cell outside the sheet's grid or with an unknown
 // style is refused with an error naming `file` and the sheet, whatever the reader let through.
 // A formula is marked kCalculated when it came without a result, or with one `trusted_results`
-// says no spreadsheet application computed.
+// says no spreadsheet application computed. An array formula's range goes with its formula;
+// one reaching past the grid is refused too.
 class SheetLoader final : public readers::CellSink {
  public:
   SheetLoader(Sheet& sheet, StringPool& strings, const StyleTable& styles,
@@ -34,6 +35,7 @@ class SheetLoader final : public readers::CellSink {
   void CheckPlace(std::uint32_t row, std::uint32_t column) const;
   std::uint32_t SharedTextId(std::uint32_t index, std::string_view text);
   Cell Converted(const readers::SinkCell& cell);
+  void LoadArray(const readers::SinkCell& cell);
 
   Sheet& sheet_;
   StringPool& strings_;

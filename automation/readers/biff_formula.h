@@ -56,8 +56,9 @@ struct BiffFormulaContext {
   // newer function's ("_xlfn.IFERROR", written out as Excel 2007 spells it: "IFERROR").
   std::function<std::optional<std::string>(std::uint16_t sheet, std::uint32_t index)> external_name;
   // The shared formula whose first cell is at (row, column), 0-based, as a PtgExp token names
-  // it. nullopt for an array formula or data table there: those keep their values, as the
-  // .xlsx path keeps them. Shared formulas exist from BIFF5 on.
+  // it. nullopt for an array formula or data table there: a data table keeps its values, as
+  // the .xlsx path keeps them, and an array formula's own tokens are read on its top-left cell
+  // by the sheet's reader. Shared formulas exist from BIFF5 on.
   std::function<std::optional<BiffSharedTokens>(std::uint32_t row, std::uint16_t column)>
       shared_formula;
   // BIFF2-7: a string constant's bytes in the workbook's code page (CODEPAGE record), as UTF-8;

@@ -94,13 +94,30 @@ std::string FormulaText(const BiffFormula& formula, BiffFormulaContext& context)
   context.shared_formula = [&formula](std::uint32_t row,
                                       std::uint16_t column) -> std::optional<BiffSharedTokens> {
     const BiffSharedFormula* shared = formula.shared;
-    // Array formulas and data tables keep their values, as the .xlsx path keeps them.
+    // Array formulas are read apart (ArrayFormulaText); data tables keep their values, as the
+    // .xlsx path keeps them.
     if (!shared || shared->array || shared->first_row != row || shared->first_column != column) {
       return std::nullopt;
     }
     return BiffSharedTokens{AsBytes(shared->tokens), AsBytes(shared->extra)};
   };
   return DecodeBiffFormula(AsBytes(formula.tokens), AsBytes(formula.extra), context)
+      .value_or(std::string());
+}
+
+// An array formula's text, on its range's top-left cell only: the ARRAY record's tokens read
+// as that cell's own formula. Empty for the range's other cells, which keep their values, and
+// for tokens the decoder cannot read for certain.
+std::string ArrayFormulaText(const BiffFormula& formula, BiffFormulaContext& context) {
+  const BiffSharedFormula& array = *formula.shared;
+  if (formula.row != array.first_row || formula.column != array.first_column ||
+      array.last_row < array.first_row || array.last_column < array.first_column) {
+    return {};
+  }
+  context.row = formula.row;
+  context.column = formula.column;
+  context.shared_formula = nullptr;
+  return DecodeBiffFormula(AsBytes(array.tokens), AsBytes(array.extra), context)
       .value_or(std::string());
 }
 
@@ -138,8 +155,7 @@ class SheetReader {
   void MulBlank(std::string_view data);
   void BoolErr(std::string_view data);
   void Formula(const BiffRecord& record, BiffCursor& cursor);
-  void FormulaResult(const Head& head, std::string_view value, std::string_view formula,
-                     BiffCursor& cursor);
+  SinkCell FormulaResult(const Head& head, std::string_view value, BiffCursor& cursor);
   void Shared(const BiffRecord& record, Kind kind);
   std::string StringRecord(const BiffRecord& record, BiffCursor& cursor) const;
   void Row(std::string_view data);
@@ -365,14 +381,23 @@ void SheetReader::Formula(const BiffRecord& record, BiffCursor& cursor) {
     auto found = shared_.find(row << 16 | column);
     if (found != shared_.end()) formula.shared = &found->second;
   }
-  std::string_view text = Keep(FormulaText(formula, formula_context_));
-  FormulaResult(head, data.substr(head.value_at, 8), text, cursor);
+  SinkCell cell = FormulaResult(head, data.substr(head.value_at, 8), cursor);
+  if (formula.shared != nullptr && formula.shared->array) {
+    cell.formula = Keep(ArrayFormulaText(formula, formula_context_));
+    if (!cell.formula.empty()) {
+      cell.array_rows = formula.shared->last_row - formula.shared->first_row + 1u;
+      cell.array_columns = static_cast<std::uint16_t>(formula.shared->last_column -
+                                                      formula.shared->first_column + 1);
+    }
+  } else {
+    cell.formula = Keep(FormulaText(formula, formula_context_));
+  }
+  Put(cell);
 }
 
 // The result is a number, unless its last two bytes are 0xFFFF: then the first byte says
 // text (in the STRING record that follows), boolean, error, or empty text.
-void SheetReader::FormulaResult(const Head& head, std::string_view value, std::string_view formula,
-                                BiffCursor& cursor) {
+SinkCell SheetReader::FormulaResult(const Head& head, std::string_view value, BiffCursor& cursor) {
   SinkCell cell = SinkCell::Blank(head.row, head.column, head.style);
   if (BiffU16(value, 6) != 0xFFFF) {
     cell = SinkCell::Number(head.row, head.column, BiffDouble(value, 0), head.style);
@@ -387,8 +412,7 @@ void SheetReader::FormulaResult(const Head& head, std::string_view value, std::s
     if (!text.empty())
       cell = SinkCell::Text(head.row, head.column, Keep(std::move(text)), head.style);
   }
-  cell.formula = formula;
-  Put(cell);
+  return cell;
 }
 
 std::string SheetReader::StringRecord(const BiffRecord& record, BiffCursor& cursor) const {

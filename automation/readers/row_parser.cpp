@@ -60,6 +60,7 @@ struct RowParser::Tag : XmlTokenizer::Tag {
   KeyAttributes keys;                  // r, s and t
   std::string_view ht, custom_height;  // a row's own height
   std::string_view si;                 // a shared formula's index
+  std::string_view ref;                // the range an array formula fills
 };
 
 namespace {
@@ -103,6 +104,8 @@ void RowParser::TakeAttribute(std::string_view name, std::string_view value, Tag
     tag.ht = value;
   } else if (name == "customHeight") {
     tag.custom_height = value;
+  } else if (name == "ref") {
+    tag.ref = value;
   }
 }
 
@@ -317,6 +320,7 @@ std::size_t RowParser::CellElement(std::size_t at, std::size_t name_end, std::ui
       content.has_formula = true;
       content.formula_type = child.keys.t;
       content.formula_index = child.si;
+      content.formula_ref = child.ref;
       pos = xml_.ElementText(child, formula_, content.formula);
     } else {
       pos = xml_.SkipElement(child);
@@ -378,13 +382,17 @@ void RowParser::Emit() {
 }
 
 // A shared formula is written out only in its first cell; the others get it moved by their
-// distance from that cell. Array and data-table formulas keep only their results: their text
-// means something only over the whole range they fill.
+// distance from that cell. An array formula means something only over the whole range it
+// fills, so it is handed over only with a range that starts at its cell. Data-table formulas
+// keep only their results.
 void RowParser::AddFormula(Cell& cell, const CellContent& content) {
   const std::string_view type = content.formula_type;
   std::string_view text;
   std::string shifted;
   if (type.empty() || type == "normal") {
+    text = content.formula;
+  } else if (type == "array") {
+    if (!TakeArrayRange(cell, content.formula_ref)) return;
     text = content.formula;
   } else if (type == "shared" && !content.formula.empty()) {
     shared_formulas_[std::string(content.formula_index)] =
@@ -407,6 +415,20 @@ void RowParser::AddFormula(Cell& cell, const CellContent& content) {
   texts_ += decoded;
 }
 
+// The extent of an array formula whose ref ("A5:B7", or "A5" for one cell) starts at the cell;
+// false for any other ref, whose formula would fill cells it was not written for.
+bool RowParser::TakeArrayRange(Cell& cell, std::string_view ref) {
+  CellRangeReference range;
+  if (!ParseCellRange(ref, range) || range.first_row != cell.row ||
+      range.first_column != cell.column || range.last_row < range.first_row ||
+      range.last_column < range.first_column) {
+    return false;
+  }
+  cell.array_rows = range.last_row - range.first_row + 1;
+  cell.array_columns = static_cast<std::uint16_t>(range.last_column - range.first_column + 1);
+  return true;
+}
+
 void RowParser::EmitCells() {
   sink_cells_.clear();
   for (const Cell& c : cells_) {
@@ -414,6 +436,8 @@ void RowParser::EmitCells() {
     out = SinkCell{c.row, c.column, SinkCell::Kind::kBlank, c.style, 0, c.number, {}, {}};
     if (c.formula_size != 0) {
       out.formula = std::string_view(texts_).substr(c.formula_begin, c.formula_size);
+      out.array_rows = c.array_rows;
+      out.array_columns = c.array_columns;
     }
     switch (c.kind) {
       case Kind::kNumber:

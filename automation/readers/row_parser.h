@@ -52,6 +52,8 @@ class RowParser {
     std::size_t text_size;
     std::size_t formula_begin = 0;  // in texts_
     std::size_t formula_size = 0;   // 0: no formula
+    std::uint32_t array_rows = 0;   // an array formula's extent, see SinkCell
+    std::uint16_t array_columns = 0;
   };
   // The attributes of a cell's start tag, r and t of a row's or formula's.
   struct KeyAttributes {
@@ -66,6 +68,7 @@ class RowParser {
     std::string_view formula;
     std::string_view formula_type;   // its t attribute
     std::string_view formula_index;  // its si attribute
+    std::string_view formula_ref;    // its ref attribute
   };
   // A shared formula as its first cell holds it.
   struct SharedFormula {
@@ -88,6 +91,7 @@ class RowParser {
   void Store(Cell cell, std::string_view text, CellType type);
   void Emit();
   void AddFormula(Cell& cell, const CellContent& content);
+  static bool TakeArrayRange(Cell& cell, std::string_view ref);
   void EmitCells();
 
   [[noreturn]] void CellFault(std::uint32_t row, std::uint16_t column, std::string_view why) const;

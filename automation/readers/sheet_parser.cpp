@@ -16,18 +16,9 @@ constexpr std::size_t kFeedChunk = 256 * 1024;
 // Hands a <mergeCell ref="B2:C3"/> to the sink. A range that is malformed, outside the sheet
 // or a single cell merges nothing and is passed over: it only ever changed the look.
 void MergedCell(const ScannedTag& tag, CellSink& sink) {
-  const std::string ref = tag.Attribute("ref");
-  const std::size_t colon = ref.find(':');
-  if (colon == std::string::npos) return;
-  std::uint32_t first_row = 0, last_row = 0;
-  std::uint32_t first_column = 0, last_column = 0;
-  const std::string_view range = ref;
-  if (ParseCellReference(range.substr(0, colon), first_row, first_column) !=
-          ReferenceStatus::kValid ||
-      ParseCellReference(range.substr(colon + 1), last_row, last_column) !=
-          ReferenceStatus::kValid) {
-    return;
-  }
+  CellRangeReference range;
+  if (!ParseCellRange(tag.Attribute("ref"), range)) return;
+  auto [first_row, first_column, last_row, last_column] = range;
   if (first_row > last_row) std::swap(first_row, last_row);
   if (first_column > last_column) std::swap(first_column, last_column);
   if (first_row == last_row && first_column == last_column) return;

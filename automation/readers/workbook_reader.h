@@ -30,6 +30,10 @@ struct SinkCell {
   double number;               // kNumber; kBoolean: 1 or 0
   std::string_view text;       // kText, kSharedText, kError
   std::string_view formula;    // without the '='; empty when the cell has none
+  // An array formula's extent (rows by columns from this cell, its top-left), 0 for any other
+  // formula. The range's other cells come as plain values: their results.
+  std::uint32_t array_rows = 0;
+  std::uint16_t array_columns = 0;
 
   static SinkCell Number(std::uint32_t row, std::uint16_t column, double value,
                          std::uint32_t style) {
@@ -64,7 +68,9 @@ class CellSink {
   // time where the format stores rows (a sink storing millions of cells takes that fastest), a
   // cell at a time where it does not; cells may come in any order. A formula's value is its
   // result when last calculated, kBlank when the file kept none; a shared formula comes
-  // expanded to the cell's own; array formulas are not handed over, only their results.
+  // expanded to the cell's own. An array formula comes on its range's top-left cell with the
+  // range's extent (array_rows, array_columns), a dynamic array's as a legacy one; data tables
+  // and array formulas whose range is unusable come as their results alone.
   // kSharedText is a text the file stores once and refers to by `shared_index` (an .xlsx
   // shared string): equal indexes within one sheet are equal texts, so a sink can convert each
   // text once rather than once per cell.

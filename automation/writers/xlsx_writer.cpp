@@ -10,7 +10,8 @@
 //   cutting it short.
 // - Error values as error cells (t="e"), booleans as t="b".
 // - Formulas with their last results as cached values; the workbook then asks to be calculated
-//   again when opened (workbook.xml), and shows the cached values until it is.
+//   again when opened (workbook.xml), and shows the cached values until it is. An array
+//   formula on its range's top-left cell, the range's other cells holding its results.
 // - NaN and infinities cannot be stored; they are written as the error #NUM!, the error a
 //   spreadsheet application gives for such results.
 
@@ -135,6 +136,9 @@ class SheetXmlWriter {
     if (cell.style != 0) out_ += StyleAttribute(cell.style);
     formula_ =
         (cell.flags & engine::kHasFormula) != 0 ? sheet_.FormulaAt(row, cell.column) : nullptr;
+    array_ = formula_ != nullptr && !sheet_.array_formulas().empty()
+                 ? sheet_.ArrayFormulaAt(row, cell.column)
+                 : nullptr;
     switch (cell.type) {
       case CellType::kNumber:
         if (!std::isfinite(cell.number)) return AppendError("#NUM!");
@@ -165,10 +169,20 @@ class SheetXmlWriter {
     }
   }
 
-  // The formula of the cell being written, before its cached value.
+  // The formula of the cell being written, before its cached value. An array formula is written
+  // as the legacy kind ({=...}) whatever kind it was read as: a dynamic array needs metadata
+  // parts of its own, and shows the same results over the same range either way.
   void AppendFormula() {
     if (formula_ == nullptr) return;
-    out_ += "<f>";
+    if (array_ != nullptr) {
+      out_ += "<f t=\"array\" ref=\"";
+      out_ += CellReference(array_->first_row, array_->first_column);
+      out_ += ':';
+      out_ += CellReference(array_->last_row, array_->last_column);
+      out_ += "\">";
+    } else {
+      out_ += "<f>";
+    }
     AppendUserText(*formula_);
     out_ += "</f>";
   }
@@ -246,6 +260,7 @@ class SheetXmlWriter {
   char row_digits_buffer_[16];
   std::string_view row_digits_;  // the number of the row being written
   const std::string_view* formula_ = nullptr;
+  const engine::CellRange* array_ = nullptr;  // the range of the cell's array formula
   std::size_t replaced_ = 0;
 };
 

@@ -118,8 +118,12 @@ class BatchFlagsTest : public ::testing::Test {
     ASSERT_FALSE(Dump(In("三月.xlsx")).empty()) << "openpyxl cannot read the sources";
   }
 
-  std::string In(const std::string& name) const { return (fs::path(inputs.path()) / name).string(); }
-  std::string Out(const std::string& name) const { return (fs::path(outputs.path()) / name).string(); }
+  std::string In(const std::string& name) const {
+    return (fs::path(inputs.path()) / name).string();
+  }
+  std::string Out(const std::string& name) const {
+    return (fs::path(outputs.path()) / name).string();
+  }
 
   int Run(const std::vector<std::string>& arguments) {
     out.str("");
@@ -171,6 +175,47 @@ TEST_F(BatchFlagsTest, MatchHeadersPlacesColumnsByTheirHeaderTexts) {
                            "”的工作表“数据”中有 1 个公式在列按标题换了位置后，"
                            "无法确定其引用应指向哪里，这些单元格保留了公式的计算结果，"
                            "不再是公式（第一个在合并结果的工作表“Sheet1”的 D5）。\n");
+}
+
+// 数量 and 单价 in rows 2 to 4 (in the order `headers` gives), 金额 {=A2:A4*B2:B4} beside
+// them, 合计 a dynamic array {=SUM(...)}, and row 5 {=TRANSPOSE(...)} over A5:B5 reading 数量.
+void WriteArrayBook(const fs::path& path, bool price_first) {
+  bench::WriteWorkbook(path, false, [&](bench::XlsxWorkbook& book) {
+    lxw_worksheet* sheet = book.AddSheet("数据");
+    const char* headers[] = {price_first ? "单价" : "数量", price_first ? "数量" : "单价", "金额",
+                             "合计"};
+    for (lxw_col_t c = 0; c < 4; ++c) worksheet_write_string(sheet, 0, c, headers[c], nullptr);
+    const double quantity[] = {3, 5, 2};
+    const double price[] = {2.5, 1.2, 4.75};
+    for (lxw_row_t r = 1; r <= 3; ++r) {
+      worksheet_write_number(sheet, r, price_first ? 1 : 0, quantity[r - 1], nullptr);
+      worksheet_write_number(sheet, r, price_first ? 0 : 1, price[r - 1], nullptr);
+    }
+    worksheet_write_array_formula_num(sheet, 1, 2, 3, 2, "{=A2:A4*B2:B4}", nullptr, 7.5);
+    worksheet_write_dynamic_array_formula_num(sheet, 1, 3, 1, 3, "=SUM(A2:A4*B2:B4)", nullptr, 23);
+    worksheet_write_array_formula_num(
+        sheet, 4, 0, 4, 1, price_first ? "{=TRANSPOSE(B2:B3)}" : "{=TRANSPOSE(A2:A3)}", nullptr, 3);
+  });
+}
+
+// Matched by header, an array goes along where its columns stay side by side and its formula
+// follows them; the one whose columns changed places lands as its values, and is named.
+TEST_F(BatchFlagsTest, MatchHeadersKeepsOnlyArraysWhoseColumnsStayTogether) {
+  WriteArrayBook(In("甲.xlsx"), false);
+  WriteArrayBook(In("乙.xlsx"), true);
+  ASSERT_EQ(Run({"--match-headers", "-o", Out("o.xlsx"), In("甲.xlsx"), In("乙.xlsx")}),
+            kExitSuccess)
+      << err.str();
+  EXPECT_EQ(Dump(Out("o.xlsx")),
+            Sheet("Sheet1", {R"j(["数量","单价","金额","合计"])j",
+                             R"j([3,2.5,"=A2:A4*B2:B4","=SUM(A2:A4*B2:B4)"])j", R"j([5,1.2,0])j",
+                             R"j([2,4.75,0])j", R"j(["=TRANSPOSE(A2:A3)",0])j",
+                             R"j([3,2.5,"=B6:B8*A6:A8","=SUM(B6:B8*A6:A8)"])j", R"j([5,1.2,0])j",
+                             R"j([2,4.75,0])j", R"j([0,3])j"}));
+  EXPECT_EQ(out.str(), "已完成，共合并文件2个文件！\n注意：文件“" + In("乙.xlsx") +
+                           "”的工作表“数据”中有 1 个公式在列按标题换了位置后，"
+                           "无法确定其引用应指向哪里，这些单元格保留了公式的计算结果，"
+                           "不再是公式（第一个在合并结果的工作表“Sheet1”的 B9）。\n");
 }
 
 TEST_F(BatchFlagsTest, MatchHeadersKeepsTheCalculatedValueOfAFormulaStoredWithoutOne) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "automation/base/cell_address.h"
 #include "automation/base/serial_date.h"
@@ -39,6 +40,32 @@ TEST(CellAddressTest, ReferencesOutsideTheSheetOrMalformedAreToldApart) {
     std::uint32_t row = 99, column = 99;
     EXPECT_EQ(ParseCellReference(text, row, column), status);
     if (status != ReferenceStatus::kValid) EXPECT_EQ(row, 99u);
+  }
+}
+
+TEST(CellAddressTest, RangesKeepTheirEndsAsWritten) {
+  const std::pair<const char*, std::vector<std::uint32_t>> cases[] = {
+      {"B2:C7", {2, 2, 7, 3}},
+      {"C7:b2", {7, 3, 2, 2}},
+      {"D4", {4, 4, 4, 4}},
+      {"A1:XFD1048576", {1, 1, 1048576, 16384}},
+      {"A1:", {}},
+      {":A1", {}},
+      {"A1:B2:C3", {}},
+      {"A1:XFE1", {}},
+      {"", {}}};
+  for (const auto& [text, expected] : cases) {
+    SCOPED_TRACE(text);
+    CellRangeReference range{9, 9, 9, 9};
+    const bool parsed = ParseCellRange(text, range);
+    EXPECT_EQ(parsed, !expected.empty());
+    if (!parsed) {
+      EXPECT_EQ(range.first_row, 9u);
+      continue;
+    }
+    EXPECT_EQ((std::vector<std::uint32_t>{range.first_row, range.first_column, range.last_row,
+                                          range.last_column}),
+              expected);
   }
 }
 

@@ -224,6 +224,12 @@ TEST_F(EngineCellsTest, CellsOutsideTheGridOrWithUnknownStylesAreRefused) {
       {{0, 1, 1.0},
        "无法读取文件“/data/values.xlsx”的工作表“Sheet1”：单元格（第 0 行，第 1 列）超出工作表的范围"
        "（1048576 行，16384 列）。"},
+      {{1048576, 2, 1.0, 0, "A1", 2, 1},
+       "无法读取文件“/data/values.xlsx”的工作表“Sheet1”：单元格（第 1048576 行，第 2 列）的数组公式"
+       "超出工作表的范围（1048576 行，16384 列）。"},
+      {{3, 16384, 1.0, 0, "A1", 1, 0xFFFF},
+       "无法读取文件“/data/values.xlsx”的工作表“Sheet1”：单元格（第 3 行，第 16384 列）的数组公式"
+       "超出工作表的范围（1048576 行，16384 列）。"},
       {{2, 2, std::string("x"), 7},
        "无法读取文件“/data/values.xlsx”的工作表“Sheet1”：单元格（第 2 行，第 2 列）引用了不存在的"
        "样式 7。"},

@@ -28,6 +28,8 @@ class FakeReader final : public readers::WorkbookReader {
   static void Send(const FakeCell& cell, readers::CellSink& sink) {
     readers::SinkCell sunk = Sunk(cell);
     sunk.formula = cell.formula;
+    sunk.array_rows = cell.array_rows;
+    sunk.array_columns = cell.array_columns;
     sink.Put(sunk);
   }
 

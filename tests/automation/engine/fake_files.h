@@ -21,7 +21,9 @@ struct FakeCell {
   std::uint16_t column;
   CellValue value;  // std::monostate: a styled blank
   std::uint32_t style = 0;
-  std::string formula = {};  // without '='; `value` is then its stored result
+  std::string formula = {};      // without '='; `value` is then its stored result
+  std::uint32_t array_rows = 0;  // an array formula's extent, see SinkCell
+  std::uint16_t array_columns = 0;
 };
 
 struct FakeSheet {

@@ -150,6 +150,23 @@ TEST_F(FormulaCalculationTest, AFormulaReadingLaterOnesWaitsForThemAndCyclesAreC
   EXPECT_EQ(sheet.uncalculated_formulas(), 4u);
 }
 
+// The library's way of filling an array's range is not vouched for: an array due for
+// calculation keeps the results it holds, and formulas reading its range read them.
+TEST_F(FormulaCalculationTest, AnArrayFormulaKeepsItsResultsAndIsCounted) {
+  const engine::Sheet& sheet = Show({{1, 1, 3.0},
+                                     {2, 1, 4.0},
+                                     {1, 2, 6.0, 0, "A1:A2*2", 2, 1},
+                                     {2, 2, 8.0},
+                                     {1, 3, {}, 0, "B2+1"},
+                                     {4, 1, {}, 0, "SUM(A1:A2)", 1, 1}},
+                                    false);
+  EXPECT_EQ(Value(1, 2), CellValue(6.0));
+  EXPECT_EQ(Value(2, 2), CellValue(8.0));
+  EXPECT_EQ(Value(1, 3), CellValue(9.0));
+  EXPECT_EQ(Value(4, 1), Error("#NAME?"));  // no result held
+  EXPECT_EQ(sheet.uncalculated_formulas(), 2u);
+}
+
 TEST_F(FormulaCalculationTest, AFormulaReadsTheOtherSheetsOfItsWorkbookAsTheyStand) {
   FakeWorkbook workbook{{FakeSheet("Sheet1", {{1, 1, {}, 0, "其他!B2+'O''Brien'!A1*2"},
                                               {1, 2, {}, 0, "SUM(其他!B1:B3)"}}),

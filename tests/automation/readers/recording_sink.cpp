@@ -25,6 +25,8 @@ void RecordingSink::Cells(std::span<const SinkCell> cells) {
     RecordedCell cell;
     cell.style = in.style;
     cell.formula = std::string(in.formula);
+    cell.array_rows = in.array_rows;
+    cell.array_columns = in.array_columns;
     switch (in.kind) {
       case SinkCell::Kind::kNumber:
         cell.kind = Kind::kNumber;

@@ -18,7 +18,9 @@ struct RecordedCell {
   std::string text;  // text, or the error value
   bool boolean = false;
   std::uint32_t style = 0;
-  std::string formula;  // empty when the cell has none
+  std::string formula;           // empty when the cell has none
+  std::uint32_t array_rows = 0;  // an array formula's extent, see SinkCell
+  std::uint16_t array_columns = 0;
 };
 
 // Keeps every cell a reader hands over, by (row, column), and fails on a cell handed twice.

@@ -16,7 +16,14 @@ class ExtrasSink : public CellSink {
  public:
   void Cells(std::span<const SinkCell> cells) override {
     for (const SinkCell& cell : cells) {
-      if (!cell.formula.empty()) Add(cell.row, cell.column, "f " + std::string(cell.formula));
+      if (!cell.formula.empty()) {
+        std::string formula = "f " + std::string(cell.formula);
+        if (cell.array_rows != 0 || cell.array_columns != 0) {
+          formula += " {" + std::to_string(cell.array_rows) + "x" +
+                     std::to_string(cell.array_columns) + "}";
+        }
+        Add(cell.row, cell.column, formula);
+      }
       Add(cell.row, cell.column, Value(cell));
     }
   }
@@ -96,10 +103,70 @@ TEST(SheetExtrasTest, SharedFormulasAreExpandedToEachCellsOwnFormula) {
       "3,6 blank",
       "3,7 f A1+2",
       "3,7 blank",
-      "3,8 n 2",  // an array formula keeps its result only
+      "3,8 f A1:A2*2 {2x1}",
+      "3,8 n 2",
   };
   EXPECT_EQ(events, expected);
 }
+
+// An array formula comes on its top-left cell with its range's extent; the range's other cells
+// come as the values they hold. A ref that does not start at its cell, or cannot be read,
+// would put the formula over cells it was not written for: the results alone come then.
+struct ArrayCase {
+  const char* name;
+  std::string cells;
+  std::vector<std::string> expected;
+};
+
+class ArrayFormulaTest : public ::testing::TestWithParam<ArrayCase> {};
+
+TEST_P(ArrayFormulaTest, ComesOnItsTopLeftCellWithItsExtent) {
+  EXPECT_EQ(Parse(GetParam().cells), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SheetExtrasTest, ArrayFormulaTest,
+    ::testing::Values(
+        ArrayCase{"OneCell",
+                  "<row r=\"2\"><c r=\"B2\"><f t=\"array\" ref=\"B2\">SUM(A1:A3*2)</f>"
+                  "<v>12</v></c></row>",
+                  {"2,2 f SUM(A1:A3*2) {1x1}", "2,2 n 12"}},
+        ArrayCase{"RangeOfRowsAndColumns",
+                  "<row r=\"5\"><c r=\"A5\"><f t=\"array\" ref=\"A5:B6\">A1:B2*10</f>"
+                  "<v>10</v></c><c r=\"B5\"><v>20</v></c></row>"
+                  "<row r=\"6\"><c r=\"A6\"><v>30</v></c><c r=\"B6\" t=\"e\"><v>#N/A</v></c>"
+                  "</row>",
+                  {"5,1 f A1:B2*10 {2x2}", "5,1 n 10", "5,2 n 20", "6,1 n 30", "6,2 e #N/A"}},
+        ArrayCase{"DynamicArrayWithItsMetadataIndex",
+                  "<row r=\"1\"><c r=\"C1\" cm=\"1\"><f t=\"array\" aca=\"false\" "
+                  "ref=\"C1:C3\">_xlfn.SEQUENCE(3)</f><v>1</v></c></row>"
+                  "<row r=\"2\"><c r=\"C2\"><v>2</v></c></row>"
+                  "<row r=\"3\"><c r=\"C3\"><v>3</v></c></row>",
+                  {"1,3 f _xlfn.SEQUENCE(3) {3x1}", "1,3 n 1", "2,3 n 2", "3,3 n 3"}},
+        ArrayCase{"TextResultWithEscapes",
+                  "<row r=\"1\"><c r=\"A1\" t=\"str\"><f t=\"array\" ref=\"A1:A1\">"
+                  "IF(B1:B2&gt;0,\"&lt;是&gt;\")</f><v>&lt;是&gt;</v></c></row>",
+                  {"1,1 f IF(B1:B2>0,\"<是>\") {1x1}", "1,1 s <是>"}},
+        ArrayCase{"RefStartingElsewhere",
+                  "<row r=\"2\"><c r=\"B2\"><f t=\"array\" ref=\"A1:B2\">A1</f><v>1</v></c>"
+                  "</row>",
+                  {"2,2 n 1"}},
+        ArrayCase{"RefReversed",
+                  "<row r=\"2\"><c r=\"B2\"><f t=\"array\" ref=\"B2:A1\">A1</f><v>1</v></c>"
+                  "</row>",
+                  {"2,2 n 1"}},
+        ArrayCase{"RefMissing",
+                  "<row r=\"2\"><c r=\"B2\"><f t=\"array\">A1</f><v>1</v></c></row>",
+                  {"2,2 n 1"}},
+        ArrayCase{"RefPastTheSheet",
+                  "<row r=\"2\"><c r=\"B2\"><f t=\"array\" ref=\"B2:B1048577\">A1</f>"
+                  "<v>1</v></c></row>",
+                  {"2,2 n 1"}},
+        ArrayCase{"DataTable",
+                  "<row r=\"2\"><c r=\"B2\"><f t=\"dataTable\" ref=\"B2:B3\" dt2D=\"0\" "
+                  "dtr=\"0\" r1=\"A1\"/><v>7</v></c></row>",
+                  {"2,2 n 7"}}),
+    [](const ::testing::TestParamInfo<ArrayCase>& info) { return std::string(info.param.name); });
 
 TEST(SheetExtrasTest, OnlyHeightsTheUserSetAndWellFormedMergesCount) {
   const auto events = Parse(

@@ -56,11 +56,15 @@ std::string SharedFormula(std::uint16_t first, std::uint16_t last) {
                                 U16(static_cast<std::uint16_t>(tokens.size())) + tokens);
 }
 
-std::string ArrayFormula(std::uint16_t row) {
-  const std::string tokens("\x1E\x05\x00", 3);
-  return BiffRecord(0x0221, U16(row) + U16(row) + U8(0) + U8(0) + U16(0) + U32(0) +
+// An ARRAY record over rows `first` to `last` of column A.
+std::string ArrayFormula(std::uint16_t first, std::uint16_t last, const std::string& tokens) {
+  return BiffRecord(0x0221, U16(first) + U16(last) + U8(0) + U8(0) + U16(0) + U32(0) +
                                 U16(static_cast<std::uint16_t>(tokens.size())) + tokens);
 }
+
+// B1:B2*2 as an array formula spells it: the area in the array class (PtgAreaA).
+const std::string kArrayTokens =
+    U8(0x65) + U16(0) + U16(1) + U16(0xC001) + U16(0xC001) + std::string("\x1E\x02\x00\x05", 4);
 
 std::string Cells() {
   const auto at = [](std::uint16_t row, double result, const std::string& tokens) {
@@ -69,14 +73,18 @@ std::string Cells() {
   return at(0, 1, std::string("\x1E\x01\x00", 3)) + at(1, 2, Ref3d(0)) + at(2, 3, Ref3d(1)) +
          at(3, 4, Ref3d(2)) + at(4, 5, PtgName(1)) + at(5, 6, PtgName(2)) + at(6, 7, PtgName(9)) +
          at(7, 8, PtgExp(7, 0)) + SharedFormula(7, 8) + at(8, 9, PtgExp(7, 0)) +
-         at(9, 10, PtgExp(9, 0)) + ArrayFormula(9) + at(10, 11, std::string("\xFF\x01", 2)) +
-         at(11, 12, std::string("\x1E\x01", 2)) + at(12, 13, PtgExp(20, 0));
+         at(9, 10, PtgExp(9, 0)) + ArrayFormula(9, 9, std::string("\x1E\x05\x00", 3)) +
+         at(10, 11, std::string("\xFF\x01", 2)) + at(11, 12, std::string("\x1E\x01", 2)) +
+         at(12, 13, PtgExp(20, 0)) + at(13, 14, PtgExp(13, 0)) +
+         ArrayFormula(13, 14, kArrayTokens) + at(14, 15, PtgExp(13, 0)) +
+         at(15, 16, PtgExp(15, 0)) + ArrayFormula(15, 15, std::string("\xFF\x01", 2));
 }
 
 struct FormulaCase {
   std::string cell;
   std::string formula;  // empty: none, the result alone
   double result;
+  std::uint32_t array_rows = 0;  // in column A alone
 };
 
 class XlsFormulasTest : public ::testing::TestWithParam<FormulaCase> {
@@ -109,6 +117,8 @@ TEST_P(XlsFormulasTest, CellCarriesItsFormulaOrNoneBesideItsResult) {
   EXPECT_EQ(cell.kind, Kind::kNumber);
   EXPECT_EQ(cell.number, c.result);
   EXPECT_EQ(cell.formula, c.formula);
+  EXPECT_EQ(cell.array_rows, c.array_rows);
+  EXPECT_EQ(cell.array_columns, c.array_rows == 0 ? 0 : 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -121,12 +131,16 @@ INSTANTIATE_TEST_SUITE_P(
                       FormulaCase{"A6", "", 6}, FormulaCase{"A7", "", 7},
                       // A shared formula, moved to each of its cells.
                       FormulaCase{"A8", "B7", 8}, FormulaCase{"A9", "B8", 9},
-                      // An array formula keeps its values, as the .xlsx path keeps them.
-                      FormulaCase{"A10", "", 10},
+                      // An array formula of one cell.
+                      FormulaCase{"A10", "5", 10, 1},
                       // A token the decoder does not know, tokens cut short, a shared
                       // formula whose record is missing.
                       FormulaCase{"A11", "", 11}, FormulaCase{"A12", "", 12},
-                      FormulaCase{"A13", "", 13}),
+                      FormulaCase{"A13", "", 13},
+                      // An array formula on its top-left cell, its other cell a value; one
+                      // whose tokens cannot be read keeps its values.
+                      FormulaCase{"A14", "B1:B2*2", 14, 2}, FormulaCase{"A15", "", 15},
+                      FormulaCase{"A16", "", 16}),
     [](const auto& info) { return info.param.cell; });
 
 }  // namespace
