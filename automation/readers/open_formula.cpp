@@ -8,6 +8,7 @@
 #include "automation/base/sheet_limits.h"
 #include "automation/readers/biff_formula_text.h"
 #include "automation/readers/open_formula_functions.h"
+#include "automation/readers/text_encoding.h"
 
 namespace tavrio::automation::readers {
 namespace {
@@ -428,16 +429,16 @@ class Translator {
 };
 
 // Excel's own text: taken as it is when every function it calls is one Excel calls by that
-// name, and it names no other workbook or table ('[').
+// name, and it holds nothing an .xlsx formula cannot: a reference to another workbook or a
+// table ('['), OpenFormula's separators, or white space but the intersection's space.
 std::optional<std::string> CheckExcelText(std::string_view text) {
+  int braces = 0;
   for (std::size_t i = 0; i < text.size();) {
     const char c = text[i];
     if (c == '"' || c == '\'') {
       const std::size_t close = text.find(c, i + 1);
       if (close == std::string_view::npos) return std::nullopt;
       i = close + 1;
-    } else if (c == '[') {
-      return std::nullopt;
     } else if (IsNameStart(c)) {
       const std::size_t begin = i;
       while (i < text.size() && IsNameCharacter(text[i])) ++i;
@@ -446,6 +447,11 @@ std::optional<std::string> CheckExcelText(std::string_view text) {
         return std::nullopt;
       }
     } else {
+      if (c == '{' || c == '}') braces += c == '{' ? 1 : -1;
+      if (c == '[' || c == ']' || c == '~' || c == '|' || (c == ';' && braces <= 0) ||
+          (IsXmlSpace(c) && c != ' ')) {
+        return std::nullopt;
+      }
       ++i;
     }
   }
@@ -456,6 +462,7 @@ std::optional<std::string> CheckExcelText(std::string_view text) {
 }  // namespace
 
 std::optional<std::string> TranslateOpenFormula(std::string_view attribute) {
+  if (!IsValidUtf8(attribute)) return std::nullopt;
   const std::size_t equals = attribute.find('=');
   if (equals == std::string_view::npos) return std::nullopt;
   const std::string_view space = attribute.substr(0, equals);

@@ -110,7 +110,9 @@ INSTANTIATE_TEST_SUITE_P(
         "of:=phonetic([.A1])", "of:=ORG.OPENOFFICE.WEEKS([.A1];[.A2];0)",
         "of:=ORG.LIBREOFFICE.RAWSUBTRACT(1;2)", "of:=CHISQDIST(1;2)", "of:=NOSUCH(1)",
         "msoxl:=_xlfn.IFS(A1,1)", "msoxl:=IFS(A1,1)", "msoxl:=SUM([1]Sheet1!A1)",
-        "msoxl:=SUM(Table1[Col])",
+        "msoxl:=SUM(Table1[Col])", "msoxl:=SUM(1;2)", "msoxl:=A1+\nB1", "msoxl:=\"a",
+        // Bytes that are not UTF-8, which no formula text may hold.
+        "of:=\"\xff\"",
         // References Excel cannot spell, or not for certain.
         "of:=['file:///a.ods'#$Sheet1.A1]", "of:=[.A1:$Sheet2.B2]", "of:=[.A]", "of:=[.1]",
         "of:=[.A1:.B]", "of:=[.A:.2]", "of:=[A1]", "of:=[.XFE1]", "of:=[.A1048577]", "of:=[.A0]",
