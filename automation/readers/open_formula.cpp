@@ -184,8 +184,8 @@ class Translator {
   struct Context {
     Kind kind;
     bool has_union = false;
-    // An operator other than the reference operators, or a constant, directly inside: a union
-    // beside it would not read the same in Excel, where ',' binds last.
+    // An operator other than the reference operators, or a constant, directly inside: Excel
+    // reads a ',' in parentheses as the union only between references.
     bool has_other = false;
   };
 
@@ -295,7 +295,8 @@ class Translator {
         out_ += upper;
         return Took(Operand::kConstant);
       }
-      if (InArray() || after_range_) return false;
+      // A defined name; one Excel would read as a cell or a boolean is none there.
+      if (InArray() || after_range_ || !IsPlainFormulaName(name)) return false;
       out_ += name;
       return Took(Operand::kName);
     }

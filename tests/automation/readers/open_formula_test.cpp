@@ -122,6 +122,8 @@ INSTANTIATE_TEST_SUITE_P(
         "of:=[.A1]~[.A2]", "of:=SUM([.A1]~[.A2])", "of:=SUM(([.A1]~[.A2]+1))", "of:=SUM((1~[.A2]))",
         // The range operator between constants or names, which Excel reads as rows or columns.
         "of:=1:2", "of:=[.A1]:2", "of:=a:b", "of:=[.A1]:\"x\"",
+        // Names Excel would read as something else.
+        "of:=A1+1", "of:=R1C1", "of:=TRUE", "of:=false+1",
         // Arrays of anything but constants.
         "of:={[.A1];2}", "of:={SUM(1)}", "of:={x}", "of:={1+2}", "of:={-\"a\"}", "of:={{1}}",
         "of:={1;;2}", "of:={;1}", "of:={1%}",
