@@ -202,9 +202,10 @@ class Translator {
 
   // Before an operand: false when two operands would meet with no operator between them.
   bool StartOperand() { return last_ != Last::kOperand; }
-  // Before a constant or a name: false right after the range operator, which Excel would read
-  // with its neighbours as whole rows or columns (1:2, A:B) where OpenFormula has no range.
-  bool StartPlainOperand() { return StartOperand() && !after_range_; }
+  // Before a constant or a name: false right after a reference operator. Its operands are
+  // references: Excel would read 1:2 or A:B as whole rows or columns, and LibreOffice keeps a
+  // formula it could not read as typed, in lower case ("nope!a1"), which reads as names.
+  bool StartPlainOperand() { return StartOperand() && !after_reference_operator_; }
 
   bool Token() {
     const char c = Peek();
@@ -296,7 +297,7 @@ class Translator {
         return Took(Operand::kConstant);
       }
       // A defined name; one Excel would read as a cell or a boolean is none there.
-      if (InArray() || after_range_ || !IsPlainFormulaName(name)) return false;
+      if (InArray() || after_reference_operator_ || !IsPlainFormulaName(name)) return false;
       out_ += name;
       return Took(Operand::kName);
     }
@@ -322,7 +323,7 @@ class Translator {
     if (operand == Operand::kConstant) MarkOther();
     last_ = Last::kOperand;
     last_plain_ = operand != Operand::kReference;
-    after_range_ = false;
+    after_reference_operator_ = false;
     return true;
   }
 
@@ -400,7 +401,7 @@ class Translator {
       pos_ += op.size();
       out_ += op;
       if (op != ":") MarkOther();
-      after_range_ = op == ":";
+      after_reference_operator_ = op == ":";
       last_ = Last::kOperator;
       return true;
     }
@@ -410,12 +411,14 @@ class Translator {
   // The intersection, Excel's space, and the union, Excel's ',' where parentheses hold it
   // alone (a ',' elsewhere would separate arguments).
   bool ReferenceOperator(char c) {
+    if (last_plain_) return false;
     if (c == '~') {
       if (contexts_.empty() || contexts_.back().kind != Kind::kGroup) return false;
       contexts_.back().has_union = true;
     }
     ++pos_;
     out_ += c == '!' ? ' ' : ',';
+    after_reference_operator_ = true;
     last_ = Last::kOperator;
     return true;
   }
@@ -426,7 +429,7 @@ class Translator {
   std::vector<Context> contexts_;
   Last last_ = Last::kStart;
   bool last_plain_ = false;  // the last operand was a constant or a defined name
-  bool after_range_ = false;
+  bool after_reference_operator_ = false;
 };
 
 // Excel's own text: taken as it is when every function it calls is one Excel calls by that

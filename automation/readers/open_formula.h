@@ -18,10 +18,11 @@ namespace tavrio::automation::readers {
 // references into other files, a reference whose range starts on the formula's own sheet and
 // ends on a named one, functions without an Excel equivalent (open_formula_functions.h), a
 // union (~) anywhere but alone in its own parentheses ("(A1,B2)" is Excel's only spelling of
-// it), addresses past XFD or row 1,048,576, bytes that are not UTF-8, and anything that does
-// not parse. White space between tokens is dropped: Excel reads a space as the intersection,
-// which OpenFormula spells "!". A reference to a deleted cell ("[.#REF!]") reads as #REF!;
-// TRUE() and FALSE() read as the constants.
+// it), a reference operator (:, !, ~) beside a name or a constant, names Excel reads as a
+// cell or a boolean, addresses past XFD or row 1,048,576, bytes that are not UTF-8, and anything
+// that does not parse. White space between tokens is dropped: Excel reads a space as the
+// intersection, which OpenFormula spells "!". A reference to a deleted cell ("[.#REF!]") reads as
+// #REF!; TRUE() and FALSE() read as the constants.
 std::optional<std::string> TranslateOpenFormula(std::string_view attribute);
 
 }  // namespace tavrio::automation::readers

@@ -53,7 +53,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "SUM((A1:A2,B1 B2,Sheet2!C1))"},
         Translation{"of:=INDEX(([.A1]~[.B1]);1;1;2)", "INDEX((A1,B1),1,1,2)"},
         Translation{"of:=SUM(([.A1]~[.A2])+1)", "SUM((A1,A2)+1)"},
-        Translation{"of:=SUM(税率;[.A1])", "SUM(税率,A1)"}));
+        Translation{"of:=SUM(税率;[.A1])", "SUM(税率,A1)"}, Translation{"of:=#REF!+1", "#REF!+1"},
+        Translation{"of:=[.A1:.B2]!INDEX([.A1:.B2];1;0)", "A1:B2 INDEX(A1:B2,1,0)"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Operators, OpenFormulaTest,
@@ -122,6 +123,9 @@ INSTANTIATE_TEST_SUITE_P(
         "of:=[.A1]~[.A2]", "of:=SUM([.A1]~[.A2])", "of:=SUM(([.A1]~[.A2]+1))", "of:=SUM((1~[.A2]))",
         // The range operator between constants or names, which Excel reads as rows or columns.
         "of:=1:2", "of:=[.A1]:2", "of:=a:b", "of:=[.A1]:\"x\"",
+        // Reference operators beside names, as in a formula LibreOffice could not read.
+        "of:=sheet2!#ref!", "of:=nope!abc", "of:=abc![.A1]", "of:=([.A1]~abc)",
+        "of:=SUM([.A1]:#REF!)",
         // Names Excel would read as something else.
         "of:=A1+1", "of:=R1C1", "of:=TRUE", "of:=false+1",
         // Arrays of anything but constants.
