@@ -1,5 +1,6 @@
 #include "automation/readers/open_formula.h"
 
+#include <algorithm>
 #include <charconv>
 #include <vector>
 
@@ -46,6 +47,15 @@ struct ReferenceEnd {
   }
 };
 
+// Excel refuses a sheet name with any of these, and a formula could not quote one with a ':'
+// (a range of sheets) or a '"' (a string) for certain.
+bool IsExcelSheetName(std::string_view name) {
+  return !name.empty() && std::none_of(name.begin(), name.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 ||
+           std::string_view("[]:*?/\\\"").find(c) != std::string_view::npos;
+  });
+}
+
 // The sheet name before the '.', quoted ('It''s') or not; false when malformed.
 bool ParseSheet(std::string_view& text, ReferenceEnd& end) {
   const bool absolute = !text.empty() && text.front() == '$';
@@ -74,7 +84,7 @@ bool ParseSheet(std::string_view& text, ReferenceEnd& end) {
     text.remove_prefix(dot);
   }
   if (absolute && !end.has_sheet) return false;
-  if (end.has_sheet && end.sheet.empty()) return false;
+  if (end.has_sheet && !IsExcelSheetName(end.sheet)) return false;
   return !text.empty() && text.front() == '.';
 }
 
@@ -432,37 +442,6 @@ class Translator {
   bool after_reference_operator_ = false;
 };
 
-// Excel's own text: taken as it is when every function it calls is one Excel calls by that
-// name, and it holds nothing an .xlsx formula cannot: a reference to another workbook or a
-// table ('['), OpenFormula's separators, or white space but the intersection's space.
-std::optional<std::string> CheckExcelText(std::string_view text) {
-  int braces = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    const char c = text[i];
-    if (c == '"' || c == '\'') {
-      const std::size_t close = text.find(c, i + 1);
-      if (close == std::string_view::npos) return std::nullopt;
-      i = close + 1;
-    } else if (IsNameStart(c)) {
-      const std::size_t begin = i;
-      while (i < text.size() && IsNameCharacter(text[i])) ++i;
-      if (i < text.size() && text[i] == '(' &&
-          !IsPlainExcelFunction(text.substr(begin, i - begin))) {
-        return std::nullopt;
-      }
-    } else {
-      if (c == '{' || c == '}') braces += c == '{' ? 1 : -1;
-      if (c == '[' || c == ']' || c == '~' || c == '|' || (c == ';' && braces <= 0) ||
-          (IsXmlSpace(c) && c != ' ')) {
-        return std::nullopt;
-      }
-      ++i;
-    }
-  }
-  if (text.empty() || text.size() > kMaxFormulaLength) return std::nullopt;
-  return std::string(text);
-}
-
 }  // namespace
 
 std::optional<std::string> TranslateOpenFormula(std::string_view attribute) {
@@ -471,9 +450,8 @@ std::optional<std::string> TranslateOpenFormula(std::string_view attribute) {
   if (equals == std::string_view::npos) return std::nullopt;
   const std::string_view space = attribute.substr(0, equals);
   const std::string_view formula = attribute.substr(equals + 1);
-  if (space.empty() || space == "of:") return Translator(formula).Run();
-  if (space == "msoxl:") return CheckExcelText(formula);
-  return std::nullopt;
+  if (!space.empty() && space != "of:") return std::nullopt;
+  return Translator(formula).Run();
 }
 
 }  // namespace tavrio::automation::readers

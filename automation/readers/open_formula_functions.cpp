@@ -503,10 +503,4 @@ std::optional<std::string_view> ExcelFunctionName(std::string_view name) {
   return found->excel;
 }
 
-bool IsPlainExcelFunction(std::string_view name) {
-  const std::string upper = Uppercase(name);
-  return std::any_of(std::begin(kFunctions), std::end(kFunctions),
-                     [&upper](const FunctionName& entry) { return entry.excel == upper; });
-}
-
 }  // namespace tavrio::automation::readers

@@ -17,9 +17,4 @@ namespace tavrio::automation::readers {
 // know, which it keeps in lower case ("_xlfn.xlookup").
 std::optional<std::string_view> ExcelFunctionName(std::string_view name);
 
-// Whether `name` (letters in either case) is a function an Excel formula calls by that name as
-// typed, without a prefix: the functions of the table above whose .xlsx spelling has no
-// "_xlfn.".
-bool IsPlainExcelFunction(std::string_view name);
-
 }  // namespace tavrio::automation::readers
