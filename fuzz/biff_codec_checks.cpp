@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "automation/base/formula_shift.h"
 #include "automation/readers/biff_decrypt.h"
 #include "automation/readers/biff_formula.h"
 #include "automation/readers/text_encoding.h"
+#include "fuzz/fuzz_support.h"
 #include "fuzz/input_checks.h"
 
 namespace tavrio::fuzz {
@@ -58,16 +58,6 @@ BiffFormulaContext FuzzContext(int biff, std::uint8_t where, std::span<const std
     return row == 0 ? std::optional<BiffSharedTokens>(BiffSharedTokens{rgcb, {}}) : std::nullopt;
   };
   return context;
-}
-
-std::string CheckFormulaText(const std::string& text) {
-  if (text.size() > 8192) return "a formula longer than a cell may hold";
-  if (!automation::readers::IsValidUtf8(text)) return "a formula that is not UTF-8";
-  if (std::count(text.begin(), text.end(), '"') % 2 != 0) return "an unclosed string";
-  if (automation::ShiftFormula(text, 0, 0) != text) {
-    return "a formula the paste would change without moving it: " + text;
-  }
-  return {};
 }
 
 }  // namespace

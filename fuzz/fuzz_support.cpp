@@ -3,10 +3,12 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
 
+#include "automation/base/formula_shift.h"
 #include "automation/readers/text_encoding.h"
 
 namespace tavrio::fuzz {
@@ -90,5 +92,15 @@ MemoryFile::MemoryFile(std::string_view bytes) : fd_(memfd_create("fuzz-input", 
 }
 
 MemoryFile::~MemoryFile() { close(fd_); }
+
+std::string CheckFormulaText(const std::string& text) {
+  if (text.size() > 8192) return "a formula longer than a cell may hold";
+  if (!automation::readers::IsValidUtf8(text)) return "a formula that is not UTF-8";
+  if (std::count(text.begin(), text.end(), '"') % 2 != 0) return "an unclosed string";
+  if (automation::ShiftFormula(text, 0, 0) != text) {
+    return "a formula the paste would change without moving it: " + text;
+  }
+  return {};
+}
 
 }  // namespace tavrio::fuzz

@@ -38,6 +38,10 @@ class CheckingSink : public automation::readers::CellSink {
   std::string broken_;
 };
 
+// The first promise a formula text a reader hands over breaks, or empty: UTF-8, within a
+// cell's 8,192 characters, its strings closed, and unchanged by a paste that does not move it.
+std::string CheckFormulaText(const std::string& text);
+
 // An anonymous in-memory file holding `bytes`, reachable by path while the object lives.
 class MemoryFile {
  public:

@@ -50,6 +50,11 @@ std::string CheckBiffFormula(std::string_view input);
 // in stream order and backwards.
 std::string CheckBiffDecrypt(std::string_view input);
 
+// An OpenDocument formula attribute ("of:=SUM([.A1];1)"). A translation must be UTF-8 A1 text
+// within a cell's length, hold nothing of OpenFormula's own syntax outside its strings, and
+// come back unchanged from a paste that moves it and one that moves it back.
+std::string CheckOpenFormula(std::string_view input);
+
 using InputCheck = std::string (*)(std::string_view input);
 struct FuzzTarget {
   std::string name;  // the folder of its corpus and regressions

@@ -90,6 +90,7 @@ const std::vector<FuzzTarget>& FuzzTargets() {
       {"writer_roundtrip", CheckWriterRoundTrip},
       {"biff_formula", CheckBiffFormula},
       {"biff_decrypt", CheckBiffDecrypt},
+      {"open_formula", CheckOpenFormula},
   };
   return targets;
 }

@@ -135,4 +135,6 @@ std::string SheetPrefix(std::string_view first, std::string_view last) {
   return out;
 }
 
+bool IsPlainFormulaName(std::string_view name) { return !NeedsQuotes(name); }
+
 }  // namespace tavrio::automation::readers

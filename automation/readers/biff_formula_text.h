@@ -31,4 +31,8 @@ std::optional<std::string> Utf16ToUtf8(std::span<const std::uint8_t> bytes, bool
 // reads as a cell (A1, R1C1) or as TRUE/FALSE. A quote inside a name is doubled.
 std::string SheetPrefix(std::string_view first, std::string_view last);
 
+// Whether `name` stands in a formula without quotes, by the rule above: false for a name a
+// formula would read as a cell, a boolean or something else than a name.
+bool IsPlainFormulaName(std::string_view name);
+
 }  // namespace tavrio::automation::readers

@@ -2,8 +2,9 @@
 
 // The OpenDocument spreadsheet (.ods) reader. Opening streams content.xml once to list the
 // sheets; ReadSheet streams it again up to the end of the sheet asked for. Values come with
-// number formats for dates, times and percentages; the file's own cell styles, row heights and
-// formulas are not read (a formula cell gives its saved result).
+// number formats for dates, times and percentages; the file's own cell styles and row heights
+// are not read. A formula comes as A1 text beside its saved result where its translation is
+// certain (open_formula.h); any other, and an array formula, gives its saved result alone.
 
 #include <string>
 #include <vector>
@@ -26,6 +27,9 @@ class OdsReader : public WorkbookReader {
   const std::vector<SheetInfo>& Sheets() const override { return sheets_; }
   const std::vector<StyleInfo>& Styles() const override { return styles_; }
   bool Uses1904DateSystem() const override { return false; }
+  // LibreOffice shows the results an .ods file keeps without recalculating them (its default
+  // for every OpenDocument file, whichever program saved it), and so does the merge.
+  bool FormulaResultsTrusted() const override { return true; }
   void ReadSheet(std::size_t index, CellSink& sink) override;
 
  private:

@@ -10,6 +10,7 @@
 
 #include "automation/base/sheet_limits.h"
 #include "automation/readers/ods_values.h"
+#include "automation/readers/open_formula.h"
 #include "automation/readers/read_fault.h"
 #include "automation/readers/xml_document.h"
 
@@ -33,24 +34,47 @@ struct CellRun {
   OdsValue value;
   std::uint64_t rows_spanned;
   std::uint64_t columns_spanned;
+  std::string formula;  // A1 text; empty for none
+  bool typed = false;   // the cell states its value's type, so a formula's result is known
 };
+
+// The cell's formula as A1 text; empty when it has none, or one whose A1 text is not certain,
+// or an array formula (which keeps its results, as the .xlsx path keeps them). The same text
+// serves every cell a repeat produces: OpenDocument repeats a cell's content as it is written.
+std::string CellFormula(pugi::xml_node cell) {
+  const char* formula = AttributeValue(cell, "table:formula");
+  if (formula == nullptr || AttributeValue(cell, "table:number-matrix-columns-spanned") ||
+      AttributeValue(cell, "table:number-matrix-rows-spanned")) {
+    return {};
+  }
+  return TranslateOpenFormula(formula).value_or(std::string());
+}
 
 std::string Count(std::uint64_t n) { return std::to_string(n); }
 
-void Emit(const CellRun& run, std::uint32_t row, std::uint16_t column, CellSink& sink) {
+SinkCell Converted(const CellRun& run, std::uint32_t row, std::uint16_t column) {
   const OdsValue& v = run.value;
   switch (v.kind) {
     case OdsValue::kNumber:
-      return sink.Put(SinkCell::Number(row, column, v.number, v.style));
+      return SinkCell::Number(row, column, v.number, v.style);
     case OdsValue::kText:
-      return sink.Put(SinkCell::Text(row, column, v.text, kOdsGeneral));
+      return SinkCell::Text(row, column, v.text, kOdsGeneral);
     case OdsValue::kBoolean:
-      return sink.Put(SinkCell::Boolean(row, column, v.number != 0, kOdsGeneral));
+      return SinkCell::Boolean(row, column, v.number != 0, kOdsGeneral);
     case OdsValue::kError:
-      return sink.Put(SinkCell::Error(row, column, v.text, kOdsGeneral));
+      return SinkCell::Error(row, column, v.text, kOdsGeneral);
     case OdsValue::kNone:
-      return;
+      break;
   }
+  // Only a formula cell gets here: an empty text is its result, no type says it kept none.
+  return run.typed ? SinkCell::Text(row, column, {}, kOdsGeneral)
+                   : SinkCell::Blank(row, column, kOdsGeneral);
+}
+
+void Emit(const CellRun& run, std::uint32_t row, std::uint16_t column, CellSink& sink) {
+  SinkCell cell = Converted(run, row, column);
+  cell.formula = run.formula;
+  sink.Put(cell);
 }
 
 void EmitMerge(const CellRun& run, std::uint32_t row, std::uint16_t column, CellSink& sink) {
@@ -93,7 +117,8 @@ void OdsRowReader::Row(std::string_view xml, std::string_view part) {
     if (!IsNamed(cell, "table-cell") && !IsNamed(cell, "covered-table-cell")) continue;
     const std::uint64_t count = Repeat(cell, "table:number-columns-repeated");
     OdsValue value = ReadOdsValue(cell, first_row, column);
-    if (value.kind != OdsValue::kNone) {
+    std::string formula = CellFormula(cell);
+    if (value.kind != OdsValue::kNone || !formula.empty()) {
       if (first_row > kMaxRows || (rows > 1 && first_row + rows - 1 > kMaxRows)) {
         throw ReadFault(rows > 1 ? "第 " + Count(first_row) + " 行的数据重复 " + Count(rows) +
                                        " 次，超出了工作表的 1,048,576 行"
@@ -110,7 +135,8 @@ void OdsRowReader::Row(std::string_view xml, std::string_view part) {
       runs.push_back(
           {column, count, std::move(value),
            std::min<std::uint64_t>(Repeat(cell, "table:number-rows-spanned"), kMaxRows),
-           std::min<std::uint64_t>(Repeat(cell, "table:number-columns-spanned"), kMaxColumns)});
+           std::min<std::uint64_t>(Repeat(cell, "table:number-columns-spanned"), kMaxColumns),
+           std::move(formula), AttributeValue(cell, "office:value-type") != nullptr});
     }
     column += std::min<std::uint64_t>(count, kMaxColumns + 1);
   }

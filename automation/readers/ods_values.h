@@ -1,8 +1,8 @@
 #pragma once
 
 // The value of one OpenDocument table cell: its office:value-type with the matching value
-// attribute, or its paragraphs as text. A formula cell gives the result it had when the file
-// was saved; the formula itself (OpenFormula syntax) is not carried over.
+// attribute, or its paragraphs as text. A formula cell's value is the result it had when the
+// file was saved; its formula is ods_rows.h's business.
 
 #include <cstdint>
 #include <pugixml.hpp>

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <string>
 
@@ -12,26 +11,11 @@
 #include "automation/readers/workbook_reader.h"
 #include "tests/automation/readers/biff_fixtures.h"
 #include "tests/automation/readers/biff_test_workbook.h"
-#include "tests/automation/readers/recording_sink.h"
+#include "tests/automation/readers/formula_table.h"
 #include "tests/support/independent_readers.h"
 
 namespace tavrio::automation::readers::testing {
 namespace {
-
-using FormulaTable = std::map<std::string, std::map<std::string, std::string>>;
-
-// sheet -> cell -> formula, from formulas.tsv.
-FormulaTable ReadExpected(const std::string& path) {
-  FormulaTable table;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    const std::size_t tab1 = line.find('\t');
-    const std::size_t tab2 = line.find('\t', tab1 + 1);
-    table[line.substr(0, tab1)][line.substr(tab1 + 1, tab2 - tab1 - 1)] = line.substr(tab2 + 1);
-  }
-  return table;
-}
 
 // Where LibreOffice saves other tokens than the source's formula, by that formula: the text
 // the saved tokens spell.
@@ -92,7 +76,7 @@ int CompareFormulas(const std::string& xls, const FormulaTable& expected) {
 TEST(BiffFormulaFilesTest, LibreOfficeFormulasReadAsTheSourceSpellsThem) {
   const std::string& dir = BiffFixtureDir();
   TAVRIO_SKIP_WITHOUT(!dir.empty(), kBiffFixtureReaders);
-  const FormulaTable expected = ReadExpected(dir + "/formulas.tsv");
+  const FormulaTable expected = ReadFormulaTsv(dir + "/formulas.tsv");
   ASSERT_EQ(expected.size(), 2u);
   EXPECT_GT(CompareFormulas(dir + "/formulas.xls", expected), 250);
 }
@@ -101,18 +85,13 @@ TEST(BiffFormulaFilesTest, LibreOfficeFormulasReadAsTheSourceSpellsThem) {
 TEST(BiffFormulaFilesTest, TheReaderHandsOverEveryFormula) {
   const std::string& dir = BiffFixtureDir();
   TAVRIO_SKIP_WITHOUT(!dir.empty(), kBiffFixtureReaders);
-  const FormulaTable expected = ReadExpected(dir + "/formulas.tsv");
+  const FormulaTable expected = ReadFormulaTsv(dir + "/formulas.tsv");
   auto reader = OpenWorkbookFile(dir + "/formulas.xls");
   std::size_t compared = 0;
   for (std::size_t sheet = 0; sheet < reader->Sheets().size(); ++sheet) {
     const std::string& name = reader->Sheets()[sheet].name;
-    RecordingSink sink;
-    reader->ReadSheet(sheet, sink);
-    std::map<std::string, std::string> formulas;
-    for (const auto& [at, cell] : sink.cells()) {
-      if (!cell.formula.empty()) formulas[CellReference(at.first, at.second)] = cell.formula;
-    }
-    std::map<std::string, std::string> want;
+    const SheetFormulas formulas = ReaderFormulas(*reader, sheet);
+    SheetFormulas want;
     if (expected.contains(name)) {
       for (const auto& [cell, text] : expected.at(name)) want[cell] = Saved(text);
     }

@@ -260,6 +260,65 @@ TEST(OdsFilesTest, EveryKindOfValueAndText) {
   EXPECT_EQ(sink.cells().size(), cells.size());
 }
 
+// A formula comes as A1 text beside the result the file kept; one whose A1 text is not certain,
+// and an array formula, keep their results alone.
+TEST(OdsFilesTest, FormulasComeAsA1TextBesideTheirResults) {
+  const std::string rows =
+      "<table:table-row>" +
+      Cell(R"x(table:formula="of:=[.B1]*2" office:value-type="float" office:value="4")x") +
+      Cell(R"x(office:value-type="float" office:value="2")x") +
+      Cell(R"x(table:formula="of:=CEILING([.B1];3)" office:value-type="float" office:value="3")x") +
+      Cell(R"x(table:formula="of:=TRANSPOSE({1;2})" table:number-matrix-columns-spanned="2" )x"
+           R"x(table:number-matrix-rows-spanned="1" office:value-type="float" office:value="1")x") +
+      Cell(R"x(office:value-type="float" office:value="2")x") +
+      "</table:table-row><table:table-row>" +
+      Cell(R"x(table:formula="of:=&quot;&quot;" office:value-type="string" )x"
+           R"x(office:string-value="")x") +
+      Cell(R"x(table:formula="of:=[$'Q1 销售'.$A$1]&amp;&quot;元&quot;")x") +
+      Cell(R"x(table:formula="of:=COM.MICROSOFT.IFS([.B1]&gt;1;TRUE();1;FALSE())" )x"
+           R"x(office:value-type="boolean" office:boolean-value="true")x") +
+      Cell(R"x(table:formula="of:=1/0" office:value-type="float" office:value="0" )x"
+           R"x(calcext:value-type="error")x",
+           "<text:p>#DIV/0!</text:p>") +
+      "</table:table-row>" + R"x(<table:table-row table:number-rows-repeated="2">)x" +
+      Cell(R"x(table:formula="of:=SUM([.$B$1:.B1])" table:number-columns-repeated="2" )x"
+           R"x(office:value-type="float" office:value="2")x") +
+      "</table:table-row>";
+  TempFolder dir;
+  auto reader = OpenWorkbookFile(WriteOds(dir, "公式.ods", kHead + Table("表", rows) + kTail));
+  RecordingSink sink;
+  reader->ReadSheet(0, sink);
+  ExpectCells(sink, reader->Styles(),
+              {{"A1", Kind::kNumber, 4, "General"},
+               {"C1", Kind::kNumber, 3, "General"},
+               {"D1", Kind::kNumber, 1, "General"},
+               {"A2", Kind::kText, 0, ""},
+               {"B2", Kind::kBlank, 0, "General"},
+               {"C2", Kind::kBoolean, 1, ""},
+               {"D2", Kind::kError, 0, "#DIV/0!"}});
+  const std::vector<std::pair<const char*, const char*>> formulas = {
+      {"A1", "B1*2"},
+      {"B1", ""},
+      {"C1", ""},
+      {"D1", ""},
+      {"E1", ""},
+      {"A2", "\"\""},
+      {"B2", "'Q1 销售'!$A$1&\"元\""},
+      {"C2", "_xlfn.IFS(B1>1,TRUE,1,FALSE)"},
+      {"D2", "1/0"},
+      // A repeat repeats the formula as written, not moved along.
+      {"A3", "SUM($B$1:B1)"},
+      {"B3", "SUM($B$1:B1)"},
+      {"A4", "SUM($B$1:B1)"},
+      {"B4", "SUM($B$1:B1)"},
+  };
+  for (const auto& [cell, formula] : formulas) {
+    SCOPED_TRACE(cell);
+    EXPECT_EQ(sink.At(cell).formula, formula);
+  }
+  EXPECT_EQ(sink.cells().size(), formulas.size());
+}
+
 TEST(OdsFilesTest, RepeatedRowsAndCellsExpandAsFarAsTheyHoldValues) {
   const std::string rows =
       R"(<table:table-row table:number-rows-repeated="2">)" +

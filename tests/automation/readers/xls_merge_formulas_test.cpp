@@ -4,11 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <vector>
 
 #include "tests/automation/readers/biff_fixtures.h"
+#include "tests/support/csv_grid.h"
 #include "tests/support/independent_readers.h"
 #include "tests/support/temp_folder.h"
 
@@ -16,45 +15,9 @@ namespace tavrio::automation::readers::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using Grid = std::vector<std::vector<std::string>>;
-
-// Comma-separated rows; a field in double quotes may hold commas and doubled quotes.
-Grid ReadCsv(const std::string& path) {
-  Grid grid;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::vector<std::string> row(1);
-    bool quoted = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      const char c = line[i];
-      if (c == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"') {
-        row.back() += '"', ++i;
-      } else if (c == '"') {
-        quoted = !quoted;
-      } else if (c == ',' && !quoted) {
-        row.emplace_back();
-      } else {
-        row.back() += c;
-      }
-    }
-    grid.push_back(row);
-  }
-  return grid;
-}
-
-std::string Field(const Grid& grid, std::size_t row, std::size_t column) {
-  if (row >= grid.size() || column >= grid[row].size()) return "(none)";
-  return grid[row][column];
-}
-
-// `xlsx` as LibreOffice shows it once it has calculated every formula anew, whatever results
-// the file keeps.
-Grid Recalculated(const tavrio::testing::TempFolder& folder, const std::string& xlsx) {
-  const std::optional<std::string> csv = tavrio::testing::RecalculatedCsv(xlsx, folder.path());
-  EXPECT_TRUE(csv.has_value());
-  return csv ? ReadCsv(*csv) : Grid();
-}
+using tavrio::testing::CsvField;
+using tavrio::testing::CsvGrid;
+using tavrio::testing::ReadCsvGrid;
 
 TEST(XlsMergeFormulasTest, RecalculatedMergeKeepsValuesAndMovesTheSecondFilesFormulas) {
   const std::string& dir = BiffFixtureDir();
@@ -68,8 +31,8 @@ TEST(XlsMergeFormulasTest, RecalculatedMergeKeepsValuesAndMovesTheSecondFilesFor
                                           "' '" + folder.File("一月.xls") + "' '" +
                                           folder.File("二月.xls") + "'"));
   // The first sheet as LibreOffice read it from the .xls file.
-  const Grid source = ReadCsv(dir + "/csv/formulas.csv");
-  const Grid office = Recalculated(folder, merged);
+  const CsvGrid source = ReadCsvGrid(dir + "/csv/formulas.csv");
+  const CsvGrid office = tavrio::testing::RecalculatedGrid(merged, folder.path());
   const std::size_t rows = source.size();
   ASSERT_EQ(rows, 70u);
   // The second file's first row is its header, which the merge leaves out: its row r lands
@@ -80,15 +43,16 @@ TEST(XlsMergeFormulasTest, RecalculatedMergeKeepsValuesAndMovesTheSecondFilesFor
     SCOPED_TRACE("row " + std::to_string(r));
     // Columns A and B hold numbers, D =A*2+B of its own row: the same in both copies.
     for (std::size_t column : {0, 1, 3, 5}) {
-      EXPECT_EQ(Field(office, row, column), Field(source, row, column)) << column;
+      EXPECT_EQ(CsvField(office, row, column), CsvField(source, row, column)) << column;
       if (row > 0 && column != 5) {
-        EXPECT_EQ(Field(office, rows + row - 1, column), Field(source, row, column)) << column;
+        EXPECT_EQ(CsvField(office, rows + row - 1, column), CsvField(source, row, column))
+            << column;
       }
     }
     // F is =SUM($A$1:A<row>): moved down with the second file, it adds the first file's
     // column A (1 to 10) to the second's rows 2 to r.
     if (row > 0) {
-      EXPECT_EQ(Field(office, rows + row - 1, 5), std::to_string(55 + r * (r + 1) / 2 - 1));
+      EXPECT_EQ(CsvField(office, rows + row - 1, 5), std::to_string(55 + r * (r + 1) / 2 - 1));
     }
   }
 }
