@@ -158,6 +158,7 @@ std::size_t RowParser::StartTag(std::size_t at, Tag& tag) {
 std::size_t RowParser::Row(const Tag& tag) {
   cells_.clear();
   texts_.clear();
+  text_spans_.clear();
   std::uint64_t number = std::uint64_t{last_row_} + 1;
   const KeyAttributes& keys = tag.keys;
   if (keys.has_r && (!ParseUnsigned(keys.r, number) || number == 0)) {
@@ -218,7 +219,7 @@ std::size_t RowParser::CellElement(std::size_t at, std::size_t name_end, std::ui
     TakeKeyAttribute(name, value, tag);
   });
   CellPlace(tag, row, column);
-  Cell cell{row, column, CellStyle(tag, row, column), Kind::kBlank, 0, 0, 0};
+  SinkCell cell = SinkCell::Blank(row, column, CellStyle(tag, row, column));
   const CellType type = TypeOf(tag.has_t, tag.t);
   if (type == CellType::kUnknown) {
     CellFault(row, column, "的类型“" + std::string(tag.t) + "”无法识别");
@@ -229,7 +230,7 @@ std::size_t RowParser::CellElement(std::size_t at, std::size_t name_end, std::ui
   // An empty <v/> is no value: formulas saved without their result look like this.
   if (!content.has_value ||
       (content.value.empty() && type != CellType::kFormulaText && type != CellType::kInline)) {
-    if (cell.style != 0 || cell.formula_size != 0) cells_.push_back(cell);
+    if (cell.style != 0 || !cell.formula.empty()) cells_.push_back(cell);
     return pos;
   }
   Store(cell, content.value, type);
@@ -326,18 +327,16 @@ std::size_t RowParser::CellElement(std::size_t at, std::size_t name_end, std::ui
   return pos;
 }
 
-// The text of the element `tag` opens, and the position past its end tag. The text nearly every
-// value and formula has (no entity, no line break, no markup inside) is a view of the data,
-// which saves a copy per cell; any other is decoded into `scratch`.
-[[gnu::always_inline]] inline void RowParser::Store(Cell cell, std::string_view text,
+// Adds the cell to the row with the value `text` spells as `type` says.
+[[gnu::always_inline]] inline void RowParser::Store(SinkCell cell, std::string_view text,
                                                     CellType type) {
   if (type == CellType::kNumber) {
-    cell.kind = Kind::kNumber;
+    cell.kind = SinkCell::Kind::kNumber;
     if (!ParseNumber(text, cell.number)) {
       CellFault(cell.row, cell.column, "的数值“" + std::string(text) + "”无效");
     }
   } else if (type == CellType::kShared) {
-    cell.kind = Kind::kShared;
+    cell.kind = SinkCell::Kind::kSharedText;
     std::uint64_t index = 0;
     if (!ParseUnsigned(text, index)) {
       CellFault(cell.row, cell.column, "的共享字符串编号“" + std::string(text) + "”无效");
@@ -348,28 +347,32 @@ std::size_t RowParser::CellElement(std::size_t at, std::size_t name_end, std::ui
                 "引用的共享字符串编号 " + std::to_string(index) + " 超出范围（共 " +
                     std::to_string(count) + " 个）");
     }
-    cell.text_begin = index;
+    cell.shared_index = static_cast<std::uint32_t>(index);
+    cell.text = (*context_.strings)[index];
   } else if (type == CellType::kFormulaText || type == CellType::kInline ||
              type == CellType::kError) {
-    cell.kind = type == CellType::kError ? Kind::kError : Kind::kText;
+    cell.kind = type == CellType::kError ? SinkCell::Kind::kError : SinkCell::Kind::kText;
     std::string scratch;
-    std::string_view decoded = type == CellType::kError ? text : DecodeEscapes(text, scratch);
-    cell.text_begin = texts_.size();
-    cell.text_size = decoded.size();
-    texts_.append(decoded);
+    KeepText(type == CellType::kError ? text : DecodeEscapes(text, scratch), false, cell.text);
   } else if (type == CellType::kBoolean) {
-    cell.kind = Kind::kBoolean;
+    cell.kind = SinkCell::Kind::kBoolean;
     if (text != "0" && text != "1" && text != "true" && text != "false") {
       CellFault(cell.row, cell.column, "的逻辑值“" + std::string(text) + "”无效");
     }
     cell.number = text == "1" || text == "true";
   } else {
-    cell.kind = Kind::kNumber;
+    cell.kind = SinkCell::Kind::kNumber;
     if (!ParseIsoDate(text, context_.date1904, cell.number)) {
       CellFault(cell.row, cell.column, "的日期“" + std::string(text) + "”无效");
     }
   }
   cells_.push_back(cell);
+}
+
+void RowParser::KeepText(std::string_view text, bool formula, std::string_view& view) {
+  text_spans_.push_back(TextSpan{cells_.size(), formula, texts_.size(), text.size()});
+  texts_.append(text);
+  view = std::string_view(texts_).substr(texts_.size() - text.size());
 }
 
 void RowParser::Emit() {
@@ -380,7 +383,7 @@ void RowParser::Emit() {
 // A shared formula is written out only in its first cell; the others get it moved by their
 // distance from that cell. Array and data-table formulas keep only their results: their text
 // means something only over the whole range they fill.
-void RowParser::AddFormula(Cell& cell, const CellContent& content) {
+void RowParser::AddFormula(SinkCell& cell, const CellContent& content) {
   const std::string_view type = content.formula_type;
   std::string_view text;
   std::string shifted;
@@ -402,41 +405,16 @@ void RowParser::AddFormula(Cell& cell, const CellContent& content) {
   // A formula is escaped as a cell's text is: its string literals may hold any character.
   std::string scratch;
   const std::string_view decoded = DecodeEscapes(text, scratch);
-  cell.formula_begin = texts_.size();
-  cell.formula_size = decoded.size();
-  texts_ += decoded;
+  if (!decoded.empty()) KeepText(decoded, true, cell.formula);
 }
 
 void RowParser::EmitCells() {
-  sink_cells_.clear();
-  for (const Cell& c : cells_) {
-    SinkCell& out = sink_cells_.emplace_back();
-    out = SinkCell{c.row, c.column, SinkCell::Kind::kBlank, c.style, 0, c.number, {}, {}};
-    if (c.formula_size != 0) {
-      out.formula = std::string_view(texts_).substr(c.formula_begin, c.formula_size);
-    }
-    switch (c.kind) {
-      case Kind::kNumber:
-        out.kind = SinkCell::Kind::kNumber;
-        break;
-      case Kind::kShared:
-        out.kind = SinkCell::Kind::kSharedText;
-        out.shared_index = static_cast<std::uint32_t>(c.text_begin);
-        out.text = (*context_.strings)[out.shared_index];
-        break;
-      case Kind::kText:
-      case Kind::kError:
-        out.kind = c.kind == Kind::kText ? SinkCell::Kind::kText : SinkCell::Kind::kError;
-        out.text = std::string_view(texts_).substr(c.text_begin, c.text_size);
-        break;
-      case Kind::kBoolean:
-        out.kind = SinkCell::Kind::kBoolean;
-        break;
-      case Kind::kBlank:
-        break;
-    }
+  for (const TextSpan& span : text_spans_) {
+    SinkCell& cell = cells_[span.cell];
+    (span.formula ? cell.formula : cell.text) =
+        std::string_view(texts_).substr(span.begin, span.size);
   }
-  if (!sink_cells_.empty()) sink_.Cells(sink_cells_);
+  if (!cells_.empty()) sink_.Cells(cells_);
 }
 
 }  // namespace tavrio::automation::readers
