@@ -170,6 +170,7 @@ std::size_t RowParser::Row(const Tag& tag) {
                     " 超出工作表范围（最多 1048576 行）");
   }
   const auto row = static_cast<std::uint32_t>(number);
+  expected_.StartRow(row);
   row_height_ = RowHeightOf(tag.ht, tag.custom_height);
   std::size_t pos = tag.end;
   if (!tag.self_closing) {
@@ -241,26 +242,33 @@ std::size_t RowParser::CellElement(std::size_t at, std::size_t name_end, std::ui
 // previous cell of the row.
 [[gnu::always_inline]] inline void RowParser::CellPlace(const KeyAttributes& tag,
                                                         std::uint32_t& row,
-                                                        std::uint16_t& column) const {
+                                                        std::uint16_t& column) {
   if (!tag.has_r) {
     if (column == kMaxColumns) {
       throw ReadFault("超出限制：第 " + std::to_string(row) +
                       " 行的单元格超出工作表范围（最多 16384 列）");
     }
     ++column;
-    return;
+  } else if (expected_.Matches(tag.r)) {
+    column = static_cast<std::uint16_t>(expected_.column());
+  } else {
+    std::uint32_t referenced_column = 0;
+    switch (ParseCellReference(tag.r, row, referenced_column)) {
+      case ReferenceStatus::kValid:
+        column = static_cast<std::uint16_t>(referenced_column);
+        break;
+      case ReferenceStatus::kMalformed:
+        throw ReadFault("文件已损坏：" + PartName(context_.part) + "中的单元格引用“" +
+                        std::string(tag.r) + "”无效");
+      case ReferenceStatus::kOutOfRange:
+        throw ReadFault("超出限制：单元格引用“" + std::string(tag.r) +
+                        "”超出工作表范围（最多 1048576 行、16384 列）");
+    }
   }
-  std::uint32_t referenced_column = 0;
-  switch (ParseCellReference(tag.r, row, referenced_column)) {
-    case ReferenceStatus::kValid:
-      column = static_cast<std::uint16_t>(referenced_column);
-      return;
-    case ReferenceStatus::kMalformed:
-      throw ReadFault("文件已损坏：" + PartName(context_.part) + "中的单元格引用“" +
-                      std::string(tag.r) + "”无效");
-    case ReferenceStatus::kOutOfRange:
-      throw ReadFault("超出限制：单元格引用“" + std::string(tag.r) +
-                      "”超出工作表范围（最多 1048576 行、16384 列）");
+  if (column == expected_.column()) {
+    expected_.Advance();
+  } else {
+    expected_.Expect(column + 1u);
   }
 }
 

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "automation/readers/expected_reference.h"
 #include "automation/readers/shared_strings.h"
 #include "automation/readers/workbook_reader.h"
 #include "automation/readers/xml_tokenizer.h"
@@ -74,7 +75,7 @@ class RowParser {
   std::size_t Row(const Tag& tag);
   std::size_t CellElement(std::size_t at, std::size_t name_end, std::uint32_t row,
                           std::uint16_t& column);
-  void CellPlace(const KeyAttributes& tag, std::uint32_t& row, std::uint16_t& column) const;
+  void CellPlace(const KeyAttributes& tag, std::uint32_t& row, std::uint16_t& column);
   std::uint32_t CellStyle(const KeyAttributes& tag, std::uint32_t row, std::uint16_t column) const;
   // Reads the children of the cell whose start tag is at `at` and ends at `pos`.
   std::size_t CellChildren(std::size_t at, std::size_t pos, CellType type, CellContent& content);
@@ -94,6 +95,7 @@ class RowParser {
   CellSink& sink_;
   XmlTokenizer xml_;  // its depth counts the elements open within the current row
   std::uint32_t last_row_ = 0;
+  ExpectedReference expected_;  // the reference of the next cell of the row, in its order
   // The current row's cells as the sink takes them, reused from row to row; built in place,
   // since a copy of each cell on its way to the sink cost ~50 instructions a cell.
   std::vector<SinkCell> cells_;

@@ -116,6 +116,28 @@ TEST(CellShapesTest, ReadAlike) {
        R"(<c t="s" r="A7"><f>B7</f><v>0</v></c>)", "7,1:1 0 a s0 =B7;"},
       {"four letters", R"(<c r="AAAA7"><v>1</v></c>)", R"(<c r='AAAA7'><v>1</v></c>)",
        kFault + "超出限制：单元格引用“AAAA7" + kLimit},
+      // A row's cells in order are placed by the reference the next column has, which must
+      // carry its letters over as a reference does.
+      {"columns across a carry of their letters",
+       R"(<c r="Y7"><v>1</v></c><c r="Z7"><v>2</v></c><c r="AA7"><v>3</v></c><c r="AB7"><v>4</v></c>)",
+       R"(<c r="Y7"><v>1</v></c><c><v>2</v></c><c><v>3</v></c><c><v>4</v></c>)",
+       "7,25:0 1  s0;7,26:0 2  s0;7,27:0 3  s0;7,28:0 4  s0;"},
+      {"two letters to three",
+       R"(<c r="ZY7"><v>1</v></c><c r="ZZ7"><v>2</v></c><c r="AAA7"><v>3</v></c>)",
+       R"(<c r="zy7"><v>1</v></c><c r="zz7"><v>2</v></c><c r="aaa7"><v>3</v></c>)",
+       "7,701:0 1  s0;7,702:0 2  s0;7,703:0 3  s0;"},
+      {"a gap, then in order again",
+       R"(<c r="A7"><v>1</v></c><c r="C7"><v>2</v></c><c r="D7"><v>3</v></c>)",
+       R"(<c r="a7"><v>1</v></c><c r="C07"><v>2</v></c><c><v>3</v></c>)",
+       "7,1:0 1  s0;7,3:0 2  s0;7,4:0 3  s0;"},
+      {"a cell of another row between the row's",
+       R"(<c r="A7"><v>1</v></c><c r="B8"><v>2</v></c><c r="C7"><v>3</v></c>)",
+       R"(<c r="A7"><v>1</v></c><c r="b8"><v>2</v></c><c><v>3</v></c>)",
+       "7,1:0 1  s0;7,3:0 3  s0;8,2:0 2  s0;"},
+      {"in order past the last column",
+       R"(<c r="XFC7"><v>1</v></c><c r="XFD7"><v>2</v></c><c r="XFE7"><v>3</v></c>)",
+       R"(<c r="XFC7"><v>1</v></c><c><v>2</v></c><c r="XFE7"><v>3</v></c>)",
+       kFault + "超出限制：单元格引用“XFE7" + kLimit},
   };
   for (const TwinCase& c : cases) {
     SCOPED_TRACE(c.name);
