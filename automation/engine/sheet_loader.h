@@ -37,6 +37,7 @@ class SheetLoader final : public readers::CellSink {
   [[noreturn]] void PlaceFault(std::uint32_t row, std::uint32_t column) const;
   [[noreturn]] void StyleFault(std::uint32_t row, std::uint32_t column, std::uint32_t style) const;
   std::uint32_t SharedTextId(std::uint32_t index, std::string_view text);
+  std::uint32_t NewSharedTextId(std::uint32_t index, std::string_view text);
   Cell Converted(const readers::SinkCell& cell);
   bool RowInSheet(std::uint32_t row) const { return row != 0 && row <= kMaxRows; }
   bool ColumnInSheet(std::uint32_t column) const { return column - 1 < kMaxColumns; }
