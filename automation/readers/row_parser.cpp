@@ -178,6 +178,11 @@ std::size_t RowParser::Row(const Tag& tag) {
     std::uint16_t column = 0;
     while (true) {
       std::size_t at = xml_.NextTag(pos);
+      // "<c " is matched first: it opens nearly every child of a row.
+      if (xml_.HasAt(at, "<c ")) {
+        pos = CellElement(at, at + 2, row, column);
+        continue;
+      }
       char next = xml_.At(at + 1);
       if (next == '/') {
         pos = xml_.EndTag(at, "row");
@@ -187,10 +192,8 @@ std::size_t RowParser::Row(const Tag& tag) {
         pos = xml_.SkipMarkup(at);
         continue;
       }
-      // "<c " is matched at once: it opens nearly every child of a row.
-      const std::size_t name_end = xml_.HasAt(at, "<c ") ? at + 2 : xml_.NameEnd(at + 1);
-      const std::string_view name = xml_.data().substr(at + 1, name_end - at - 1);
-      if (name_end == at + 2 || XmlTokenizer::Local(name) == "c") {
+      const std::size_t name_end = xml_.NameEnd(at + 1);
+      if (XmlTokenizer::Local(xml_.data().substr(at + 1, name_end - at - 1)) == "c") {
         pos = CellElement(at, name_end, row, column);
       } else {
         XmlTokenizer::Tag child;
@@ -305,10 +308,18 @@ std::size_t RowParser::CellElement(std::size_t at, std::size_t name_end, std::ui
       pos = xml_.SkipMarkup(at);
       continue;
     }
-    // The value element as applications write it needs no start-tag parse.
+    // The value element as applications write it needs no start-tag parse, nor does a formula
+    // without attributes, as all but shared and array formulas are written.
     if (type != CellType::kInline && xml_.HasAt(at, "<v>")) {
       content.has_value = true;
       pos = xml_.ElementText(at + 3, kValue, value_, content.value);
+      continue;
+    }
+    if (xml_.HasAt(at, "<f>")) {
+      content.has_formula = true;
+      content.formula_type = {};
+      content.formula_index = {};
+      pos = xml_.ElementText(at + 3, "f", formula_, content.formula);
       continue;
     }
     Tag child;
