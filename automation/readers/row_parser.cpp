@@ -299,27 +299,32 @@ std::size_t RowParser::CellElement(std::size_t at, std::size_t name_end, std::ui
   xml_.Enter(cell_at);
   while (true) {
     const std::size_t at = xml_.NextTag(pos);
-    const char next = xml_.At(at + 1);
-    if (next == '/') {
-      pos = xml_.HasAt(at, "</c>") ? at + 4 : xml_.EndTag(at, "c");
-      break;
-    }
-    if (next == '!' || next == '?') {
-      pos = xml_.SkipMarkup(at);
-      continue;
-    }
     // The value element as applications write it needs no start-tag parse, nor does a formula
-    // without attributes, as all but shared and array formulas are written.
+    // without attributes, as all but shared and array formulas are written; they and the end
+    // tag, the commonest children by far, are matched before anything else.
     if (type != CellType::kInline && xml_.HasAt(at, "<v>")) {
       content.has_value = true;
       pos = xml_.ElementText(at + 3, kValue, value_, content.value);
       continue;
+    }
+    if (xml_.HasAt(at, "</c>")) {
+      pos = at + 4;
+      break;
     }
     if (xml_.HasAt(at, "<f>")) {
       content.has_formula = true;
       content.formula_type = {};
       content.formula_index = {};
       pos = xml_.ElementText(at + 3, "f", formula_, content.formula);
+      continue;
+    }
+    const char next = xml_.At(at + 1);
+    if (next == '/') {
+      pos = xml_.EndTag(at, "c");
+      break;
+    }
+    if (next == '!' || next == '?') {
+      pos = xml_.SkipMarkup(at);
       continue;
     }
     Tag child;
