@@ -189,7 +189,14 @@ template <typename Take>
 std::size_t XmlTokenizer::Attributes(std::size_t i, bool& self_closing, Take&& take) {
   bool spaced = true;  // attributes stand apart from the name and from each other
   while (true) {
-    const char c = At(i);
+    char c = At(i);
+    // The one space before each attribute is passed over here rather than by a turn of the
+    // loop of its own: 5 M instructions less for two files of the benchmark's million set, 13 M
+    // for two of million-formatted (`valgrind --tool=callgrind tavrio-bench-merge`).
+    if (c == ' ') {
+      c = At(++i);
+      spaced = true;
+    }
     if (c == '>') return i + 1;
     if (c == '/') {
       if (At(i + 1) != '>') Malformed(i, "开始标签有误");
