@@ -54,7 +54,12 @@ std::size_t Items(XmlTokenizer& xml, const XmlTokenizer::Tag& root, SharedString
       continue;
     }
     XmlTokenizer::Tag child;
-    xml.StartTag(at, child);
+    // An item without attributes, as applications write every one, needs no start-tag parse.
+    if (xml.HasAt(at, "<si>")) {
+      child = XmlTokenizer::Tag{at, at + 4, "si", false};
+    } else {
+      xml.StartTag(at, child);
+    }
     if (child.name != "si") {
       pos = xml.SkipElement(child);
       continue;
