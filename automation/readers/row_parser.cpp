@@ -178,7 +178,9 @@ std::size_t RowParser::Row(const Tag& tag) {
     std::uint16_t column = 0;
     while (true) {
       std::size_t at = xml_.NextTag(pos);
-      // "<c " is matched first: it opens nearly every child of a row.
+      // "<c " is matched first: it opens nearly every child of a row. With <f> below, 13 M
+      // instructions less for two files of the benchmark's million set, 24 M for two of
+      // million-formatted (`valgrind --tool=callgrind tavrio-bench-merge`).
       if (xml_.HasAt(at, "<c ")) {
         pos = CellElement(at, at + 2, row, column);
         continue;
@@ -301,7 +303,9 @@ std::size_t RowParser::CellElement(std::size_t at, std::size_t name_end, std::ui
     const std::size_t at = xml_.NextTag(pos);
     // The value element as applications write it needs no start-tag parse, nor does a formula
     // without attributes, as all but shared and array formulas are written; they and the end
-    // tag, the commonest children by far, are matched before anything else.
+    // tag, the commonest children by far, are matched before anything else: 10 M instructions
+    // less for two files of the benchmark's million set (`valgrind --tool=callgrind
+    // tavrio-bench-merge`) than asking first for end tags, comments and instructions.
     if (type != CellType::kInline && xml_.HasAt(at, "<v>")) {
       content.has_value = true;
       pos = xml_.ElementText(at + 3, kValue, value_, content.value);
