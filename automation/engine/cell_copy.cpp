@@ -26,7 +26,26 @@ class IdTranslation {
         styles_(same_ ? 0 : source.styles().size(), kUnmapped) {}
 
   Cell Translate(Cell cell) {
-    if (same_) return cell;
+    if (!same_) TranslateInPlace(cell);
+    return cell;
+  }
+
+  // Copies `cells` to `out`, translated and moved `column_shift` columns to the right. The
+  // cells are copied whole and then changed where they lie: 40 M instructions less than
+  // translating each on its way for two files of the benchmark's million set (`valgrind
+  // --tool=callgrind build-bench/bench/harness/tavrio-bench-merge`), a paste's every cell.
+  void Copy(std::span<const Cell> cells, std::uint32_t column_shift, Cell* out) {
+    std::copy(cells.begin(), cells.end(), out);
+    const std::span<Cell> copied(out, cells.size());
+    if (column_shift != 0) {
+      for (Cell& cell : copied) cell.column = static_cast<std::uint16_t>(cell.column + column_shift);
+    }
+    if (same_) return;
+    for (Cell& cell : copied) TranslateInPlace(cell);
+  }
+
+ private:
+  void TranslateInPlace(Cell& cell) {
     std::uint32_t& style = styles_[cell.style];
     if (style == kUnmapped) style = target_.styles().Intern(source_.styles().Get(cell.style));
     cell.style = style;
@@ -35,10 +54,9 @@ class IdTranslation {
       if (id == kUnmapped) id = target_.strings().Add(source_.strings().Get(cell.string_id));
       cell.string_id = id;
     }
-    return cell;
   }
 
- private:
+
   const Workbook& source_;
   Workbook& target_;
   bool same_;
@@ -201,14 +219,14 @@ void CopyCells(const Workbook& source, const Sheet& from, const CellRange& range
     const std::span<const Cell> cells = ColumnsOf(rows[i], range);
     if (cells.empty()) continue;
     Cell* out = to.AllocateCells(cells.size());
-    for (std::size_t k = 0; k < cells.size(); ++k) {
-      Cell cell = translation.Translate(cells[k]);
-      if ((cell.flags & kHasFormula) != 0 && !arrays.cut.empty() &&
-          arrays.IsCut(rows[i].number, cell.column)) {
-        cell = WithoutFormula(cell);
+    translation.Copy(cells, column_shift, out);
+    if (!arrays.cut.empty()) {
+      for (Cell& cell : std::span<Cell>(out, cells.size())) {
+        if ((cell.flags & kHasFormula) != 0 &&
+            arrays.IsCut(rows[i].number, cell.column - column_shift)) {
+          cell = WithoutFormula(cell);
+        }
       }
-      cell.column = static_cast<std::uint16_t>(cell.column + column_shift);
-      out[k] = cell;
     }
     copied.push_back(
         Row{rows[i].number + row_shift, static_cast<std::uint32_t>(cells.size()), out});

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/base/sheet_limits.h"
 #include "automation/engine/sheet.h"
 #include "automation/engine/string_pool.h"
 #include "automation/engine/style_table.h"
@@ -31,11 +32,19 @@ class SheetLoader final : public readers::CellSink {
                    std::uint16_t last_column) override;
 
  private:
-  std::uint32_t Check(std::uint32_t row, std::uint16_t column, std::uint32_t style) const;
+  // The checks run for every cell and are inlined; the faults, which no sound file meets, not:
+  // 44 M instructions less for two files of the benchmark's million set (`valgrind
+  // --tool=callgrind build-bench/bench/harness/tavrio-bench-merge`) than out-of-line checks.
+  std::uint32_t StyleId(std::uint32_t row, std::uint16_t column, std::uint32_t style) const;
   void CheckPlace(std::uint32_t row, std::uint32_t column) const;
+  [[noreturn]] void PlaceFault(std::uint32_t row, std::uint32_t column) const;
+  [[noreturn]] void StyleFault(std::uint32_t row, std::uint32_t column, std::uint32_t style) const;
   std::uint32_t SharedTextId(std::uint32_t index, std::string_view text);
+  std::uint32_t NewSharedTextId(std::uint32_t index, std::string_view text);
   Cell Converted(const readers::SinkCell& cell);
   void LoadArray(const readers::SinkCell& cell);
+  bool RowInSheet(std::uint32_t row) const { return row != 0 && row <= kMaxRows; }
+  bool ColumnInSheet(std::uint32_t column) const { return column - 1 < kMaxColumns; }
 
   Sheet& sheet_;
   StringPool& strings_;

@@ -232,6 +232,12 @@ std::size_t XmlTokenizer::StringItem(const Tag& tag, std::string& out) {
       pos = SkipMarkup(at);
       continue;
     }
+    // A text without attributes, as applications write nearly every one, needs no start-tag
+    // parse.
+    if (HasAt(at, "<t>")) {
+      pos = Text(at + 3, "t", out);
+      continue;
+    }
     Tag child;
     StartTag(at, child);
     if (child.name == "t") {

@@ -78,6 +78,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "<x:sst xmlns:x=\"urn:x\"><x:si><x:t>p</x:t></x:si><x:extLst><x:ext uri=\"u\">"
                  "<y:z/></x:ext></x:extLst></x:sst>",
                  {"p"}},
+        // Items and texts as applications write them, spaced, with attributes, or with names
+        // that only begin alike, all read alike.
+        PartCase{"ItemsAndTextsInAnySpelling",
+                 Sst("<si ><t >a</t ></si ><si x=\"1\"><t>b</t></si><si><t/><t>c</t></si>"
+                     "<sis><t>skipped</t></sis><si><tt>skipped</tt><r><t>d</t></r><t>e</t></si>"),
+                 {"a", "b", "c", "de"}},
         PartCase{"Bom", "\xEF\xBB\xBF<sst><si><t>bom</t></si></sst>", {"bom"}},
         PartCase{"TextBetweenElementsIgnored", Sst("<si>stray<t>x</t>tail</si>junk"), {"x"}},
         PartCase{"SingleQuotedAttributes", "<sst count='1'><si><t a = 'v'>q</t></si></sst>", {"q"}},

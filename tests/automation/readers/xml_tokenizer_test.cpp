@@ -103,5 +103,30 @@ d"></d></a:r>)",
   }
 }
 
+// An attribute value ends at the first quote of its kind however long it is, wherever it stands
+// against the eight-byte words it is searched in and however the part is cut: the other quote,
+// bytes that differ from the quote by one bit, and UTF-8 stay inside.
+TEST(XmlTokenizerTest, AttributeValuesOfEveryLengthEndAtTheirQuote) {
+  const std::string filler = "ab'c" "\xA2" "\x22" "\x23" "!" "\xE4\xB8\xAD" "d\"e" "\xA7";
+  for (const char quote : {'"', '\''}) {
+    for (std::size_t length = 0; length <= 20; ++length) {
+      std::string value;
+      for (std::size_t k = 0; k < length; ++k) {
+        char c = filler[k % filler.size()];
+        if (c == quote) c = 'q';
+        value += c;
+      }
+      for (std::size_t shift = 0; shift < 8; ++shift) {
+        const std::string xml = "<r" + std::string(shift, ' ') + " a=" + quote + value + quote +
+                                " b=" + quote + quote + "/>";
+        SCOPED_TRACE(xml);
+        const std::vector<std::string> expected = {"+r a=" + value + " b= /"};
+        ASSERT_EQ(Scan(xml, xml.size()), expected);
+        ASSERT_EQ(Scan(xml, 1 + length % 7), expected);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tavrio::automation::readers::testing
