@@ -18,6 +18,11 @@ namespace tavrio::merge {
 // asked to (the merged workbook then holds the files merged so far); it also reads the merged
 // workbook's last used row after each paste, to report it. When a sheet chosen by name is not
 // found, the description ends with the controls' SheetNameAdvice.
+//
+// Once a file's sheet is selected, the run announces the next selected file to the application
+// (ExpectOpen, with the sheet a later file is asked for) when the controls can tell it without
+// a read (PeekNextSelectedFile), so that it is read while this one is pasted; a run that ends
+// before opening an announced file withdraws it (CancelExpectedOpen).
 void CombineWorkbooks(MergeControls& controls, automation::ApplicationHost& host,
                       MergeProgress* progress = nullptr);
 
