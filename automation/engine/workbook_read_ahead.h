@@ -36,7 +36,9 @@ class WorkbookReadAhead {
   // dropping what was read or being read before. Without a thread to spare, reads nothing.
   void Start(const std::string& path, const SheetSelector& sheet) noexcept;
 
-  // Stops the reading and drops what it read; the thread has ended when this returns.
+  // Stops the reading and drops what it read; the thread has ended when this returns. A sheet
+  // being read stops between two rows; the reader's open (for an .xlsx its shared strings, a
+  // few hundred kilobytes for the benchmark's workbooks) cannot be interrupted and ends first.
   void Cancel() noexcept;
 
   // The workbook read for `path` (the very same text Start was given), once the reading has
