@@ -335,10 +335,11 @@ TEST(EngineReadAheadTest, AlreadyOpenFileIsActivatedNotReadAgain) {
   EXPECT_EQ(engine.WorkbookNames(), (std::vector<std::string>{"a.xlsx", "b.xlsx"}));
 }
 
-// A reader whose sheet would take minutes: it hands one row per millisecond up to the sheet's
-// last row. A stop that is not heard makes the test run into its time limit.
+// A reader whose sheet takes a minute: it hands one row per millisecond. A stop that is not
+// heard makes the test wait for the whole sheet and fail.
 class EndlessReader final : public readers::WorkbookReader {
  public:
+  static constexpr std::uint32_t kRows = 60'000;
   struct Watch {
     Latch reading;
     std::atomic<std::uint32_t> rows{0};
@@ -350,7 +351,7 @@ class EndlessReader final : public readers::WorkbookReader {
   const std::vector<readers::StyleInfo>& Styles() const override { return styles_; }
   bool Uses1904DateSystem() const override { return false; }
   void ReadSheet(std::size_t, readers::CellSink& sink) override {
-    for (std::uint32_t row = 1; row <= kMaxRows; ++row) {
+    for (std::uint32_t row = 1; row <= kRows; ++row) {
       sink.Put(readers::SinkCell::Number(row, 1, row, 0));
       if (++watch_.rows == 1) watch_.reading.Signal();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -391,7 +392,7 @@ TEST_P(StopReadAheadTest, EndsTheReadingMidSheet) {
   watch.reading.Wait();
   GetParam().stop(engine, other);
   EXPECT_TRUE(watch.destroyed) << "the reading thread still holds the reader";
-  EXPECT_LT(watch.rows.load(), kMaxRows);
+  EXPECT_LT(watch.rows.load(), EndlessReader::kRows);
 }
 
 INSTANTIATE_TEST_SUITE_P(
