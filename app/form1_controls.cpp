@@ -30,7 +30,7 @@ std::optional<merge::MergeControls::ListedFile> Form1::PeekNextSelectedFile(std:
   const std::int16_t count = file1_->ListCount();
   for (int next = index + 1; next < count; ++next) {
     const auto entry = static_cast<std::int16_t>(next);
-    if (file1_->Selected(entry)) return ListedFile{file1_->Path(), file1_->List(entry)};
+    if (file1_->Selected(entry)) return ListedFile{entry, file1_->Path(), file1_->List(entry)};
   }
   return std::nullopt;
 }

@@ -33,7 +33,7 @@ std::optional<merge::MergeControls::ListedFile> BatchControls::PeekNextSelectedF
     std::int16_t index) {
   const std::size_t next = static_cast<std::size_t>(index) + 1;
   if (!sheets_.empty() || next >= files_.size()) return std::nullopt;
-  return ListedFile{files_[next].folder, files_[next].name};
+  return ListedFile{static_cast<std::int16_t>(next), files_[next].folder, files_[next].name};
 }
 
 bool BatchControls::FileSelected(std::int16_t index) {

@@ -150,10 +150,10 @@ class MergeRun {
                          : SheetPosition(RoundToInt16, position_text_);
   }
 
-  // Tells the application which file comes next, so that it can read it while this one is
-  // pasted. The announcement is no step of the run: it asks the controls nothing they log,
-  // reuses the application the sheet was just selected on, and a next sheet that cannot be
-  // told in advance leaves the next file unannounced.
+  // Tells the application which file comes next, and the one after, so that it can read them
+  // while this one is pasted. The announcement is no step of the run: it asks the controls nothing
+  // they log, reuses the application the sheet was just selected on, and a next sheet that cannot
+  // be told in advance leaves the next file unannounced.
   void ExpectNextFile(std::int16_t index, const SheetSelector& sheet) {
     const std::optional<MergeControls::ListedFile> next = controls_.PeekNextSelectedFile(index);
     if (!next) return;
@@ -165,8 +165,14 @@ class MergeRun {
         return;
       }
     }
-    app_->ExpectOpen(next->folder + kPathSeparator + next->name, next_sheet);
+    const std::optional<MergeControls::ListedFile> then =
+        controls_.PeekNextSelectedFile(next->index);
+    app_->ExpectOpen(PathOf(*next), next_sheet, then ? PathOf(*then) : std::string());
     expecting_open_ = true;
+  }
+
+  static std::string PathOf(const MergeControls::ListedFile& file) {
+    return file.folder + kPathSeparator + file.name;
   }
 
   void SelectSourceSheet(const SheetSelector& sheet) {

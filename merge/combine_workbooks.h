@@ -19,10 +19,11 @@ namespace tavrio::merge {
 // workbook's last used row after each paste, to report it. When a sheet chosen by name is not
 // found, the description ends with the controls' SheetNameAdvice.
 //
-// Once a file's sheet is selected, the run announces the next selected file to the application
-// (ExpectOpen, with the sheet a later file is asked for) when the controls can tell it without
-// a read (PeekNextSelectedFile), so that it is read while this one is pasted; a run that ends
-// before opening an announced file withdraws it (CancelExpectedOpen).
+// Once a file's sheet is selected, the run announces the next selected file and the one after
+// it to the application (ExpectOpen, with the sheet a later file is asked for) when the
+// controls can tell them without a read (PeekNextSelectedFile), so that they are read while
+// this one is pasted; a run that ends before opening an announced file withdraws it
+// (CancelExpectedOpen).
 void CombineWorkbooks(MergeControls& controls, automation::ApplicationHost& host,
                       MergeProgress* progress = nullptr);
 

@@ -36,14 +36,15 @@ class MergeControls {
   // Shows the summary message and returns once the user has dismissed it.
   virtual void ShowSummary(const std::string& message) = 0;
 
-  // An entry of the file list as the merge run joins it into a path.
+  // An entry of the file list, with what the merge run joins into its path.
   struct ListedFile {
+    std::int16_t index;
     std::string folder;
     std::string name;
   };
 
-  // Not one of the run's reads: what FilePath and FileName will answer for the first selected
-  // entry after `index`, so that the application can read that file ahead. Nothing when no
+  // Not one of the run's reads: the first selected entry after `index`, with what FilePath and
+  // FileName will answer for it, so that the application can read that file ahead. Nothing when no
   // entry follows or when these controls cannot tell without a read that shows or changes
   // anything (the default). A wrong answer costs time, never correctness. Never throws.
   virtual std::optional<ListedFile> PeekNextSelectedFile(std::int16_t /*index*/) {

@@ -220,8 +220,9 @@ void Engine::SelectCell(std::int32_t row, int column) {
   view.active_column = column_number;
 }
 
-void Engine::ExpectOpen(const std::string& path, const SheetSelector& sheet) {
-  read_ahead_.Start(path, sheet);
+void Engine::ExpectOpen(const std::string& path, const SheetSelector& sheet,
+                        const std::string& then) {
+  read_ahead_.Start(path, sheet, then);
 }
 
 void Engine::CancelExpectedOpen() { read_ahead_.Cancel(); }

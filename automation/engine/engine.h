@@ -31,8 +31,8 @@ namespace tavrio::automation {
 //   names would clash.
 // - A file this engine has opened is never written, not even by SaveWorkbookAs.
 // - ExpectOpen reads the announced file and its sheet on a thread of the engine's own while the
-//   caller goes on; calculation, the observer and every workbook the caller can reach stay on
-//   the caller's thread. One workbook at most is read ahead.
+//   caller goes on, and opens the file after it meanwhile; calculation, the observer and every
+//   workbook the caller can reach stay on the caller's thread. See WorkbookReadAhead.
 class Engine : public SpreadsheetApplication {
  public:
   // Opens the file at `path` for reading; throws tavrio::Error when it cannot be read. Called
@@ -66,7 +66,8 @@ class Engine : public SpreadsheetApplication {
   void CloseActiveWindow() override;
   std::int32_t ActiveSheetLastUsedRow() override;
   void SelectCell(std::int32_t row, int column) override;
-  void ExpectOpen(const std::string& path, const SheetSelector& sheet) override;
+  void ExpectOpen(const std::string& path, const SheetSelector& sheet,
+                  const std::string& then) override;
   void CancelExpectedOpen() override;
 
   // Open workbooks in opening order.

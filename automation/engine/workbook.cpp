@@ -97,6 +97,10 @@ void Workbook::LoadAllSheets() {
   for (std::size_t i = 0; i < sheets_.size(); ++i) LoadedSheet(i);
 }
 
+void Workbook::ReadSharedParts() {
+  if (reader_) reader_->ReadSharedParts();
+}
+
 void Workbook::ReadSheet(std::size_t index, std::stop_token stop) {
   Sheet& sheet = sheets_[index];
   SheetLoader loader(sheet, strings_, styles_, reader_styles_, reader_->Uses1904DateSystem(),

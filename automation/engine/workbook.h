@@ -53,6 +53,9 @@ class Workbook {
   // sheets taken before may no longer be valid. The caller keeps names unique.
   std::size_t AddSheet(std::string name);
   void LoadAllSheets();
+  // What reading any sheet needs first (see WorkbookReader::ReadSharedParts), read now; throws
+  // tavrio::Error when that fails. Nothing for a workbook whose sheets are all read.
+  void ReadSharedParts();
 
   std::size_t active_sheet() const { return active_sheet_; }
   void set_active_sheet(std::size_t index) { active_sheet_ = index; }

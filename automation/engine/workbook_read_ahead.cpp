@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <system_error>
 #include <utility>
 
 namespace tavrio::automation::engine {
@@ -11,52 +10,87 @@ WorkbookReadAhead::WorkbookReadAhead(ReadWorkbook read) : read_(std::move(read))
 
 WorkbookReadAhead::~WorkbookReadAhead() { Cancel(); }
 
-void WorkbookReadAhead::Start(const std::string& path, const SheetSelector& sheet) noexcept {
-  Cancel();
+void WorkbookReadAhead::Start(const std::string& path, const SheetSelector& sheet,
+                              const std::string& then) noexcept {
+  StopReading();
   try {
-    path_ = path;
-    thread_ = std::jthread([this, sheet](const std::stop_token& stop) { Read(stop, sheet); });
+    reading_ = TakeOpened(path);
+    reading_path_ = path;
+    thread_ =
+        std::jthread([this, path, sheet](const std::stop_token& stop) { Read(stop, path, sheet); });
   } catch (...) {
     // No thread or no memory to spare: the open then reads the file itself, only later.
-    path_.clear();
+    reading_ = {};
+    reading_path_.clear();
+    return;
   }
+  if (!then.empty()) opened_ = Open(then);
 }
 
-void WorkbookReadAhead::Cancel() noexcept {
+void WorkbookReadAhead::StopReading() noexcept {
   if (thread_.joinable()) {
     thread_.request_stop();
     thread_.join();
   }
-  path_.clear();
-  identity_.reset();
-  workbook_.reset();
+  reading_ = {};
+  reading_path_.clear();
+}
+
+void WorkbookReadAhead::Cancel() noexcept {
+  StopReading();
+  opened_ = {};
 }
 
 std::unique_ptr<Workbook> WorkbookReadAhead::Take(const std::string& path) noexcept {
-  if (!thread_.joinable() || path != path_) {
+  if (!thread_.joinable() || path != reading_path_) {
     Cancel();
     return nullptr;
   }
   thread_.join();
   std::unique_ptr<Workbook> workbook;
-  // A file replaced or rewritten since the reading began is read again, as it is now.
-  if (workbook_ && identity_ && IdentityOf(path) == identity_) workbook = std::move(workbook_);
-  Cancel();
+  // A file replaced or rewritten since its reading began is read again, as it is now.
+  if (reading_.workbook && reading_.identity && IdentityOf(path) == reading_.identity) {
+    workbook = std::move(reading_.workbook);
+  }
+  reading_ = {};
+  reading_path_.clear();
   return workbook;
 }
 
-void WorkbookReadAhead::Read(const std::stop_token& stop, const SheetSelector& sheet) {
-  // Taken before the first byte is read, so that a change during the reading shows at Take.
-  identity_ = IdentityOf(path_);
-  if (!identity_) return;
+WorkbookReadAhead::Opened WorkbookReadAhead::Open(const std::string& path) const noexcept {
+  Opened opened;
   try {
-    std::unique_ptr<Workbook> workbook = read_(path_);
-    if (const std::optional<std::size_t> index = workbook->FindSheet(sheet)) {
-      workbook->LoadedSheet(*index, stop);
-    }
-    workbook_ = std::move(workbook);
+    opened.path = path;
+    // Taken before the first byte is read, so that a change during the reading shows at Take.
+    opened.identity = IdentityOf(path);
+    if (!opened.identity) return {};
+    opened.workbook = read_(path);
+    opened.workbook->ReadSharedParts();
   } catch (...) {
     // Dropped, whatever it was: the owner's own reading meets it where it always does.
+    return {};
+  }
+  return opened;
+}
+
+WorkbookReadAhead::Opened WorkbookReadAhead::TakeOpened(const std::string& path) noexcept {
+  Opened opened = std::move(opened_);
+  opened_ = {};
+  if (opened.path != path || !opened.workbook || IdentityOf(path) != opened.identity) return {};
+  return opened;
+}
+
+void WorkbookReadAhead::Read(const std::stop_token& stop, const std::string& path,
+                             const SheetSelector& sheet) {
+  if (!reading_.workbook) reading_ = Open(path);
+  if (!reading_.workbook) return;
+  try {
+    if (const std::optional<std::size_t> index = reading_.workbook->FindSheet(sheet)) {
+      reading_.workbook->LoadedSheet(*index, stop);
+    }
+  } catch (...) {
+    // Dropped, whatever it was: the owner's own reading meets it where it always does.
+    reading_.workbook.reset();
   }
 }
 

@@ -26,6 +26,7 @@ class XlsxReader : public WorkbookReader {
   bool Uses1904DateSystem() const override { return date1904_; }
   bool FormulaResultsTrusted() const override { return formula_results_trusted_; }
   void ReadSheet(std::size_t index, CellSink& sink) override;
+  void ReadSharedParts() override;
 
  private:
   void LoadWorkbook(const std::string& workbook_part);

@@ -49,7 +49,7 @@ class SelectAllControls : public tavrio::merge::MergeControls {
   std::optional<ListedFile> PeekNextSelectedFile(std::int16_t index) override {
     const std::size_t next = static_cast<std::size_t>(index) + 1;
     if (next >= names_.size()) return std::nullopt;
-    return ListedFile{folder_, names_[next]};
+    return ListedFile{static_cast<std::int16_t>(next), folder_, names_[next]};
   }
   void ShowSummary(const std::string& message) override { summary_ = message; }
 

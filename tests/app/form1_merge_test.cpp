@@ -42,6 +42,7 @@ TEST_F(Form1Merge, PeekTellsTheNextSelectedEntry) {
   SelectFiles({2, 0});
   const auto next = form_->PeekNextSelectedFile(0);
   ASSERT_TRUE(next);
+  EXPECT_EQ(next->index, 2);
   EXPECT_EQ(next->folder, form_->FilePath());
   EXPECT_EQ(next->name, File1()->List(2));
   EXPECT_FALSE(form_->PeekNextSelectedFile(2));

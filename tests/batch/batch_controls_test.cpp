@@ -92,6 +92,7 @@ TEST(BatchControlsTest, PeekTellsTheNextInputAndChangesNothing) {
   EXPECT_EQ(controls.FileName(0), "b.xlsx");
   const auto next = controls.PeekNextSelectedFile(0);
   ASSERT_TRUE(next);
+  EXPECT_EQ(next->index, 1);
   EXPECT_EQ(next->folder, "/e/f");
   EXPECT_EQ(next->name, "a.xlsx");
   EXPECT_EQ(controls.FilePath(), "/d");

@@ -28,11 +28,13 @@ using Calls = std::vector<std::string>;
 class AnnouncedApplication : public RecordingApplication {
  public:
   using RecordingApplication::RecordingApplication;
-  void ExpectOpen(const std::string& path, const automation::SheetSelector& sheet) override {
+  void ExpectOpen(const std::string& path, const automation::SheetSelector& sheet,
+                  const std::string& then) override {
     const auto* name = std::get_if<std::string>(&sheet);
     log().RecordQuietly(
         "ExpectOpen(" + path + "," +
-        (name ? "\"" + *name + "\"" : std::to_string(std::get<std::int16_t>(sheet))) + ")");
+        (name ? "\"" + *name + "\"" : std::to_string(std::get<std::int16_t>(sheet))) + "," + then +
+        ")");
   }
   void CancelExpectedOpen() override { log().RecordQuietly("CancelExpectedOpen()"); }
 };
@@ -43,7 +45,8 @@ class PeekingControls : public FakeMergeControls {
   using FakeMergeControls::FakeMergeControls;
   std::optional<ListedFile> PeekNextSelectedFile(std::int16_t index) override {
     for (std::size_t i = static_cast<std::size_t>(index) + 1; i < entries.size(); ++i) {
-      if (entries[i].selected) return ListedFile{path, entries[i].name};
+      if (entries[i].selected)
+        return ListedFile{static_cast<std::int16_t>(i), path, entries[i].name};
     }
     return std::nullopt;
   }
@@ -102,15 +105,15 @@ INSTANTIATE_TEST_SUITE_P(
             false,
             "2.7",
             {{"a.xlsx", true}, {"skip.xlsx", false}, {"b.xlsx", true}, {"c.xlsx", true}},
-            {"OpenWorkbook(/d/a.xlsx)", "SelectSheet(2)", "ExpectOpen(/d/b.xlsx,3)",
-             "OpenWorkbook(/d/b.xlsx)", "SelectSheet(3)", "ExpectOpen(/d/c.xlsx,3)",
+            {"OpenWorkbook(/d/a.xlsx)", "SelectSheet(2)", "ExpectOpen(/d/b.xlsx,3,/d/c.xlsx)",
+             "OpenWorkbook(/d/b.xlsx)", "SelectSheet(3)", "ExpectOpen(/d/c.xlsx,3,)",
              "OpenWorkbook(/d/c.xlsx)", "SelectSheet(3)"}},
         AnnouncementCase{
             "name",
             true,
             "数据",
             {{"a.xlsx", true}, {"b.xlsx", true}, {"last.xlsx", false}},
-            {"OpenWorkbook(/d/a.xlsx)", "SelectSheet(\"数据\")", "ExpectOpen(/d/b.xlsx,\"数据\")",
+            {"OpenWorkbook(/d/a.xlsx)", "SelectSheet(\"数据\")", "ExpectOpen(/d/b.xlsx,\"数据\",)",
              "OpenWorkbook(/d/b.xlsx)", "SelectSheet(\"数据\")"}}),
     [](const auto& info) {
       std::string name = info.param.label;
@@ -192,7 +195,7 @@ TEST(NextFileAnnouncementRunTest, StoppedRunWithdrawsTheNextFile) {
   EXPECT_THAT(Calls(sequence.end() - 3, sequence.end()),
               ElementsAreArray(
                   Calls{"SetScreenUpdating(true)", "CancelExpectedOpen()", "Private.Release()"}));
-  EXPECT_EQ(std::count(sequence.begin(), sequence.end(), "ExpectOpen(/d/b.xlsx,1)"), 1);
+  EXPECT_EQ(std::count(sequence.begin(), sequence.end(), "ExpectOpen(/d/b.xlsx,1,)"), 1);
 }
 
 }  // namespace

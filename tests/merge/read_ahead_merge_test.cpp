@@ -1,10 +1,12 @@
-// The merge run on the embedded engine over real .xlsx files, with the next file read ahead
-// and without: the same merged rows, the same error at the same file, each file read once, on
-// the engine's own thread for every file after the first, and never more than one file ahead.
+// The merge run on the embedded engine over real .xlsx files, with the next files read ahead
+// and without: the same merged rows, the same error at the same file, each file opened once,
+// the second on the engine's own thread and every later one on the caller's thread while the
+// file two before it was merged, never further ahead.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <map>
@@ -51,7 +53,8 @@ class PeekingControls : public FakeMergeControls {
  public:
   std::optional<ListedFile> PeekNextSelectedFile(std::int16_t index) override {
     for (std::size_t i = static_cast<std::size_t>(index) + 1; i < entries.size(); ++i) {
-      if (entries[i].selected) return ListedFile{path, entries[i].name};
+      if (entries[i].selected)
+        return ListedFile{static_cast<std::int16_t>(i), path, entries[i].name};
     }
     return std::nullopt;
   }
@@ -172,10 +175,14 @@ TEST_F(ReadAheadMergeTest, MergesTheSameReadingEachFileOnceAndOneAhead) {
   ASSERT_EQ(ahead.calls.size(), order.size());
   for (std::size_t k = 0; k < order.size(); ++k) {
     SCOPED_TRACE(order[k]);
-    EXPECT_EQ(ahead.calls[k].path, folder_.File(order[k]));
-    // Read ahead while the file before it was merged: after that one's open, before its own.
-    EXPECT_EQ(ahead.calls[k].opened_before, static_cast<int>(k));
-    EXPECT_EQ(ahead.calls[k].callers_thread, k == 0);
+    const auto call =
+        std::find_if(ahead.calls.begin(), ahead.calls.end(),
+                     [&](const ReaderCall& c) { return c.path == folder_.File(order[k]); });
+    ASSERT_NE(call, ahead.calls.end());
+    // a at its open; b on the reading thread while a was merged; every later file opened on
+    // the caller's thread while the file two before it was merged.
+    EXPECT_EQ(call->opened_before, static_cast<int>(k <= 1 ? k : k - 1));
+    EXPECT_EQ(call->callers_thread, k != 1);
   }
 }
 
@@ -192,9 +199,6 @@ TEST_F(ReadAheadMergeTest, DamagedNextFileFailsAtItsOpenWithTheSameError) {
   EXPECT_EQ(ahead.error, plain.error);
   EXPECT_EQ(plain.merged.size(), static_cast<std::size_t>((300 + 299) * kColumns));
   EXPECT_TRUE(ahead.merged == plain.merged);
-  for (const ReaderCall& call : ahead.calls) {
-    EXPECT_NE(call.path, folder_.File("d.xlsx")) << "read past the file that failed";
-  }
 }
 
 }  // namespace

@@ -167,21 +167,26 @@ void PrintTo(const NextFileCase& c, std::ostream* os) { *os << c.label; }
 class ReadAheadSeesTheSameTest : public ::testing::TestWithParam<NextFileCase> {};
 
 // The same steps on two engines, one told which file comes next: the same values, or the same
-// error from the same call.
+// error from the same call. The next file is read on the reading thread, or opened ahead on the
+// caller's thread as the file after the first one and then has its sheet read there.
 TEST_P(ReadAheadSeesTheSameTest, AsWithoutTheAnnouncement) {
-  DiskFiles files;
-  const std::string first = files.Put("a.xlsx", "a", Book({GridSheet("数据", 2, 3)}));
-  std::string next = files.folder().File("b.xlsx");
-  if (GetParam().workbook) next = files.Put("b.xlsx", "b", GetParam().workbook());
+  for (const bool opened_ahead : {false, true}) {
+    SCOPED_TRACE(opened_ahead ? "opened as the file after" : "read as the next file");
+    DiskFiles files;
+    const std::string first = files.Put("a.xlsx", "a", Book({GridSheet("数据", 2, 3)}));
+    std::string next = files.folder().File("b.xlsx");
+    if (GetParam().workbook) next = files.Put("b.xlsx", "b", GetParam().workbook());
 
-  Engine plain(files.Factory(), &writers::SaveWorkbook);
-  Engine ahead(files.Factory(), &writers::SaveWorkbook);
-  OpenAndRead(plain, first, std::int16_t{1});
-  OpenAndRead(ahead, first, std::int16_t{1});
-  ahead.ExpectOpen(next, GetParam().sheet);
-  const Seen expected = OpenAndRead(plain, next, GetParam().sheet);
-  EXPECT_EQ(OpenAndRead(ahead, next, GetParam().sheet), expected);
-  EXPECT_EQ(ahead.WorkbookNames(), plain.WorkbookNames());
+    Engine plain(files.Factory(), &writers::SaveWorkbook);
+    Engine ahead(files.Factory(), &writers::SaveWorkbook);
+    OpenAndRead(plain, first, std::int16_t{1});
+    if (opened_ahead) ahead.ExpectOpen(first, std::int16_t{1}, next);
+    OpenAndRead(ahead, first, std::int16_t{1});
+    ahead.ExpectOpen(next, GetParam().sheet, "");
+    const Seen expected = OpenAndRead(plain, next, GetParam().sheet);
+    EXPECT_EQ(OpenAndRead(ahead, next, GetParam().sheet), expected);
+    EXPECT_EQ(ahead.WorkbookNames(), plain.WorkbookNames());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -227,7 +232,7 @@ TEST(EngineReadAheadTest, NextFileFaultsKeepTheirExactText) {
   DiskFiles files;
   const std::string empty = files.Put("空.xlsx", "empty", Book({}));
   Engine engine(files.Factory(), &writers::SaveWorkbook);
-  engine.ExpectOpen(empty, std::int16_t{1});
+  engine.ExpectOpen(empty, std::int16_t{1}, "");
   EXPECT_EQ(OpenAndRead(engine, empty, std::int16_t{1}).error,
             "OpenWorkbook 1004: 无法打开文件“" + empty + "”：工作簿中没有工作表。");
 }
@@ -237,7 +242,7 @@ TEST(EngineReadAheadTest, AnnouncedFileIsReadOnceWithItsSheet) {
   const std::string path =
       files.Put("b.xlsx", "b", Book({GridSheet("A", 2, 2), GridSheet("B", 3, 3)}));
   Engine engine(files.Factory(), &writers::SaveWorkbook);
-  engine.ExpectOpen(path, std::string("b"));
+  engine.ExpectOpen(path, std::string("b"), "");
   OpenAndRead(engine, path, std::string("b"));
   EXPECT_EQ(files.fakes().Opens("b"), 1);
   EXPECT_EQ(files.fakes().Reads("b", 0), 0);
@@ -261,7 +266,7 @@ TEST_P(ChangedAfterReadAheadTest, IsReadAgainAtItsOpen) {
   files.fakes().Add("b#2", Book({GridSheet("数据", 7, 3)}));
   Latch read;
   Engine engine(files.Factory([&] { read.Signal(); }), &writers::SaveWorkbook);
-  engine.ExpectOpen(path, std::int16_t{1});
+  engine.ExpectOpen(path, std::int16_t{1}, "");
   read.Wait();  // the old version is read whole
   GetParam().change(path, files);
 
@@ -294,12 +299,48 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+TEST(EngineReadAheadTest, FileAfterTheNextIsOpenedOnceAndItsSheetReadOnce) {
+  DiskFiles files;
+  const std::string b = files.Put("b.xlsx", "b", Book({GridSheet("数据", 2, 2)}));
+  const std::string c =
+      files.Put("c.xlsx", "c", Book({GridSheet("A", 1, 1), GridSheet("数据", 3, 2)}));
+  Engine engine(files.Factory(), &writers::SaveWorkbook);
+  engine.ExpectOpen(b, std::int16_t{1}, c);
+  EXPECT_EQ(files.fakes().Opens("c"), 1) << "opened while b is read";
+  EXPECT_EQ(files.fakes().Reads("c", 1), 0);
+  OpenAndRead(engine, b, std::int16_t{1});
+  engine.ExpectOpen(c, std::string("数据"), "");
+  Engine plain(files.Factory(), &writers::SaveWorkbook);
+  const Seen expected = OpenAndRead(plain, c, std::string("数据"));
+  EXPECT_EQ(OpenAndRead(engine, c, std::string("数据")), expected);
+  EXPECT_EQ(files.fakes().Opens("c"), 2) << "once ahead, once by the plain engine";
+  EXPECT_EQ(files.fakes().Reads("c", 1), 2);
+  EXPECT_EQ(files.fakes().Reads("c", 0), 0);
+}
+
+TEST(EngineReadAheadTest, FileAfterTheNextChangedBeforeItsTurnIsReadAgain) {
+  DiskFiles files;
+  const std::string b = files.Put("b.xlsx", "b", Book({GridSheet("数据", 2, 2)}));
+  const std::string c = files.Put("c.xlsx", "c#1", Book({GridSheet("数据", 2, 2)}));
+  files.fakes().Add("c#2", Book({GridSheet("数据", 6, 3)}));
+  Engine engine(files.Factory(), &writers::SaveWorkbook);
+  engine.ExpectOpen(b, std::int16_t{1}, c);
+  WriteFile(c + ".new", "c#2");
+  fs::rename(c + ".new", c);
+  OpenAndRead(engine, b, std::int16_t{1});
+  engine.ExpectOpen(c, std::int16_t{1}, "");
+  Engine plain(files.Factory(), &writers::SaveWorkbook);
+  const Seen expected = OpenAndRead(plain, c, std::int16_t{1});
+  EXPECT_EQ(expected.values.size(), 6u * 3u);
+  EXPECT_EQ(OpenAndRead(engine, c, std::int16_t{1}), expected);
+}
+
 TEST(EngineReadAheadTest, OpenOfAnotherFileDropsTheReadAhead) {
   DiskFiles files;
   const std::string b = files.Put("b.xlsx", "b", Book({GridSheet("数据", 2, 2)}));
   const std::string c = files.Put("c.xlsx", "c", Book({GridSheet("数据", 2, 2)}));
   Engine engine(files.Factory(), &writers::SaveWorkbook);
-  engine.ExpectOpen(c, std::int16_t{1});
+  engine.ExpectOpen(c, std::int16_t{1}, "");
   engine.OpenWorkbook(b);
   engine.OpenWorkbook(c);
   // The announcement was used up by b's open: c was read ahead, dropped, and read again.
@@ -313,8 +354,8 @@ TEST(EngineReadAheadTest, LaterAnnouncementReplacesTheEarlierOne) {
   const std::string b = files.Put("b.xlsx", "b", Book({GridSheet("数据", 2, 2)}));
   const std::string c = files.Put("c.xlsx", "c", Book({GridSheet("数据", 2, 2)}));
   Engine engine(files.Factory(), &writers::SaveWorkbook);
-  engine.ExpectOpen(b, std::int16_t{1});
-  engine.ExpectOpen(c, std::int16_t{1});
+  engine.ExpectOpen(b, std::int16_t{1}, "");
+  engine.ExpectOpen(c, std::int16_t{1}, "");
   engine.OpenWorkbook(c);
   EXPECT_EQ(files.fakes().Opens("c"), 1);
   const int b_before = files.fakes().Opens("b");
@@ -329,7 +370,7 @@ TEST(EngineReadAheadTest, AlreadyOpenFileIsActivatedNotReadAgain) {
   Engine engine(files.Factory(), &writers::SaveWorkbook);
   engine.OpenWorkbook(a);
   engine.OpenWorkbook(b);
-  engine.ExpectOpen(a, std::int16_t{1});
+  engine.ExpectOpen(a, std::int16_t{1}, "");
   engine.OpenWorkbook(a);
   EXPECT_EQ(engine.ActiveWorkbookName(), "a.xlsx");
   EXPECT_EQ(engine.WorkbookNames(), (std::vector<std::string>{"a.xlsx", "b.xlsx"}));
@@ -388,7 +429,7 @@ TEST_P(StopReadAheadTest, EndsTheReadingMidSheet) {
         return fakes.Factory()(path);
       },
       &writers::SaveWorkbook);
-  engine->ExpectOpen(slow, std::int16_t{1});
+  engine->ExpectOpen(slow, std::int16_t{1}, "");
   watch.reading.Wait();
   GetParam().stop(engine, other);
   EXPECT_TRUE(watch.destroyed) << "the reading thread still holds the reader";
@@ -405,7 +446,7 @@ INSTANTIATE_TEST_SUITE_P(
                                                       const std::string&) { engine.reset(); }},
                       StopCase{"another file announced",
                                [](std::unique_ptr<Engine>& engine, const std::string& other) {
-                                 engine->ExpectOpen(other, std::int16_t{1});
+                                 engine->ExpectOpen(other, std::int16_t{1}, "");
                                }},
                       StopCase{"another file opened",
                                [](std::unique_ptr<Engine>& engine, const std::string& other) {
@@ -453,7 +494,7 @@ TEST(EngineReadAheadTest, ObserverHearsTheSameOnTheCallersThread) {
     EventLog log;
     engine.SetObserver(&log);
     OpenAndRead(engine, a, std::int16_t{1});
-    if (announce) engine.ExpectOpen(b, std::int16_t{1});
+    if (announce) engine.ExpectOpen(b, std::int16_t{1}, "");
     engine.CopySelection();
     engine.AddWorkbook();
     engine.PasteIntoActiveSheet();
