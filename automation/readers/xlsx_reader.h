@@ -1,8 +1,8 @@
 #pragma once
 
 // The .xlsx/.xlsm reader. Opening reads only the package directory, the workbook, its
-// relationships and the styles; shared strings wait for the first sheet that is read, and each
-// sheet's XML is streamed only when ReadSheet asks for it.
+// relationships and the styles; shared strings wait for the first sheet that is read (or for
+// ReadSharedParts), and each sheet's XML is streamed only when ReadSheet asks for it.
 
 #include <memory>
 #include <optional>
