@@ -222,7 +222,7 @@ void Engine::SelectCell(std::int32_t row, int column) {
 
 void Engine::ExpectOpen(const std::string& path, const SheetSelector& sheet,
                         const std::string& then) {
-  read_ahead_.Start(path, sheet, then);
+  if (read_ahead_on_) read_ahead_.Start(path, sheet, then);
 }
 
 void Engine::CancelExpectedOpen() { read_ahead_.Cancel(); }

@@ -124,6 +124,9 @@ class Engine : public SpreadsheetApplication {
   // The active workbook, or nullptr when none is open.
   const engine::Workbook* ActiveWorkbook() const;
 
+  // Whether ExpectOpen reads ahead (on unless switched off); off, it does nothing at all.
+  void SetReadAhead(bool on) { read_ahead_on_ = on; }
+
   // Who is told of changes (see EngineObserver); nullptr for nobody. Not owned.
   void SetObserver(EngineObserver* observer) { observer_ = observer; }
 
@@ -152,6 +155,7 @@ class Engine : public SpreadsheetApplication {
   bool screen_updating_ = true;
   bool visible_ = false;
   EngineObserver* observer_ = nullptr;
+  bool read_ahead_on_ = true;
   // Last, so that its thread, which reads through open_reader_, ends before anything else goes.
   engine::WorkbookReadAhead read_ahead_;
 };

@@ -335,6 +335,19 @@ TEST(EngineReadAheadTest, FileAfterTheNextChangedBeforeItsTurnIsReadAgain) {
   EXPECT_EQ(OpenAndRead(engine, c, std::int16_t{1}), expected);
 }
 
+TEST(EngineReadAheadTest, SwitchedOffItReadsNothingAhead) {
+  DiskFiles files;
+  const std::string b = files.Put("b.xlsx", "b", Book({GridSheet("数据", 2, 2)}));
+  const std::string c = files.Put("c.xlsx", "c", Book({GridSheet("数据", 2, 2)}));
+  Engine engine(files.Factory([] { ADD_FAILURE() << "a sheet was read ahead"; }),
+                &writers::SaveWorkbook);
+  engine.SetReadAhead(false);
+  engine.ExpectOpen(b, std::int16_t{1}, c);
+  EXPECT_EQ(files.fakes().Opens("b"), 0);
+  EXPECT_EQ(files.fakes().Opens("c"), 0);
+  engine.CancelExpectedOpen();
+}
+
 TEST(EngineReadAheadTest, OpenOfAnotherFileDropsTheReadAhead) {
   DiskFiles files;
   const std::string b = files.Put("b.xlsx", "b", Book({GridSheet("数据", 2, 2)}));
