@@ -8,15 +8,12 @@
 namespace tavrio::automation {
 namespace {
 
-// Reading a sheet keeps two threads busy already (one inflates, one parses), and reading ahead
-// adds a third. On two cores that made the merge slower, not faster: the many set's merge
-// (200 files of 2000 rows, tavrio-bench-merge, runs raised above the other builds on the
-// machine, taking turns, medians of 7) took 0.40 s without it, 0.59 s with it and 0.57 s
-// reading only the next file ahead, at about the same CPU time (0.60 s); the page faults
-// tripled (6,400 -> 17,000 to 20,000), the source workbooks no longer following each other
-// in the same memory. So it is left to machines with a core for each; there it is not
-// measured yet.
-constexpr unsigned kReadAheadFromThreads = 4;
+// Reading ahead needs a second core: on one it only adds a thread to take turns with. On two
+// (tavrio-bench-merge, old and new taking turns, medians of 5 to 7, a quiet machine) the merge
+// of the many set (200 files of 2000 rows) took 0.37 s against 0.40 s without it, many
+// formatted 0.49 s against 0.54 s, million (25 files of 40000 rows) 0.85 s against 0.88 s,
+// million formatted 1.10 s against 1.15 s.
+constexpr unsigned kReadAheadFromThreads = 2;
 
 class EngineInstance final : public PrivateApplication {
  public:

@@ -8,7 +8,17 @@ namespace tavrio::automation::engine {
 
 WorkbookReadAhead::WorkbookReadAhead(ReadWorkbook read) : read_(std::move(read)) {}
 
-WorkbookReadAhead::~WorkbookReadAhead() { Cancel(); }
+WorkbookReadAhead::~WorkbookReadAhead() {
+  Cancel();
+  if (thread_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      quitting_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+}
 
 void WorkbookReadAhead::Start(const std::string& path, const SheetSelector& sheet,
                               const std::string& then) noexcept {
@@ -16,8 +26,15 @@ void WorkbookReadAhead::Start(const std::string& path, const SheetSelector& shee
   try {
     reading_ = TakeOpened(path);
     reading_path_ = path;
-    thread_ =
-        std::jthread([this, path, sheet](const std::stop_token& stop) { Read(stop, path, sheet); });
+    if (!thread_.joinable()) thread_ = std::thread([this] { Serve(); });
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = std::stop_source();
+      task_.emplace(path, sheet);
+      busy_ = true;
+    }
+    changed_.notify_all();
+    reading_started_ = true;
   } catch (...) {
     // No thread or no memory to spare: the open then reads the file itself, only later.
     reading_ = {};
@@ -27,10 +44,19 @@ void WorkbookReadAhead::Start(const std::string& path, const SheetSelector& shee
   if (!then.empty()) opened_ = Open(then);
 }
 
+void WorkbookReadAhead::WaitForReading() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return !busy_; });
+}
+
 void WorkbookReadAhead::StopReading() noexcept {
-  if (thread_.joinable()) {
-    thread_.request_stop();
-    thread_.join();
+  if (reading_started_) {
+    {
+      std::lock_guard lock(mutex_);
+      stop_.request_stop();
+    }
+    WaitForReading();
+    reading_started_ = false;
   }
   reading_ = {};
   reading_path_.clear();
@@ -42,11 +68,12 @@ void WorkbookReadAhead::Cancel() noexcept {
 }
 
 std::unique_ptr<Workbook> WorkbookReadAhead::Take(const std::string& path) noexcept {
-  if (!thread_.joinable() || path != reading_path_) {
+  if (!reading_started_ || path != reading_path_) {
     Cancel();
     return nullptr;
   }
-  thread_.join();
+  WaitForReading();
+  reading_started_ = false;
   std::unique_ptr<Workbook> workbook;
   // A file replaced or rewritten since its reading began is read again, as it is now.
   if (reading_.workbook && reading_.identity && IdentityOf(path) == reading_.identity) {
@@ -55,6 +82,23 @@ std::unique_ptr<Workbook> WorkbookReadAhead::Take(const std::string& path) noexc
   reading_ = {};
   reading_path_.clear();
   return workbook;
+}
+
+// The reading thread: one file at a time, as Start hands them over.
+void WorkbookReadAhead::Serve() {
+  std::unique_lock lock(mutex_);
+  while (true) {
+    changed_.wait(lock, [this] { return quitting_ || task_.has_value(); });
+    if (quitting_) return;
+    const auto [path, sheet] = std::move(*task_);
+    task_.reset();
+    const std::stop_token stop = stop_.get_token();
+    lock.unlock();
+    Read(stop, path, sheet);
+    lock.lock();
+    busy_ = false;
+    changed_.notify_all();
+  }
 }
 
 WorkbookReadAhead::Opened WorkbookReadAhead::Open(const std::string& path) const noexcept {

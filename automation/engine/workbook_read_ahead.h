@@ -1,8 +1,11 @@
 #pragma once
 
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <thread>
 
@@ -11,7 +14,9 @@
 
 namespace tavrio::automation::engine {
 
-// Reads the workbook its owner was told comes next on a thread of its own: the reader's open
+// Reads the workbook its owner was told comes next on a thread of its own (one thread for the
+// owner's life, started at the first Start: a thread started for each file made the many set's
+// merge half again slower on two cores than reading nothing ahead): the reader's open
 // (for an .xlsx the package's directory, workbook, styles and shared strings) and the one sheet
 // that will be selected, into a Workbook nobody else sees until Take hands it over. Formulas
 // are not calculated here; that stays on the owner's thread.
@@ -34,7 +39,7 @@ class WorkbookReadAhead {
   explicit WorkbookReadAhead(ReadWorkbook read);
   WorkbookReadAhead(const WorkbookReadAhead&) = delete;
   WorkbookReadAhead& operator=(const WorkbookReadAhead&) = delete;
-  // Stops the reading and waits for its thread.
+  // Stops the reading and ends its thread.
   ~WorkbookReadAhead();
 
   // Starts reading `path` and the sheet `sheet` chooses there (none when it chooses none),
@@ -43,8 +48,8 @@ class WorkbookReadAhead {
   // Start. Without a thread to spare, reads nothing.
   void Start(const std::string& path, const SheetSelector& sheet, const std::string& then) noexcept;
 
-  // Stops the reading and drops everything read ahead; the thread has ended when this
-  // returns. A sheet being read stops between two rows; the reader's open (for an .xlsx its
+  // Stops the reading and drops everything read ahead; the reading thread reads nothing and
+  // holds nothing when this returns. A sheet being read stops between two rows; the reader's open (for an .xlsx its
   // shared strings, a few hundred kilobytes for the benchmark's workbooks) cannot be
   // interrupted and ends first.
   void Cancel() noexcept;
@@ -74,6 +79,8 @@ class WorkbookReadAhead {
     std::unique_ptr<Workbook> workbook;
   };
   void StopReading() noexcept;
+  void WaitForReading();
+  void Serve();
   Opened Open(const std::string& path) const noexcept;
   // What was opened ahead for `path`, if it was and the file is still the one opened.
   Opened TakeOpened(const std::string& path) noexcept;
@@ -85,7 +92,15 @@ class WorkbookReadAhead {
   // What the reading thread read: set before the thread starts, then written by that thread
   // only and read by the owner only once it has joined it.
   Opened reading_;
-  std::jthread thread_;
+  bool reading_started_ = false;  // the owner's: a reading was handed over and not yet waited for
+  // Handed between the owner and the reading thread under mutex_.
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::optional<std::pair<std::string, SheetSelector>> task_;
+  bool busy_ = false;
+  bool quitting_ = false;
+  std::stop_source stop_;
+  std::thread thread_;  // one for the engine's life, so a run's files are read on one thread
 };
 
 }  // namespace tavrio::automation::engine
