@@ -107,8 +107,9 @@ class SpreadsheetApplication {
   virtual void ExpectOpen(const std::string& /*path*/, const SheetSelector& /*sheet*/,
                           const std::string& /*then*/) {}
 
-  // Withdraws the hint, for a caller that will not open that file after all: whatever was read
-  // ahead is dropped and any reading has stopped when this returns. Never throws.
+  // Withdraws the hint, for a caller that will not open that file after all, or that has no
+  // more files to announce: whatever was read ahead is dropped, and any reading has stopped and
+  // its thread ended when this returns. Never throws.
   virtual void CancelExpectedOpen() {}
 };
 

@@ -64,9 +64,10 @@ class MergeRun {
       : controls_(controls), host_(host), progress_(progress) {}
   MergeRun(const MergeRun&) = delete;
   MergeRun& operator=(const MergeRun&) = delete;
-  // A run that ends before the file it announced (failed or stopped) leaves nothing reading.
+  // A run that announced files leaves nothing reading behind, whether it ended before the file
+  // it announced (failed or stopped) or after the last.
   ~MergeRun() {
-    if (expecting_open_) app_->CancelExpectedOpen();
+    if (announced_) app_->CancelExpectedOpen();
   }
 
   void Run() {
@@ -129,7 +130,6 @@ class MergeRun {
     path += kPathSeparator;
     path += controls_.FileName(index);
     App().OpenWorkbook(path);
-    expecting_open_ = false;  // whichever file it opened, the open used the announcement up
     if (!private_instance_) private_instance_ = host_.CreatePrivateInstance();
     private_instance_->SetVisible(true);
     const std::string source_name = App().ActiveWorkbookName();
@@ -168,7 +168,7 @@ class MergeRun {
     const std::optional<MergeControls::ListedFile> then =
         controls_.PeekNextSelectedFile(next->index);
     app_->ExpectOpen(PathOf(*next), next_sheet, then ? PathOf(*then) : std::string());
-    expecting_open_ = true;
+    announced_ = true;
   }
 
   static std::string PathOf(const MergeControls::ListedFile& file) {
@@ -245,7 +245,7 @@ class MergeRun {
   std::unique_ptr<automation::PrivateApplication> private_instance_;
   SpreadsheetApplication* app_ = nullptr;  // the application the run last asked for
   std::string position_text_;              // the sheet position as last typed
-  bool expecting_open_ = false;            // a next file was announced and not yet opened
+  bool announced_ = false;                 // a file was announced to the application
 };
 
 }  // namespace

@@ -8,17 +8,7 @@ namespace tavrio::automation::engine {
 
 WorkbookReadAhead::WorkbookReadAhead(ReadWorkbook read) : read_(std::move(read)) {}
 
-WorkbookReadAhead::~WorkbookReadAhead() {
-  Cancel();
-  if (thread_.joinable()) {
-    {
-      std::lock_guard lock(mutex_);
-      quitting_ = true;
-    }
-    changed_.notify_all();
-    thread_.join();
-  }
-}
+WorkbookReadAhead::~WorkbookReadAhead() { Cancel(); }
 
 void WorkbookReadAhead::Start(const std::string& path, const SheetSelector& sheet,
                               const std::string& then) noexcept {
@@ -65,6 +55,15 @@ void WorkbookReadAhead::StopReading() noexcept {
 void WorkbookReadAhead::Cancel() noexcept {
   StopReading();
   opened_ = {};
+  if (thread_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      quitting_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+    quitting_ = false;
+  }
 }
 
 std::unique_ptr<Workbook> WorkbookReadAhead::Take(const std::string& path) noexcept {

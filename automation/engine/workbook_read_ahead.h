@@ -14,9 +14,9 @@
 
 namespace tavrio::automation::engine {
 
-// Reads the workbook its owner was told comes next on a thread of its own (one thread for the
-// owner's life, started at the first Start: a thread started for each file made the many set's
-// merge half again slower on two cores than reading nothing ahead): the reader's open
+// Reads the workbook its owner was told comes next on a thread of its own (one thread from the
+// first Start to Cancel, serving every file between: a thread started for each file made the
+// many set's merge half again slower on two cores than reading nothing ahead): the reader's open
 // (for an .xlsx the package's directory, workbook, styles and shared strings) and the one sheet
 // that will be selected, into a Workbook nobody else sees until Take hands it over. Formulas
 // are not calculated here; that stays on the owner's thread.
@@ -39,7 +39,7 @@ class WorkbookReadAhead {
   explicit WorkbookReadAhead(ReadWorkbook read);
   WorkbookReadAhead(const WorkbookReadAhead&) = delete;
   WorkbookReadAhead& operator=(const WorkbookReadAhead&) = delete;
-  // Stops the reading and ends its thread.
+  // Cancel.
   ~WorkbookReadAhead();
 
   // Starts reading `path` and the sheet `sheet` chooses there (none when it chooses none),
@@ -48,10 +48,10 @@ class WorkbookReadAhead {
   // Start. Without a thread to spare, reads nothing.
   void Start(const std::string& path, const SheetSelector& sheet, const std::string& then) noexcept;
 
-  // Stops the reading and drops everything read ahead; the reading thread reads nothing and
-  // holds nothing when this returns. A sheet being read stops between two rows; the reader's open (for an .xlsx its
-  // shared strings, a few hundred kilobytes for the benchmark's workbooks) cannot be
-  // interrupted and ends first.
+  // Stops the reading, drops everything read ahead and ends the reading thread, which has
+  // ended when this returns. A sheet being read stops between two rows; the reader's open
+  // (for an .xlsx its shared strings, a few hundred kilobytes for the benchmark's workbooks) cannot
+  // be interrupted and ends first.
   void Cancel() noexcept;
 
   // The workbook read for `path` (the very same text Start was given), once the reading has

@@ -1,7 +1,7 @@
-// The merge run announcing the next file to the application (ExpectOpen), so that it can be read
-// while this one is pasted: announced once its own sheet is selected, with the sheet a later file
-// is asked for, never past the last file, withdrawn whenever the run ends before opening it,
-// and all of it without a read of the controls that the run would not make anyway.
+// The merge run announcing the next files to the application (ExpectOpen), so that they can be
+// read while this one is pasted: announced once its own sheet is selected, with the sheet a
+// later file is asked for, never past the last file, withdrawn at the run's end however it
+// ends, and all of it without a read of the controls that the run would not make anyway.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -107,14 +107,14 @@ INSTANTIATE_TEST_SUITE_P(
             {{"a.xlsx", true}, {"skip.xlsx", false}, {"b.xlsx", true}, {"c.xlsx", true}},
             {"OpenWorkbook(/d/a.xlsx)", "SelectSheet(2)", "ExpectOpen(/d/b.xlsx,3,/d/c.xlsx)",
              "OpenWorkbook(/d/b.xlsx)", "SelectSheet(3)", "ExpectOpen(/d/c.xlsx,3,)",
-             "OpenWorkbook(/d/c.xlsx)", "SelectSheet(3)"}},
+             "OpenWorkbook(/d/c.xlsx)", "SelectSheet(3)", "CancelExpectedOpen()"}},
         AnnouncementCase{
             "name",
             true,
             "数据",
             {{"a.xlsx", true}, {"b.xlsx", true}, {"last.xlsx", false}},
             {"OpenWorkbook(/d/a.xlsx)", "SelectSheet(\"数据\")", "ExpectOpen(/d/b.xlsx,\"数据\",)",
-             "OpenWorkbook(/d/b.xlsx)", "SelectSheet(\"数据\")"}}),
+             "OpenWorkbook(/d/b.xlsx)", "SelectSheet(\"数据\")", "CancelExpectedOpen()"}}),
     [](const auto& info) {
       std::string name = info.param.label;
       for (char& c : name) {
