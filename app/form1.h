@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "automation/spreadsheet_application.h"
@@ -69,6 +70,7 @@ class Form1 : public QWidget, public merge::MergeControls {
   std::int16_t FileListCount() override;
   std::string FileName(std::int16_t index) override;
   bool FileSelected(std::int16_t index) override;
+  std::optional<ListedFile> PeekNextSelectedFile(std::int16_t index) override;
   void ShowSummary(const std::string& message) override;
   std::string SheetNameAdvice(const std::string& name) override;
 

@@ -24,6 +24,17 @@ std::int16_t Form1::FileListCount() { return file1_->ListCount(); }
 std::string Form1::FileName(std::int16_t index) { return file1_->List(index); }
 bool Form1::FileSelected(std::int16_t index) { return file1_->Selected(index); }
 
+// File1 holds its entries still while a merge runs, so what it shows now is what the run reads
+// when it gets there.
+std::optional<merge::MergeControls::ListedFile> Form1::PeekNextSelectedFile(std::int16_t index) {
+  const std::int16_t count = file1_->ListCount();
+  for (int next = index + 1; next < count; ++next) {
+    const auto entry = static_cast<std::int16_t>(next);
+    if (file1_->Selected(entry)) return ListedFile{entry, file1_->Path(), file1_->List(entry)};
+  }
+  return std::nullopt;
+}
+
 void Form1::ShowSummary(const std::string& message) {
   if (progress_) progress_->Finish();
   boxes_.Inform(this, QString::fromStdString(message));

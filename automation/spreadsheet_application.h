@@ -96,6 +96,21 @@ class SpreadsheetApplication {
 
   // Makes the cell at (row, column) of the active sheet the active cell and the selection.
   virtual void SelectCell(std::int32_t row, int column) = 0;
+
+  // A hint that changes nothing the caller sees: the next OpenWorkbook will be of `path`, and
+  // `sheet` will then be selected; `then`, unless empty, is the file the caller will open
+  // after that one, to be announced next. An application may read those files meanwhile, on a
+  // thread of its own; one that ignores the hint is just as correct. Whatever a file holds (a
+  // fault included) is reported by the calls that would report it without the hint, and a
+  // file changed after the hint is read as it is at its opening. A later hint replaces this
+  // one, and the next OpenWorkbook uses it up, whichever file that opens. Never throws.
+  virtual void ExpectOpen(const std::string& /*path*/, const SheetSelector& /*sheet*/,
+                          const std::string& /*then*/) {}
+
+  // Withdraws the hint, for a caller that will not open that file after all, or that has no
+  // more files to announce: whatever was read ahead is dropped, and any reading has stopped and
+  // its thread ended when this returns. Never throws.
+  virtual void CancelExpectedOpen() {}
 };
 
 // Where the merge run reaches the application. The global context is created by the first call

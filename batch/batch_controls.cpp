@@ -29,6 +29,13 @@ std::string BatchControls::FileName(std::int16_t index) {
   return files_.at(current_).name;
 }
 
+std::optional<merge::MergeControls::ListedFile> BatchControls::PeekNextSelectedFile(
+    std::int16_t index) {
+  const std::size_t next = static_cast<std::size_t>(index) + 1;
+  if (!sheets_.empty() || next >= files_.size()) return std::nullopt;
+  return ListedFile{static_cast<std::int16_t>(next), files_[next].folder, files_[next].name};
+}
+
 bool BatchControls::FileSelected(std::int16_t index) {
   current_ = static_cast<std::size_t>(index);
   if (progress_) {

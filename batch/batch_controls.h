@@ -41,6 +41,9 @@ class BatchControls : public merge::MergeControls {
   std::int16_t FileListCount() override;
   std::string FileName(std::int16_t index) override;
   bool FileSelected(std::int16_t index) override;
+  // The next input; nothing with --all-sheets, whose next entry is mostly another sheet of
+  // the same file, which the run chooses itself.
+  std::optional<ListedFile> PeekNextSelectedFile(std::int16_t index) override;
 
   void ShowSummary(const std::string& message) override { summary_ = message; }
   // The summary the run ended with; empty until it has.

@@ -61,6 +61,11 @@ class StackingApplication final : public automation::SpreadsheetApplication {
   void SelectRows(const std::string& rows) override { engine_.SelectRows(rows); }
   void ExtendSelectionToLastUsedRow() override { engine_.ExtendSelectionToLastUsedRow(); }
   void ActivateWindow(const std::string& name) override { engine_.ActivateWindow(name); }
+  void ExpectOpen(const std::string& path, const automation::SheetSelector& sheet,
+                  const std::string& then) override {
+    engine_.ExpectOpen(path, sheet, then);
+  }
+  void CancelExpectedOpen() override { engine_.CancelExpectedOpen(); }
 
   // Remembers the block as well, to lay it out at the paste.
   void CopySelection() override;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -61,6 +62,13 @@ class MergeRun {
  public:
   MergeRun(MergeControls& controls, automation::ApplicationHost& host, MergeProgress* progress)
       : controls_(controls), host_(host), progress_(progress) {}
+  MergeRun(const MergeRun&) = delete;
+  MergeRun& operator=(const MergeRun&) = delete;
+  // A run that announced files leaves nothing reading behind, whether it ended before the file
+  // it announced (failed or stopped) or after the last.
+  ~MergeRun() {
+    if (announced_) app_->CancelExpectedOpen();
+  }
 
   void Run() {
     App().SetScreenUpdating(false);
@@ -84,7 +92,10 @@ class MergeRun {
  private:
   // The application is asked for before every use: the first ask starts it, and a start that
   // fails ends the run at the step that needed it.
-  SpreadsheetApplication& App() { return host_.GlobalContext(); }
+  SpreadsheetApplication& App() {
+    app_ = &host_.GlobalContext();
+    return *app_;
+  }
 
   bool IsFirstFile() const { return counter_ == 1; }
 
@@ -122,7 +133,9 @@ class MergeRun {
     if (!private_instance_) private_instance_ = host_.CreatePrivateInstance();
     private_instance_->SetVisible(true);
     const std::string source_name = App().ActiveWorkbookName();
-    SelectSourceSheet(ChooseSheet());
+    const SheetSelector sheet = ChooseSheet();
+    SelectSourceSheet(sheet);
+    ExpectNextFile(index, sheet);
     if (IsFirstFile()) {
       CopyFirstBlock(source_name);
     } else {
@@ -132,9 +145,34 @@ class MergeRun {
 
   SheetSelector ChooseSheet() {
     if (controls_.Option3()) return controls_.Text2();
-    const std::string position = controls_.Text3();
-    return IsFirstFile() ? SheetPosition(FloorToInt16, position)
-                         : SheetPosition(RoundToInt16, position);
+    position_text_ = controls_.Text3();
+    return IsFirstFile() ? SheetPosition(FloorToInt16, position_text_)
+                         : SheetPosition(RoundToInt16, position_text_);
+  }
+
+  // Tells the application which file comes next, and the one after, so that it can read them
+  // while this one is pasted. The announcement is no step of the run: it asks the controls nothing
+  // they log, reuses the application the sheet was just selected on, and a next sheet that cannot
+  // be told in advance leaves the next file unannounced.
+  void ExpectNextFile(std::int16_t index, const SheetSelector& sheet) {
+    const std::optional<MergeControls::ListedFile> next = controls_.PeekNextSelectedFile(index);
+    if (!next) return;
+    SheetSelector next_sheet = sheet;
+    if (IsFirstFile() && std::holds_alternative<std::int16_t>(sheet)) {
+      try {
+        next_sheet = RoundToInt16(position_text_);
+      } catch (const Error&) {
+        return;
+      }
+    }
+    const std::optional<MergeControls::ListedFile> then =
+        controls_.PeekNextSelectedFile(next->index);
+    app_->ExpectOpen(PathOf(*next), next_sheet, then ? PathOf(*then) : std::string());
+    announced_ = true;
+  }
+
+  static std::string PathOf(const MergeControls::ListedFile& file) {
+    return file.folder + kPathSeparator + file.name;
   }
 
   void SelectSourceSheet(const SheetSelector& sheet) {
@@ -205,6 +243,9 @@ class MergeRun {
   std::int16_t counter_ = 1;
   std::string merged_name_;
   std::unique_ptr<automation::PrivateApplication> private_instance_;
+  SpreadsheetApplication* app_ = nullptr;  // the application the run last asked for
+  std::string position_text_;              // the sheet position as last typed
+  bool announced_ = false;                 // a file was announced to the application
 };
 
 }  // namespace

@@ -18,6 +18,12 @@ namespace tavrio::merge {
 // asked to (the merged workbook then holds the files merged so far); it also reads the merged
 // workbook's last used row after each paste, to report it. When a sheet chosen by name is not
 // found, the description ends with the controls' SheetNameAdvice.
+//
+// Once a file's sheet is selected, the run announces the next selected file and the one after
+// it to the application (ExpectOpen, with the sheet a later file is asked for) when the
+// controls can tell them without a read (PeekNextSelectedFile), so that they are read while
+// this one is pasted; a run that announced any, however it ends, withdraws the announcement at
+// its end (CancelExpectedOpen), so that nothing reads on after it.
 void CombineWorkbooks(MergeControls& controls, automation::ApplicationHost& host,
                       MergeProgress* progress = nullptr);
 

@@ -6,6 +6,7 @@
 // exactly that step.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tavrio::merge {
@@ -34,6 +35,21 @@ class MergeControls {
 
   // Shows the summary message and returns once the user has dismissed it.
   virtual void ShowSummary(const std::string& message) = 0;
+
+  // An entry of the file list, with what the merge run joins into its path.
+  struct ListedFile {
+    std::int16_t index;
+    std::string folder;
+    std::string name;
+  };
+
+  // Not one of the run's reads: the first selected entry after `index`, with what FilePath and
+  // FileName will answer for it, so that the application can read that file ahead. Nothing when no
+  // entry follows or when these controls cannot tell without a read that shows or changes
+  // anything (the default). A wrong answer costs time, never correctness. Never throws.
+  virtual std::optional<ListedFile> PeekNextSelectedFile(std::int16_t /*index*/) {
+    return std::nullopt;
+  }
 
   // Added to the "no such sheet" failure when the sheet was chosen by the name `name`: what the
   // user can do about it. Empty (nothing added) unless the controls know better.

@@ -47,7 +47,9 @@ CellValue ValueOf(const Workbook& workbook, const engine::Cell* cell) {
 }  // namespace
 
 Engine::Engine(ReaderFactory open_reader, WorkbookSaver save)
-    : open_reader_(std::move(open_reader)), save_(std::move(save)) {}
+    : open_reader_(std::move(open_reader)),
+      save_(std::move(save)),
+      read_ahead_([this](const std::string& path) { return ReadWorkbook(path); }) {}
 
 Engine::~Engine() = default;
 
@@ -62,6 +64,8 @@ void Engine::SetVisible(bool visible) {
 }
 
 void Engine::OpenWorkbook(const std::string& path) {
+  // Taken first: the announcement is for this open only, whichever way it ends.
+  std::unique_ptr<Workbook> read_ahead = read_ahead_.Take(path);
   const std::string canonical = engine::CanonicalPath(path);
   for (const auto& workbook : workbooks_) {
     if (!workbook->path().empty() && engine::CanonicalPath(workbook->path()) == canonical) {
@@ -70,9 +74,7 @@ void Engine::OpenWorkbook(const std::string& path) {
   }
   const std::string name = std::filesystem::path(path).filename().string();
   if (const Workbook* open = Find(name)) throw errors::SameNameOpen(*open, path);
-  std::unique_ptr<readers::WorkbookReader> reader = open_reader_(path);
-  if (!reader || reader->Sheets().empty()) throw errors::NoSheets(path);
-  workbooks_.push_back(std::make_unique<Workbook>(name, path, std::move(reader)));
+  workbooks_.push_back(read_ahead ? std::move(read_ahead) : ReadWorkbook(path));
   opened_files_.insert(canonical);
   Activate(*workbooks_.back());
   if (observer_) observer_->WorkbookOpened(*workbooks_.back());
@@ -82,23 +84,15 @@ std::string Engine::ActiveWorkbookName() { return Active().name(); }
 
 void Engine::SelectSheet(const SheetSelector& sheet) {
   Workbook& workbook = Active();
-  if (const auto* position = std::get_if<std::int16_t>(&sheet)) {
-    if (*position < 1 || static_cast<std::size_t>(*position) > workbook.SheetCount()) {
+  const std::optional<std::size_t> index = workbook.FindSheet(sheet);
+  if (!index) {
+    if (const auto* position = std::get_if<std::int16_t>(&sheet)) {
       throw errors::NoSuchSheetPosition(workbook, *position);
     }
-    workbook.set_active_sheet(static_cast<std::size_t>(*position - 1));
-    if (observer_) observer_->ActiveChanged();
-    return;
+    throw errors::NoSuchSheet(workbook, std::get<std::string>(sheet));
   }
-  const std::string& name = std::get<std::string>(sheet);
-  for (std::size_t i = 0; i < workbook.SheetCount(); ++i) {
-    if (EqualsIgnoringCase(workbook.SheetAt(i).name(), name)) {
-      workbook.set_active_sheet(i);
-      if (observer_) observer_->ActiveChanged();
-      return;
-    }
-  }
-  throw errors::NoSuchSheet(workbook, name);
+  workbook.set_active_sheet(*index);
+  if (observer_) observer_->ActiveChanged();
 }
 
 CellValue Engine::GetCellValue(const RowArgument& row, int column) {
@@ -226,6 +220,13 @@ void Engine::SelectCell(std::int32_t row, int column) {
   view.active_column = column_number;
 }
 
+void Engine::ExpectOpen(const std::string& path, const SheetSelector& sheet,
+                        const std::string& then) {
+  if (read_ahead_on_) read_ahead_.Start(path, sheet, then);
+}
+
+void Engine::CancelExpectedOpen() { read_ahead_.Cancel(); }
+
 std::vector<std::string> Engine::WorkbookNames() const {
   std::vector<std::string> names;
   for (const auto& workbook : workbooks_) names.push_back(workbook->name());
@@ -331,6 +332,14 @@ void Engine::Activate(Workbook& workbook) {
   std::erase(recently_active_, &workbook);
   recently_active_.push_back(&workbook);
   if (changed && observer_) observer_->ActiveChanged();
+}
+
+// Called on the reading thread as well: it touches nothing of the engine but its reader factory.
+std::unique_ptr<Workbook> Engine::ReadWorkbook(const std::string& path) const {
+  std::unique_ptr<readers::WorkbookReader> reader = open_reader_(path);
+  if (!reader || reader->Sheets().empty()) throw errors::NoSheets(path);
+  return std::make_unique<Workbook>(std::filesystem::path(path).filename().string(), path,
+                                    std::move(reader));
 }
 
 std::uint32_t Engine::RowOf(const RowArgument& row) const {

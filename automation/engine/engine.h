@@ -12,6 +12,7 @@
 #include "automation/engine/save_report.h"
 #include "automation/engine/sheet.h"
 #include "automation/engine/workbook.h"
+#include "automation/engine/workbook_read_ahead.h"
 #include "automation/readers/workbook_reader.h"
 #include "automation/spreadsheet_application.h"
 
@@ -29,9 +30,14 @@ namespace tavrio::automation {
 // - Opening a file whose name equals an open workbook's name fails with 1004, as the window
 //   names would clash.
 // - A file this engine has opened is never written, not even by SaveWorkbookAs.
+// - ExpectOpen reads the announced file and its sheet on a thread of the engine's own while the
+//   caller goes on, and opens the file after it meanwhile; calculation, the observer and every
+//   workbook the caller can reach stay on the caller's thread. See WorkbookReadAhead.
 class Engine : public SpreadsheetApplication {
  public:
-  // Opens the file at `path` for reading; throws tavrio::Error when it cannot be read.
+  // Opens the file at `path` for reading; throws tavrio::Error when it cannot be read. Called
+  // on the engine's reading thread too, after ExpectOpen, while the caller's thread may call it
+  // for another file: it must be safe to call from two threads at once.
   using ReaderFactory =
       std::function<std::unique_ptr<readers::WorkbookReader>(const std::string& path)>;
   // Writes `workbook` (every sheet loaded) to `path`, whole or not at all: on failure it throws
@@ -60,6 +66,9 @@ class Engine : public SpreadsheetApplication {
   void CloseActiveWindow() override;
   std::int32_t ActiveSheetLastUsedRow() override;
   void SelectCell(std::int32_t row, int column) override;
+  void ExpectOpen(const std::string& path, const SheetSelector& sheet,
+                  const std::string& then) override;
+  void CancelExpectedOpen() override;
 
   // Open workbooks in opening order.
   std::vector<std::string> WorkbookNames() const;
@@ -115,6 +124,9 @@ class Engine : public SpreadsheetApplication {
   // The active workbook, or nullptr when none is open.
   const engine::Workbook* ActiveWorkbook() const;
 
+  // Whether ExpectOpen reads ahead (on unless switched off); off, it does nothing at all.
+  void SetReadAhead(bool on) { read_ahead_on_ = on; }
+
   // Who is told of changes (see EngineObserver); nullptr for nobody. Not owned.
   void SetObserver(EngineObserver* observer) { observer_ = observer; }
 
@@ -131,6 +143,7 @@ class Engine : public SpreadsheetApplication {
   engine::Workbook* Find(const std::string& name) const;
   void Activate(engine::Workbook& workbook);
   std::uint32_t RowOf(const RowArgument& row) const;
+  std::unique_ptr<engine::Workbook> ReadWorkbook(const std::string& path) const;
 
   ReaderFactory open_reader_;
   WorkbookSaver save_;
@@ -142,6 +155,9 @@ class Engine : public SpreadsheetApplication {
   bool screen_updating_ = true;
   bool visible_ = false;
   EngineObserver* observer_ = nullptr;
+  bool read_ahead_on_ = true;
+  // Last, so that its thread, which reads through open_reader_, ends before anything else goes.
+  engine::WorkbookReadAhead read_ahead_;
 };
 
 }  // namespace tavrio::automation

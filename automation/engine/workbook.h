@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "automation/engine/string_pool.h"
 #include "automation/engine/style_table.h"
 #include "automation/readers/workbook_reader.h"
+#include "automation/spreadsheet_application.h"
 
 namespace tavrio::automation::engine {
 
@@ -38,10 +41,21 @@ class Workbook {
   // The sheet with its cells, read from the file first if need be. Throws tavrio::Error naming
   // the file and the sheet when that fails; the sheet then stays unread.
   Sheet& LoadedSheet(std::size_t index);
+  // The same, giving up (the sheet left unread) once `stop` is requested: for a reading that
+  // runs ahead on a thread of its own and may no longer be wanted. A reading given up throws
+  // ReadingStopped, which is no tavrio::Error: nobody is ever shown it.
+  struct ReadingStopped {};
+  Sheet& LoadedSheet(std::size_t index, std::stop_token stop);
+  // The index of the sheet `sheet` chooses (a name compared without regard to case, or a
+  // 1-based position among all sheets, hidden ones included); nothing when none matches.
+  std::optional<std::size_t> FindSheet(const SheetSelector& sheet) const;
   // Adds an empty, visible sheet after the last one and returns its index. References to
   // sheets taken before may no longer be valid. The caller keeps names unique.
   std::size_t AddSheet(std::string name);
   void LoadAllSheets();
+  // What reading any sheet needs first (see WorkbookReader::ReadSharedParts), read now; throws
+  // tavrio::Error when that fails. Nothing for a workbook whose sheets are all read.
+  void ReadSharedParts();
 
   std::size_t active_sheet() const { return active_sheet_; }
   void set_active_sheet(std::size_t index) { active_sheet_ = index; }
@@ -55,7 +69,7 @@ class Workbook {
   void set_unsaved_changes(bool changed) { unsaved_changes_ = changed; }
 
  private:
-  void ReadSheet(std::size_t index);
+  void ReadSheet(std::size_t index, std::stop_token stop);
 
   std::string name_;
   std::string path_;

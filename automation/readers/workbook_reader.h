@@ -180,6 +180,12 @@ class WorkbookReader {
   // Parses sheet `index` (0-based, in Sheets() order) and hands every cell to `sink`.
   // Throws tavrio::Error naming the file and sheet when the sheet is damaged or breaks a limit.
   virtual void ReadSheet(std::size_t index, CellSink& sink) = 0;
+
+  // Reads now what the first ReadSheet would read before any sheet (an .xlsx's shared strings),
+  // for a caller that opens a file on one thread and reads its sheet on another. Throws
+  // tavrio::Error naming the file and its first sheet when that fails; a later ReadSheet then
+  // tries again and fails as it would have.
+  virtual void ReadSharedParts() {}
 };
 
 // Opens the workbook at `path`, choosing the reader by the file's content, not its extension.

@@ -130,6 +130,14 @@ void XlsxReader::LoadSharedStrings() {
       ParseSharedStrings(archive_.ReadWhole(shared_strings_part_), shared_strings_part_);
 }
 
+void XlsxReader::ReadSharedParts() {
+  try {
+    LoadSharedStrings();
+  } catch (const ReadFault& fault) {
+    throw ReadSheetError(path_, sheets_.empty() ? "#1" : sheets_[0].name, fault.what());
+  }
+}
+
 void XlsxReader::ReadSheet(std::size_t index, CellSink& sink) {
   if (index >= sheets_.size()) {
     throw ReadSheetError(path_, "#" + std::to_string(index + 1), "没有这个工作表");

@@ -1,8 +1,8 @@
 #pragma once
 
 // The .xlsx/.xlsm reader. Opening reads only the package directory, the workbook, its
-// relationships and the styles; shared strings wait for the first sheet that is read, and each
-// sheet's XML is streamed only when ReadSheet asks for it.
+// relationships and the styles; shared strings wait for the first sheet that is read (or for
+// ReadSharedParts), and each sheet's XML is streamed only when ReadSheet asks for it.
 
 #include <memory>
 #include <optional>
@@ -26,6 +26,7 @@ class XlsxReader : public WorkbookReader {
   bool Uses1904DateSystem() const override { return date1904_; }
   bool FormulaResultsTrusted() const override { return formula_results_trusted_; }
   void ReadSheet(std::size_t index, CellSink& sink) override;
+  void ReadSharedParts() override;
 
  private:
   void LoadWorkbook(const std::string& workbook_part);

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +46,11 @@ class SelectAllControls : public tavrio::merge::MergeControls {
   std::int16_t FileListCount() override { return static_cast<std::int16_t>(names_.size()); }
   std::string FileName(std::int16_t index) override { return names_.at(index); }
   bool FileSelected(std::int16_t) override { return true; }
+  std::optional<ListedFile> PeekNextSelectedFile(std::int16_t index) override {
+    const std::size_t next = static_cast<std::size_t>(index) + 1;
+    if (next >= names_.size()) return std::nullopt;
+    return ListedFile{static_cast<std::int16_t>(next), folder_, names_[next]};
+  }
   void ShowSummary(const std::string& message) override { summary_ = message; }
 
   const std::string& summary() const { return summary_; }

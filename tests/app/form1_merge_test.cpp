@@ -34,6 +34,22 @@ TEST_F(Form1Merge, MergesTheSelectedFilesInListOrderAndShowsTheSummary) {
   EXPECT_EQ(File1()->selectedItems().size(), 2);
 }
 
+// What the run announces to the engine as the next file: the next selected entry of File1,
+// in the folder FilePath answers, skipping entries not selected.
+TEST_F(Form1Merge, PeekTellsTheNextSelectedEntry) {
+  Start();
+  form_->show();
+  SelectFiles({2, 0});
+  const auto next = form_->PeekNextSelectedFile(0);
+  ASSERT_TRUE(next);
+  EXPECT_EQ(next->index, 2);
+  EXPECT_EQ(next->folder, form_->FilePath());
+  EXPECT_EQ(next->name, File1()->List(2));
+  EXPECT_FALSE(form_->PeekNextSelectedFile(2));
+  EXPECT_TRUE(File1()->Selected(0));
+  EXPECT_FALSE(File1()->Selected(1));
+}
+
 TEST_F(Form1Merge, TheOptionsReachTheRunAsSet) {
   Start();
   form_->show();

@@ -83,6 +83,28 @@ TEST(BatchControlsTest, ReportsProgressAsEachFilesTurnComes) {
   EXPECT_THAT(reports, ElementsAreArray({"1/3 a.xlsx", "2/3 b.xlsx", "3/3 c.xlsx"}));
 }
 
+// What the run announces to the engine as the next file: the next input in its own folder,
+// without moving the folder FilePath answers or reporting progress.
+TEST(BatchControlsTest, PeekTellsTheNextInputAndChangesNothing) {
+  int reports = 0;
+  const auto count = [&](int, int, const std::string&) { ++reports; };
+  BatchControls controls({}, {{"/d", "b.xlsx"}, {"/e/f", "a.xlsx"}}, count);
+  EXPECT_EQ(controls.FileName(0), "b.xlsx");
+  const auto next = controls.PeekNextSelectedFile(0);
+  ASSERT_TRUE(next);
+  EXPECT_EQ(next->index, 1);
+  EXPECT_EQ(next->folder, "/e/f");
+  EXPECT_EQ(next->name, "a.xlsx");
+  EXPECT_EQ(controls.FilePath(), "/d");
+  EXPECT_FALSE(controls.PeekNextSelectedFile(1)) << "nothing follows the last input";
+  EXPECT_EQ(reports, 0);
+
+  // --all-sheets: the next entry is mostly the same file again, on a sheet the run chooses.
+  BatchControls sheets({}, {{"/d", "b.xlsx"}, {"/d", "b.xlsx"}}, nullptr,
+                       {{1, "一月"}, {2, "二月"}});
+  EXPECT_FALSE(sheets.PeekNextSelectedFile(0));
+}
+
 TEST(BatchControlsTest, NoSummaryBeforeTheRunHasEnded) {
   testing::RecordingApplication app;
   app.log().FailAtFirst("CloseActiveWindow", Error(1004, "x"));

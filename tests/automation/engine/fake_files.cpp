@@ -7,8 +7,8 @@ namespace {
 
 class FakeReader final : public readers::WorkbookReader {
  public:
-  FakeReader(const FakeWorkbook& workbook, std::vector<int>& reads)
-      : workbook_(workbook), reads_(reads) {
+  FakeReader(const FakeWorkbook& workbook, std::vector<int>& reads, std::mutex& counting)
+      : workbook_(workbook), reads_(reads), counting_(counting) {
     for (const FakeSheet& sheet : workbook.sheets) sheets_.push_back({sheet.name, sheet.hidden});
     for (const std::string& format : workbook.number_formats) styles_.push_back({format});
   }
@@ -18,7 +18,10 @@ class FakeReader final : public readers::WorkbookReader {
   bool FormulaResultsTrusted() const override { return workbook_.results_trusted; }
 
   void ReadSheet(std::size_t index, readers::CellSink& sink) override {
-    ++reads_[index];
+    {
+      std::lock_guard lock(counting_);
+      ++reads_[index];
+    }
     const FakeSheet& sheet = workbook_.sheets[index];
     for (const FakeCell& cell : sheet.cells) Send(cell, sink);
     if (sheet.failure) throw *sheet.failure;
@@ -53,6 +56,7 @@ class FakeReader final : public readers::WorkbookReader {
 
   FakeWorkbook workbook_;
   std::vector<int>& reads_;
+  std::mutex& counting_;
   std::vector<readers::SheetInfo> sheets_;
   std::vector<readers::StyleInfo> styles_;
 };
@@ -67,21 +71,29 @@ void FakeFiles::Add(const std::string& path, FakeWorkbook workbook) {
 }
 
 Engine::ReaderFactory FakeFiles::Factory() {
-  return [files = files_](const std::string& path) -> std::unique_ptr<readers::WorkbookReader> {
+  return [files = files_, counting = counting_](
+             const std::string& path) -> std::unique_ptr<readers::WorkbookReader> {
     const auto it = files->find(path);
     if (it == files->end()) {
       throw Error(error_number::kApplicationDefined, "无法打开文件“" + path + "”：文件不存在。");
     }
-    ++it->second.opens;
-    return std::make_unique<FakeReader>(it->second.workbook, it->second.reads);
+    {
+      std::lock_guard lock(*counting);
+      ++it->second.opens;
+    }
+    return std::make_unique<FakeReader>(it->second.workbook, it->second.reads, *counting);
   };
 }
 
 int FakeFiles::Reads(const std::string& path, std::size_t index) const {
+  std::lock_guard lock(*counting_);
   return files_->at(path).reads.at(index);
 }
 
-int FakeFiles::Opens(const std::string& path) const { return files_->at(path).opens; }
+int FakeFiles::Opens(const std::string& path) const {
+  std::lock_guard lock(*counting_);
+  return files_->at(path).opens;
+}
 
 FakeSheet GridSheet(const std::string& name, std::uint32_t rows, std::uint16_t columns) {
   FakeSheet sheet(name);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -47,6 +48,8 @@ class FakeFiles {
  public:
   void Add(const std::string& path, FakeWorkbook workbook);
   // Readers over the files added so far (and later); an unknown path fails as a missing file.
+  // Their counts may be kept from two threads at once (an engine reading ahead); adding files
+  // may not.
   Engine::ReaderFactory Factory();
   // How often sheet `index` of `path` was read.
   int Reads(const std::string& path, std::size_t index) const;
@@ -60,6 +63,7 @@ class FakeFiles {
   };
   std::shared_ptr<std::map<std::string, Entry>> files_ =
       std::make_shared<std::map<std::string, Entry>>();
+  std::shared_ptr<std::mutex> counting_ = std::make_shared<std::mutex>();
 };
 
 // Rows 1..rows of `columns` cells: text "r<row>c<column>" in odd columns, row*column elsewhere.

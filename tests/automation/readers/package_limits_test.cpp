@@ -146,6 +146,46 @@ TEST_P(PackageLimitTest, IsRefusedSayingWhichLimit) {
 INSTANTIATE_TEST_SUITE_P(Limits, PackageLimitTest, ::testing::ValuesIn(LimitCases()),
                          [](const auto& info) { return info.param.name; });
 
+// The shared strings read ahead of the first sheet (on another thread than the sheet, when the
+// engine reads a workbook ahead): refused with the very error the first sheet gives, and tried
+// again by that sheet; taken by the sheet when they were read.
+TEST(PackageLimitTest, SharedPartsReadAheadFailAsTheFirstSheetFails) {
+  for (const LimitCase& c : LimitCases()) {
+    if (c.at_open || c.name.find("SharedStrings") == std::string::npos) continue;
+    SCOPED_TRACE(c.name);
+    TempFolder dir;
+    const std::string path = dir.File("limit.xlsx");
+    c.make(path);
+    auto reader = OpenWorkbookFile(path);
+    std::string ahead;
+    try {
+      reader->ReadSharedParts();
+      ADD_FAILURE() << "the shared strings were read";
+    } catch (const Error& error) {
+      ahead = FormatError(error);
+    }
+    EXPECT_NE(ahead.find(c.reason), std::string::npos) << ahead;
+    RecordingSink sink;
+    try {
+      reader->ReadSheet(0, sink);
+      ADD_FAILURE() << "the sheet was read";
+    } catch (const Error& error) {
+      EXPECT_EQ(FormatError(error), ahead);
+    }
+  }
+  TempFolder dir;
+  const std::string path = dir.File("shared.xlsx");
+  Parts parts = Valid();
+  parts["xl/worksheets/sheet1.xml"] =
+      SheetXml("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>");
+  WritePackage(path, parts);
+  auto reader = OpenWorkbookFile(path);
+  reader->ReadSharedParts();
+  RecordingSink sink;
+  reader->ReadSheet(0, sink);
+  EXPECT_EQ(sink.At("A1").text, "a");
+}
+
 // A sheet is streamed, one chunk in memory at a time, so its compression ratio is not judged:
 // a sheet of long repeating texts, which applications write, deflates past 100:1.
 TEST(PackageLimitTest, ASheetInflatingFarPastItsSizeIsStreamedNotRefused) {
