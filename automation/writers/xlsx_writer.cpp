@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "automation/base/cell_address.h"
+#include "automation/base/number_text.h"
 #include "automation/base/sheet_limits.h"
 #include "automation/base/utf8.h"
 #include "automation/engine/engine_text.h"
@@ -37,6 +38,7 @@ namespace {
 
 using engine::Cell;
 using engine::CellType;
+using namespace std::string_view_literals;
 
 constexpr std::size_t kFlushSize = 64 << 10;
 // Past this many cells a sheet's XML might pass 4 GiB and needs zip64 records; below it the
@@ -56,9 +58,9 @@ class SheetXmlWriter {
         "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
         "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">";
     out_ += "<dimension ref=\"" + Dimension() + "\"/>";
-    out_ += active_ ? "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>"
-                    : "<sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>";
-    out_ += "<sheetFormatPr defaultRowHeight=\"15\"/><sheetData>";
+    out_ += active_ ? "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>"sv
+                    : "<sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>"sv;
+    out_ += "<sheetFormatPr defaultRowHeight=\"15\"/><sheetData>"sv;
     const std::span<const engine::RowHeight> heights = sheet_.row_heights();
     auto height = heights.begin();
     for (const engine::Row& row : sheet_.rows()) {
@@ -75,30 +77,30 @@ class SheetXmlWriter {
                                          row_digits_buffer_ + sizeof row_digits_buffer_, row.number)
                                .ptr);
       for (const Cell& cell : row.Cells()) AppendCell(row.number, cell);
-      out_ += "</row>";
+      out_ += "</row>"sv;
       if (out_.size() >= kFlushSize) Flush();
     }
     for (; height != heights.end(); ++height) {
       AppendRowStart(height->row, &*height);
       out_.replace(out_.size() - 1, 1, "/>");
     }
-    out_ += "</sheetData>";
+    out_ += "</sheetData>"sv;
     AppendMergedCells();
-    out_ += "</worksheet>";
+    out_ += "</worksheet>"sv;
     Flush();
     return replaced_;
   }
 
  private:
   void AppendRowStart(std::uint32_t number, const engine::RowHeight* height) {
-    out_ += "<row r=\"";
+    out_ += "<row r=\""sv;
     AppendNumber(number);
     if (height != nullptr) {
-      out_ += "\" ht=\"";
+      out_ += "\" ht=\""sv;
       AppendDouble(height->points);
-      out_ += "\" customHeight=\"1";
+      out_ += "\" customHeight=\"1"sv;
     }
-    out_ += "\">";
+    out_ += "\">"sv;
   }
 
   void AppendMergedCells() {
@@ -110,7 +112,7 @@ class SheetXmlWriter {
               CellReference(merged.last_row, merged.last_column) + "\"/>";
       if (out_.size() >= kFlushSize) Flush();
     }
-    out_ += "</mergeCells>";
+    out_ += "</mergeCells>"sv;
   }
 
   std::string Dimension() const {
@@ -144,27 +146,27 @@ class SheetXmlWriter {
         if (!std::isfinite(cell.number)) return AppendError("#NUM!");
         out_ += '>';
         AppendFormula();
-        out_ += "<v>";
+        out_ += "<v>"sv;
         AppendDouble(cell.number);
-        out_ += "</v></c>";
+        out_ += "</v></c>"sv;
         return;
       case CellType::kText:
         return AppendText(row, cell);
       case CellType::kBoolean:
-        out_ += " t=\"b\">";
+        out_ += " t=\"b\">"sv;
         AppendFormula();
-        out_ += cell.boolean ? "<v>1</v></c>" : "<v>0</v></c>";
+        out_ += cell.boolean ? "<v>1</v></c>"sv : "<v>0</v></c>"sv;
         return;
       case CellType::kError:
         return AppendError(workbook_.strings().Get(cell.string_id));
       case CellType::kBlank:
         if (formula_ == nullptr) {
-          out_ += "/>";
+          out_ += "/>"sv;
           return;
         }
         out_ += '>';
         AppendFormula();
-        out_ += "</c>";
+        out_ += "</c>"sv;
         return;
     }
   }
@@ -175,21 +177,21 @@ class SheetXmlWriter {
   void AppendFormula() {
     if (formula_ == nullptr) return;
     if (array_ != nullptr) {
-      out_ += "<f t=\"array\" ref=\"";
+      out_ += "<f t=\"array\" ref=\""sv;
       out_ += CellReference(array_->first_row, array_->first_column);
       out_ += ':';
       out_ += CellReference(array_->last_row, array_->last_column);
-      out_ += "\">";
+      out_ += "\">"sv;
     } else {
-      out_ += "<f>";
+      out_ += "<f>"sv;
     }
     AppendUserText(*formula_);
-    out_ += "</f>";
+    out_ += "</f>"sv;
   }
 
   void AppendDouble(double value) {
-    char digits[32];
-    out_.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+    char digits[kMaxNumberText];
+    out_.append(digits, ShortestNumberText(digits, digits + sizeof digits, value) - digits);
   }
 
   void AppendText(std::uint32_t row, const Cell& cell) {
@@ -201,25 +203,25 @@ class SheetXmlWriter {
     }
     if (formula_ != nullptr) {
       // A formula's text result is a cached value, which has no inline form.
-      out_ += " t=\"str\">";
+      out_ += " t=\"str\">"sv;
       AppendFormula();
-      out_ += "<v>";  // the schema allows no xml:space here; a value is read as it stands
+      out_ += "<v>"sv;  // the schema allows no xml:space here; a value is read as it stands
       AppendUserText(text);
-      out_ += "</v></c>";
+      out_ += "</v></c>"sv;
       return;
     }
-    out_ += NeedsSpacePreserved(text) ? " t=\"inlineStr\"><is><t xml:space=\"preserve\">"
-                                      : " t=\"inlineStr\"><is><t>";
+    out_ += NeedsSpacePreserved(text) ? " t=\"inlineStr\"><is><t xml:space=\"preserve\">"sv
+                                      : " t=\"inlineStr\"><is><t>"sv;
     AppendUserText(text);
-    out_ += "</t></is></c>";
+    out_ += "</t></is></c>"sv;
   }
 
   void AppendError(std::string_view error) {
-    out_ += " t=\"e\">";
+    out_ += " t=\"e\">"sv;
     AppendFormula();
-    out_ += "<v>";
+    out_ += "<v>"sv;
     AppendUserText(error);
-    out_ += "</v></c>";
+    out_ += "</v></c>"sv;
   }
 
   void AppendUserText(std::string_view text) {
