@@ -132,37 +132,34 @@ TEST(CraftedXlsTest, RefusedWithTheReason) {
   }
 }
 
-TEST(CraftedXlsTest, AMiniStreamChainThatLoopsIsDamage) {
-  std::string stream = Bof(0x0600) + std::string(200, '\0');
-  std::string bytes = CompoundFileWithSmallStream("Workbook", stream);
-  PutU32(bytes, 1536 + 4, 0);              // the second mini sector points back at the first
-  PutU32(bytes, 1024 + 128 + 0x78, 4000);  // so the chain never reaches the stream's size
+// Expects `bytes`, saved as an .xls file, to be refused as a damaged compound file.
+void ExpectContainerDamaged(const std::string& bytes) {
   TempFolder dir;
-  std::string path = dir.File("loop.xls");
+  const std::string path = dir.File("damaged.xls");
   WriteFile(path, bytes);
   try {
     OpenWorkbookFile(path);
-    FAIL() << "opened";
+    ADD_FAILURE() << "opened";
   } catch (const Error& error) {
     EXPECT_EQ(error.description(), "无法打开文件“" + path + "”：文件已损坏：复合文档结构无效。");
   }
 }
 
+TEST(CraftedXlsTest, AMiniStreamChainThatLoopsIsDamage) {
+  std::string stream = Bof(0x0600) + std::string(200, '\0');
+  std::string bytes = CompoundFileWithSmallStream("Workbook", stream);
+  PutU32(bytes, 1536 + 4, 0);              // the second mini sector points back at the first
+  PutU32(bytes, 1024 + 128 + 0x78, 4000);  // so the chain never reaches the stream's size
+  ExpectContainerDamaged(bytes);
+}
+
 // A mini sector size of 2^262 bytes shifted a word past its width; on x86 it came out as 64.
 TEST(CraftedXlsTest, AMiniSectorSizeNoFileCanHoldIsDamage) {
   std::string bytes = CompoundFileWithSmallStream("Workbook", Bof(0x0600) + Record(0x000A, ""));
-  TempFolder dir;
   for (std::uint16_t shift : {13, 70, 262}) {
     SCOPED_TRACE(shift);
     PutU16(bytes, 0x20, shift);
-    std::string path = dir.File("mini.xls");
-    WriteFile(path, bytes);
-    try {
-      OpenWorkbookFile(path);
-      ADD_FAILURE() << "opened";
-    } catch (const Error& error) {
-      EXPECT_EQ(error.description(), "无法打开文件“" + path + "”：文件已损坏：复合文档结构无效。");
-    }
+    ExpectContainerDamaged(bytes);
   }
 }
 
@@ -307,15 +304,7 @@ TEST(CraftedXlsTest, ADifatChainThatLoopsIsDamage) {
                               static_cast<unsigned char>(bytes[0x45]) << 8 |
                               static_cast<unsigned char>(bytes[0x46]) << 16;
   PutU32(bytes, (difat + 1) * 512 + 508, difat);  // its link to the next names itself
-  TempFolder dir;
-  const std::string path = dir.File("loop.xls");
-  WriteFile(path, bytes);
-  try {
-    OpenWorkbookFile(path);
-    FAIL() << "opened";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.description(), "无法打开文件“" + path + "”：文件已损坏：复合文档结构无效。");
-  }
+  ExpectContainerDamaged(bytes);
 }
 
 }  // namespace tavrio::automation::readers::testing
