@@ -27,13 +27,17 @@ constexpr std::size_t kChunkBytes = std::size_t{256} << 10;
 constexpr std::size_t kWindowBytes = 32 * 1024;
 
 struct Job {
-  std::string input;
-  std::string dictionary;  // the 32 KiB before `input`
+  TextBuffer input;
+  // Makes the input on a worker; empty when Write filled it.
+  ChunkedDeflate::Producer produce;
+  // The job before in the stream: the last 32 KiB of its input prime this one's compression.
+  const Job* previous = nullptr;
   bool last = false;
   // Set by whoever compresses the job, read once `done`.
   std::string output;
   std::uint32_t crc = 0;
   std::exception_ptr error;
+  bool produced = false;  // guarded by the pool's mutex, as `done`
   bool done = false;
 };
 
@@ -58,9 +62,11 @@ class Deflater {
     stream_.level = kLevel;
     stream_.level_buf = level_buffer_.data();
     stream_.level_buf_size = kLevelBufferBytes;
-    if (!job.dictionary.empty()) {
-      Check(isal_deflate_set_dict(&stream_, Bytes(job.dictionary),
-                                  static_cast<std::uint32_t>(job.dictionary.size())));
+    if (job.previous != nullptr && !job.previous->input.empty()) {
+      const std::string_view before = job.previous->input.view();
+      const std::string_view dictionary = before.substr(before.size() - std::min(before.size(), kWindowBytes));
+      Check(isal_deflate_set_dict(&stream_, Bytes(dictionary),
+                                  static_cast<std::uint32_t>(dictionary.size())));
     }
     stream_.next_in = Bytes(job.input);
     stream_.avail_in = static_cast<std::uint32_t>(job.input.size());
@@ -84,21 +90,17 @@ class Deflater {
   }
 
  private:
-  static std::uint8_t* Bytes(std::string& text) {
-    return reinterpret_cast<std::uint8_t*>(text.data());
+  // igzip takes no const input, though it only reads it.
+  static std::uint8_t* Bytes(std::string_view bytes) {
+    return reinterpret_cast<std::uint8_t*>(const_cast<char*>(bytes.data()));
+  }
+  static std::uint8_t* Bytes(const TextBuffer& bytes) { return Bytes(bytes.view()); }
+  static std::uint8_t* Bytes(std::string& bytes) {
+    return reinterpret_cast<std::uint8_t*>(bytes.data());
   }
   std::vector<std::uint8_t> level_buffer_;
   isal_zstream stream_{};
 };
-
-void CompressCatching(std::optional<Deflater>& deflater, Job& job) {
-  try {
-    if (!deflater) deflater.emplace();
-    deflater->Compress(job);
-  } catch (...) {
-    job.error = std::current_exception();
-  }
-}
 
 }  // namespace
 
@@ -133,10 +135,16 @@ class ChunkedDeflate::Pool {
   void Write(std::string_view data) {
     while (!data.empty()) {
       const std::size_t take = std::min(data.size(), kChunkBytes - current_->input.size());
-      current_->input.append(data.substr(0, take));
+      current_->input.Put(data.substr(0, take));
       data.remove_prefix(take);
       if (current_->input.size() == kChunkBytes) Submit(false);
     }
+  }
+
+  void Produce(Producer produce) {
+    if (!current_->input.empty()) Submit(false);
+    current_->produce = std::move(produce);
+    Submit(false);
   }
 
   Totals Finish() {
@@ -149,15 +157,12 @@ class ChunkedDeflate::Pool {
   void Submit(bool last) {
     std::unique_ptr<Job> job = std::exchange(current_, TakeSpare());
     job->last = last;
-    // Sheet XML shrinks to a sixth or less; sized for deflate's whole bound, every chunk in
-    // flight would hold a megabyte of pages it never uses. Sized here, so that the buffers
-    // come from this thread's heap, where the job is recycled.
-    job->output.resize(job->input.size() / 4 + 1024);
-    const std::string_view input = job->input;
-    current_->dictionary = input.substr(input.size() - std::min(input.size(), kWindowBytes));
+    job->previous = last_submitted_;
+    job->produced = !job->produce;
+    last_submitted_ = job.get();
     Job& submitted = *job;
     if (workers_.empty()) {
-      CompressCatching(own_deflater_, submitted);
+      Process(own_deflater_, submitted);
       submitted.done = true;
       jobs_.push_back(std::move(job));
     } else {
@@ -167,6 +172,32 @@ class ChunkedDeflate::Pool {
       changed_.notify_all();
     }
     HandOver(max_in_flight_);
+  }
+
+  // Makes the job's input if a producer is to, then compresses it once the job before has its
+  // input too. Workers take jobs in the stream's order, so the job before is being made or is
+  // made: the wait ends.
+  void Process(std::optional<Deflater>& deflater, Job& job) {
+    try {
+      if (job.produce) {
+        job.produce(job.input);
+        job.produce = nullptr;
+        std::lock_guard lock(mutex_);
+        job.produced = true;
+        changed_.notify_all();
+      }
+      if (job.previous != nullptr) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&job] { return job.previous->produced; });
+      }
+      if (!deflater) deflater.emplace();
+      deflater->Compress(job);
+    } catch (...) {
+      job.error = std::current_exception();
+      std::lock_guard lock(mutex_);
+      job.produced = true;  // its input is cut short, but the stream ends at its error anyway
+      changed_.notify_all();
+    }
   }
 
   // Hands the finished jobs at the front to the sink, in order, waiting until no more than
@@ -180,14 +211,17 @@ class ChunkedDeflate::Pool {
           changed_.wait(lock, [this] { return jobs_.front()->done; });
         }
       }
-      std::unique_ptr<Job> job = std::move(jobs_.front());
+      // The job before this one is done with: this one, compressed, no longer reads its input.
+      // This one stays until the next is done, even when it ends the stream with an error.
+      if (handed_over_) spare_.push_back(std::move(handed_over_));
+      handed_over_ = std::move(jobs_.front());
       jobs_.pop_front();
-      if (job->error) std::rethrow_exception(job->error);
-      sink_(job->output);
+      const Job& job = *handed_over_;
+      if (job.error) std::rethrow_exception(job.error);
+      sink_(job.output);
       totals_.crc = static_cast<std::uint32_t>(
-          crc32_combine(totals_.crc, job->crc, static_cast<z_off_t>(job->input.size())));
-      totals_.size += job->input.size();
-      spare_.push_back(std::move(job));
+          crc32_combine(totals_.crc, job.crc, static_cast<z_off_t>(job.input.size())));
+      totals_.size += job.input.size();
     }
   }
 
@@ -196,15 +230,16 @@ class ChunkedDeflate::Pool {
   std::unique_ptr<Job> TakeSpare() {
     if (spare_.empty()) {
       auto job = std::make_unique<Job>();
-      job->input.reserve(kChunkBytes);
+      job->input.Reserve(kChunkBytes);
       return job;
     }
     std::unique_ptr<Job> job = std::move(spare_.back());
     spare_.pop_back();
     job->input.clear();
-    job->dictionary.clear();
+    job->previous = nullptr;
     job->output.clear();
     job->last = false;
+    job->produced = false;
     job->done = false;
     return job;
   }
@@ -218,7 +253,7 @@ class ChunkedDeflate::Pool {
       Job& job = *waiting_.front();
       waiting_.pop_front();
       lock.unlock();
-      CompressCatching(deflater, job);
+      Process(deflater, job);
       lock.lock();
       job.done = true;
       changed_.notify_all();
@@ -229,6 +264,9 @@ class ChunkedDeflate::Pool {
   std::size_t max_in_flight_;
   std::vector<std::unique_ptr<Job>> spare_;
   std::unique_ptr<Job> current_ = TakeSpare();
+  const Job* last_submitted_ = nullptr;
+  // Handed over last; kept until the job after it is handed over, having read its input.
+  std::unique_ptr<Job> handed_over_;
   std::optional<Deflater> own_deflater_;
   Totals totals_;
   // Jobs submitted and not yet handed over, in the stream's order; only this thread changes
@@ -247,6 +285,8 @@ ChunkedDeflate::ChunkedDeflate(Sink sink, unsigned threads)
 ChunkedDeflate::~ChunkedDeflate() = default;
 
 void ChunkedDeflate::Write(std::string_view data) { pool_->Write(data); }
+
+void ChunkedDeflate::Produce(Producer produce) { pool_->Produce(std::move(produce)); }
 
 ChunkedDeflate::Totals ChunkedDeflate::Finish() { return pool_->Finish(); }
 

@@ -24,6 +24,8 @@
 #include <memory>
 #include <string_view>
 
+#include "automation/writers/text_buffer.h"
+
 namespace tavrio::automation::writers {
 
 // The workers a save compresses on when nobody says otherwise: one per core, at most four.
@@ -31,8 +33,8 @@ unsigned DefaultDeflateThreads();
 
 class ChunkedDeflate {
  public:
-  // Receives the compressed bytes in the stream's order, always on the thread calling Write or
-  // Finish. May throw; the exception passes out of that call.
+  // Receives the compressed bytes in the stream's order, always on the thread calling Write,
+  // Produce or Finish. May throw; the exception passes out of that call.
   using Sink = std::function<void(std::string_view compressed)>;
 
   struct Totals {
@@ -49,6 +51,14 @@ class ChunkedDeflate {
   ChunkedDeflate& operator=(const ChunkedDeflate&) = delete;
 
   void Write(std::string_view data);
+  // Appends a piece made by `produce` on a worker: it writes the piece into the buffer it is
+  // given (empty). Pieces are made several at a time, in any order, and joined in the order
+  // they were handed in; each is one chunk of the stream, so its bytes depend on where the
+  // caller cut the pieces, never on the workers. `produce` runs at most once, on any thread,
+  // and may use only what outlives this object and stays unchanged until Finish returns. What
+  // it throws passes out of Write, Produce or Finish once the stream has come to its piece.
+  using Producer = std::function<void(TextBuffer& piece)>;
+  void Produce(Producer produce);
   // Compresses the rest, hands every byte to the sink and ends the stream. Throws WriteFailure
   // when zlib fails (only for want of memory). Call once; no Write after it.
   Totals Finish();

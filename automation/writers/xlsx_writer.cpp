@@ -16,6 +16,7 @@
 //   spreadsheet application gives for such results.
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -31,6 +32,7 @@
 #include "automation/base/utf8.h"
 #include "automation/engine/engine_text.h"
 #include "automation/writers/styles_xml.h"
+#include "automation/writers/text_buffer.h"
 #include "automation/writers/workbook_writer.h"
 #include "automation/writers/xlsx_parts.h"
 #include "automation/writers/xml_text.h"
@@ -43,100 +45,48 @@ using engine::Cell;
 using engine::CellType;
 using namespace std::string_view_literals;
 
-constexpr std::size_t kFlushSize = 64 << 10;
+// A sheet's rows are written in runs of about this much XML, each made and deflated on a worker
+// (chunked_deflate.h): large enough that a run's start costs nothing, small enough that a few
+// megabytes of rows keep two cores busy and the runs in flight stay small.
+constexpr std::size_t kRunBytes = std::size_t{256} << 10;
+// What a cell's XML takes besides its text: tag, reference, style, value.
+constexpr std::size_t kCellBytes = 32;
 // Past this many cells a sheet's XML might pass 4 GiB and needs zip64 records; below it the
 // plain records keep the file readable by older programs.
 constexpr std::size_t kPlainZipCells = 10'000'000;
 
-// The XML of a sheet as it is built, up to a flush. std::string's append is a call into the
-// library for each piece, six to ten a cell; these are inlined, a compare and a copy whose
-// size is mostly known when compiling (forced inline: GCC left Put as a call, 68 M more).
-// Measured: SheetXmlWriter::Write with all it calls
-// 758 M -> 589 M instructions for a merge of two files of the benchmark's million set saved
-// as .xlsx (`valgrind --tool=callgrind build-bench/bench/harness/tavrio-bench-merge --save
-// out.xlsx` on million-_0001/_0002, Release).
-class XmlOutput {
- public:
-  template <std::size_t N>
-  [[gnu::always_inline]] void Put(const char (&literal)[N]) {
-    Put(std::string_view(literal, N - 1));
-  }
-  [[gnu::always_inline]] void Put(std::string_view text) {
-    std::memcpy(Room(text.size()), text.data(), text.size());
-    size_ += text.size();
-  }
-  void Put(char c) { *Room(1) = c, ++size_; }
-  // Room for `size` bytes after what is written, to be written into and then taken by Advance.
-  [[gnu::always_inline]] char* Room(std::size_t size) {
-    if (capacity_ - size_ < size) Grow(size);
-    return data_.get() + size_;
-  }
-  void Advance(const char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
-  void DropLast() { --size_; }
-  std::size_t size() const { return size_; }
-  std::string_view view() const { return {data_.get(), size_}; }
-  void clear() { size_ = 0; }
-
- private:
-  void Grow(std::size_t more) {
-    const std::size_t capacity = std::max(2 * capacity_, size_ + more);
-    auto data = std::make_unique_for_overwrite<char[]>(capacity);
-    if (size_ != 0) std::memcpy(data.get(), data_.get(), size_);
-    data_ = std::move(data);
-    capacity_ = capacity;
-  }
-
-  std::unique_ptr<char[]> data_;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
+// Consecutive rows of a sheet, with the heights of the rows without cells that lie among them,
+// and, in a sheet's last run, after them.
+struct RowRun {
+  std::span<const engine::Row> rows;
+  std::span<const engine::RowHeight> heights;
 };
 
-class SheetXmlWriter {
+// The XML of a run of rows. Runs are written at the same time on several threads: the writer
+// only reads the workbook, and counts the texts it had to mend itself.
+class RowsXmlWriter {
  public:
-  SheetXmlWriter(const engine::Workbook& workbook, const engine::Sheet& sheet, bool active,
-                 ZipWriter& zip)
-      : workbook_(workbook), sheet_(sheet), active_(active), zip_(zip) {}
+  RowsXmlWriter(const engine::Workbook& workbook, const engine::Sheet& sheet, TextBuffer& out)
+      : workbook_(workbook), sheet_(sheet), out_(out) {}
 
   // Returns how many texts had bytes replaced.
-  std::size_t Write() {
-    out_.Put(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">");
-    out_.Put("<dimension ref=\"" + Dimension() + "\"/>");
-    out_.Put(active_
-                 ? "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>"sv
-                 : "<sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>"sv);
-    out_.Put("<sheetFormatPr defaultRowHeight=\"15\"/><sheetData>");
-    const std::span<const engine::RowHeight> heights = sheet_.row_heights();
-    auto height = heights.begin();
-    for (const engine::Row& row : sheet_.rows()) {
+  std::size_t Write(const RowRun& run) {
+    auto height = run.heights.begin();
+    for (const engine::Row& row : run.rows) {
       // Rows with a height but no cells still need their element.
-      for (; height != heights.end() && height->row < row.number; ++height) {
-        AppendRowStart(height->row, &*height);
-        out_.DropLast();
-        out_.Put("/>");
+      for (; height != run.heights.end() && height->row < row.number; ++height) {
+        AppendEmptyRow(*height);
       }
-      const bool has_height = height != heights.end() && height->row == row.number;
+      const bool has_height = height != run.heights.end() && height->row == row.number;
       AppendRowStart(row.number, has_height ? &*height++ : nullptr);
-      row_digits_ =
-          std::string_view(row_digits_buffer_,
-                           std::to_chars(row_digits_buffer_,
-                                         row_digits_buffer_ + sizeof row_digits_buffer_, row.number)
-                               .ptr);
+      row_digits_.size = static_cast<std::uint8_t>(
+          std::to_chars(row_digits_.bytes, row_digits_.bytes + sizeof row_digits_.bytes, row.number)
+              .ptr -
+          row_digits_.bytes);
       for (const Cell& cell : row.Cells()) AppendCell(row.number, cell);
       out_.Put("</row>");
-      if (out_.size() >= kFlushSize) Flush();
     }
-    for (; height != heights.end(); ++height) {
-      AppendRowStart(height->row, &*height);
-      out_.DropLast();
-      out_.Put("/>");
-    }
-    out_.Put("</sheetData>");
-    AppendMergedCells();
-    out_.Put("</worksheet>");
-    Flush();
+    for (; height != run.heights.end(); ++height) AppendEmptyRow(*height);
     return replaced_;
   }
 
@@ -152,22 +102,10 @@ class SheetXmlWriter {
     out_.Put("\">");
   }
 
-  void AppendMergedCells() {
-    const auto merges = sheet_.merged_cells();
-    if (merges.empty()) return;
-    out_.Put("<mergeCells count=\"" + std::to_string(merges.size()) + "\">");
-    for (const engine::CellRange& merged : merges) {
-      out_.Put("<mergeCell ref=\"" + CellReference(merged.first_row, merged.first_column) + ":" +
-               CellReference(merged.last_row, merged.last_column) + "\"/>");
-      if (out_.size() >= kFlushSize) Flush();
-    }
-    out_.Put("</mergeCells>");
-  }
-
-  std::string Dimension() const {
-    const auto rows = sheet_.rows();
-    if (rows.empty()) return "A1";
-    return "A1:" + CellReference(rows.back().number, std::max(1u, sheet_.LastColumn()));
+  void AppendEmptyRow(const engine::RowHeight& height) {
+    AppendRowStart(height.row, &height);
+    out_.DropLast();
+    out_.Put("/>");
   }
 
   void AppendNumber(std::uint32_t value) {
@@ -275,48 +213,134 @@ class SheetXmlWriter {
   }
 
   void AppendUserText(std::string_view text) {
-    escaped_.clear();
-    if (AppendXmlText(escaped_, text) != 0) ++replaced_;
-    out_.Put(escaped_);
+    if (AppendXmlText(out_, text) != 0) ++replaced_;
   }
 
   // "<c r=\"AB" for column 28.
-  const std::string& CellStart(std::uint16_t column) {
+  const ShortText& CellStart(std::uint16_t column) {
     if (cell_starts_.size() <= column) cell_starts_.resize(column + 1);
-    std::string& start = cell_starts_[column];
-    if (start.empty()) {
-      start = "<c r=\"" + CellReference(1, column);
-      start.pop_back();
+    ShortText& start = cell_starts_[column];
+    if (start.size == 0) {
+      const std::string reference = CellReference(1, column);
+      start = ShortText::From("<c r=\"" + reference.substr(0, reference.size() - 1));
     }
     return start;
   }
 
   // " s=\"12\"" for style 12.
-  const std::string& StyleAttribute(std::uint32_t style) {
+  const ShortText& StyleAttribute(std::uint32_t style) {
     if (style_attributes_.size() <= style) style_attributes_.resize(style + 1);
-    std::string& attribute = style_attributes_[style];
-    if (attribute.empty()) attribute = " s=\"" + std::to_string(style) + "\"";
+    ShortText& attribute = style_attributes_[style];
+    if (attribute.size == 0) attribute = ShortText::From(" s=\"" + std::to_string(style) + "\"");
     return attribute;
   }
 
-  void Flush() {
-    zip_.Write(out_.view());
-    out_.clear();
+  const engine::Workbook& workbook_;
+  const engine::Sheet& sheet_;
+  TextBuffer& out_;
+  std::vector<ShortText> cell_starts_;
+  std::vector<ShortText> style_attributes_;
+  ShortText row_digits_;  // the number of the row being written
+  const std::string_view* formula_ = nullptr;
+  const engine::CellRange* array_ = nullptr;  // the range of the cell's array formula
+  std::size_t replaced_ = 0;
+};
+
+// About how many bytes a row's XML takes: the run it falls in is cut by this, on the thread
+// handing the runs out, so it looks at no more than each cell's type and its text's length.
+std::size_t RowXmlEstimate(const engine::Workbook& workbook, const engine::Row& row) {
+  std::size_t bytes = kCellBytes * (row.count + 1);
+  for (const Cell& cell : row.Cells()) {
+    if (cell.type == CellType::kText) bytes += workbook.strings().Get(cell.string_id).size();
+  }
+  return bytes;
+}
+
+// A sheet's XML: its start and end here, its rows in runs made on the zip writer's workers.
+class SheetXmlWriter {
+ public:
+  SheetXmlWriter(const engine::Workbook& workbook, const engine::Sheet& sheet, bool active,
+                 ZipWriter& zip)
+      : workbook_(workbook), sheet_(sheet), active_(active), zip_(zip) {}
+
+  // `replaced` counts the texts that had bytes replaced; it is counted into from the workers
+  // until the zip entry ends.
+  void Write(std::atomic<std::size_t>& replaced) {
+    zip_.Write(Start());
+    const std::span<const engine::Row> rows = sheet_.rows();
+    const std::span<const engine::RowHeight> heights = sheet_.row_heights();
+    std::size_t run_start = 0;
+    std::size_t heights_start = 0;
+    std::size_t run_bytes = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      run_bytes += RowXmlEstimate(workbook_, rows[i]);
+      const bool last = i + 1 == rows.size();
+      if (run_bytes < kRunBytes && !last) continue;
+      const std::size_t heights_end =
+          last ? heights.size() : HeightsUpTo(heights, heights_start, rows[i].number);
+      WriteRun({rows.subspan(run_start, i + 1 - run_start),
+                heights.subspan(heights_start, heights_end - heights_start)},
+               replaced);
+      run_start = i + 1;
+      heights_start = heights_end;
+      run_bytes = 0;
+    }
+    if (rows.empty() && !heights.empty()) WriteRun({{}, heights}, replaced);
+    zip_.Write("</sheetData>");
+    WriteMergedCells();
+    zip_.Write("</worksheet>");
+  }
+
+ private:
+  // The end of the heights of rows up to `row`, from `start` on.
+  static std::size_t HeightsUpTo(std::span<const engine::RowHeight> heights, std::size_t start,
+                                 std::uint32_t row) {
+    return static_cast<std::size_t>(
+        std::partition_point(heights.begin() + static_cast<std::ptrdiff_t>(start), heights.end(),
+                             [row](const engine::RowHeight& height) { return height.row <= row; }) -
+        heights.begin());
+  }
+
+  void WriteRun(const RowRun& run, std::atomic<std::size_t>& replaced) {
+    zip_.Produce([&workbook = workbook_, &sheet = sheet_, run, &replaced](TextBuffer& out) {
+      replaced += RowsXmlWriter(workbook, sheet, out).Write(run);
+    });
+  }
+
+  std::string Start() const {
+    std::string start =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">";
+    start += "<dimension ref=\"" + Dimension() + "\"/>";
+    start += active_
+                 ? "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>"sv
+                 : "<sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>"sv;
+    start += "<sheetFormatPr defaultRowHeight=\"15\"/><sheetData>";
+    return start;
+  }
+
+  std::string Dimension() const {
+    const auto rows = sheet_.rows();
+    if (rows.empty()) return "A1";
+    return "A1:" + CellReference(rows.back().number, std::max(1u, sheet_.LastColumn()));
+  }
+
+  void WriteMergedCells() {
+    const auto merges = sheet_.merged_cells();
+    if (merges.empty()) return;
+    zip_.Write("<mergeCells count=\"" + std::to_string(merges.size()) + "\">");
+    for (const engine::CellRange& merged : merges) {
+      zip_.Write("<mergeCell ref=\"" + CellReference(merged.first_row, merged.first_column) +
+                 ":" + CellReference(merged.last_row, merged.last_column) + "\"/>");
+    }
+    zip_.Write("</mergeCells>");
   }
 
   const engine::Workbook& workbook_;
   const engine::Sheet& sheet_;
   bool active_;
   ZipWriter& zip_;
-  XmlOutput out_;
-  std::string escaped_;  // a text escaped, before it joins out_
-  std::vector<std::string> cell_starts_;
-  std::vector<std::string> style_attributes_;
-  char row_digits_buffer_[16];
-  std::string_view row_digits_;  // the number of the row being written
-  const std::string_view* formula_ = nullptr;
-  const engine::CellRange* array_ = nullptr;  // the range of the cell's array formula
-  std::size_t replaced_ = 0;
 };
 
 std::size_t CellCount(const engine::Sheet& sheet) {
@@ -330,6 +354,7 @@ class XlsxWriter final : public WorkbookWriter {
   explicit XlsxWriter(unsigned deflate_threads) : deflate_threads_(deflate_threads) {}
 
   engine::SaveReport Write(const engine::Workbook& workbook, const std::string& path) override {
+    std::atomic<std::size_t> replaced_in_sheets = 0;  // outlives the zip writer's workers
     ZipWriter zip(path, deflate_threads_);
     const std::size_t sheets = workbook.SheetCount();
     engine::SaveReport report;
@@ -342,10 +367,11 @@ class XlsxWriter final : public WorkbookWriter {
     for (std::size_t i = 0; i < sheets; ++i) {
       const engine::Sheet& sheet = workbook.SheetAt(i);
       zip.BeginEntry(SheetPartName(i), CellCount(sheet) > kPlainZipCells);
-      replaced += SheetXmlWriter(workbook, sheet, i == workbook.active_sheet(), zip).Write();
+      SheetXmlWriter(workbook, sheet, i == workbook.active_sheet(), zip).Write(replaced_in_sheets);
       zip.EndEntry();
     }
     zip.Close();
+    replaced += replaced_in_sheets;
     return report;
   }
 

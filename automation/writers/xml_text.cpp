@@ -80,7 +80,11 @@ bool PlainThreeBytes(std::string_view text, std::size_t i) {
          (static_cast<unsigned char>(text[i + 2]) & 0xC0) == 0x80;
 }
 
-std::size_t AppendEscaped(std::string& out, std::string_view text, bool attribute) {
+void Append(std::string& out, std::string_view bytes) { out.append(bytes); }
+void Append(TextBuffer& out, std::string_view bytes) { out.Put(bytes); }
+
+template <typename Out>
+std::size_t AppendEscaped(Out& out, std::string_view text, bool attribute) {
   std::size_t replaced = 0;
   std::size_t plain = 0;  // start of the bytes not yet appended, which stand for themselves
   for (std::size_t i = 0; i < text.size();) {
@@ -93,8 +97,8 @@ std::size_t AppendEscaped(std::string& out, std::string_view text, bool attribut
       char escaped[8];
       const char* entity = AsciiEntity(text, i, attribute, escaped);
       if (entity != nullptr) {
-        out.append(text.substr(plain, i - plain));
-        out.append(entity);
+        Append(out, text.substr(plain, i - plain));
+        Append(out, entity);
         plain = i + 1;
       }
       ++i;
@@ -109,27 +113,29 @@ std::size_t AppendEscaped(std::string& out, std::string_view text, bool attribut
       i += point.length;
       continue;
     }
-    out.append(text.substr(plain, i - plain));
+    Append(out, text.substr(plain, i - plain));
     if (!point.valid) {
-      out.append("\xEF\xBF\xBD");
+      Append(out, "\xEF\xBF\xBD");
       ++replaced;
     } else if (point.length == 6) {
       // A surrogate pair encoded half by half: the character it stands for, as UTF-8.
-      AppendUtf8(point.code, out);
+      std::string character;
+      AppendUtf8(point.code, character);
+      Append(out, character);
     } else {
       char escaped[8];
-      out.append(Escape(point.code, escaped));
+      Append(out, Escape(point.code, escaped));
     }
     i += point.length;
     plain = i;
   }
-  out.append(text.substr(plain));
+  Append(out, text.substr(plain));
   return replaced;
 }
 
 }  // namespace
 
-std::size_t AppendXmlText(std::string& out, std::string_view text) {
+std::size_t AppendXmlText(TextBuffer& out, std::string_view text) {
   return AppendEscaped(out, text, false);
 }
 

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "automation/writers/text_buffer.h"
+
 namespace tavrio::automation::writers {
 
 // Appends `text` as XML character data or attribute value, so that the part stays well-formed
@@ -15,7 +17,7 @@ namespace tavrio::automation::writers {
 //   applications decode, and an underscore that would read as such a form as _x005F_;
 // - bytes that are no UTF-8 at all as U+FFFD, the one thing no escape can carry.
 // Returns how many of those bytes were replaced: zero for every text a reader produced.
-std::size_t AppendXmlText(std::string& out, std::string_view text);
+std::size_t AppendXmlText(TextBuffer& out, std::string_view text);
 
 // The same for an attribute's value, where an XML parser turns a literal tab or line feed into
 // a blank: those go as character references too.

@@ -53,6 +53,8 @@ void ZipWriter::BeginEntry(const std::string& name, bool large) {
 
 void ZipWriter::Write(std::string_view data) { entry_->Write(data); }
 
+void ZipWriter::Produce(ChunkedDeflate::Producer produce) { entry_->Produce(std::move(produce)); }
+
 void ZipWriter::EndEntry() {
   const ChunkedDeflate::Totals totals = entry_->Finish();
   entry_.reset();

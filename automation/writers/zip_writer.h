@@ -24,6 +24,8 @@ class ZipWriter {
   // `large`: the entry may pass 4 GiB and needs zip64 records.
   void BeginEntry(const std::string& name, bool large = false);
   void Write(std::string_view data);
+  // A piece of the entry made on a worker (ChunkedDeflate::Produce, whose terms hold).
+  void Produce(ChunkedDeflate::Producer produce);
   void EndEntry();
   void Close();
 

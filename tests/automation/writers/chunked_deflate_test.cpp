@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "automation/writers/workbook_writer.h"
 
@@ -100,6 +101,14 @@ TEST(ChunkedDeflate, MatchesReachBackAcrossTheSeamBetweenChunks) {
   EXPECT_LT(both.bytes.size() - first.bytes.size(), block.size() / 4);
   EXPECT_TRUE(Inflate(both.bytes, first_chunk.size() + second_chunk.size()) ==
               first_chunk + second_chunk);
+  // The same seam between pieces made on the workers.
+  std::string produced;
+  ChunkedDeflate deflate([&](std::string_view bytes) { produced += bytes; }, 2);
+  for (const std::string* piece : {&first_chunk, static_cast<const std::string*>(&second_chunk)}) {
+    deflate.Produce([piece](TextBuffer& out) { out.Put(*piece); });
+  }
+  deflate.Finish();
+  EXPECT_LT(produced.size() - first.bytes.size(), block.size() / 4);
 }
 
 TEST(ChunkedDeflate, ASinkThatFailsStopsTheStreamWithItsError) {
@@ -123,6 +132,65 @@ TEST(ChunkedDeflate, ASinkThatFailsStopsTheStreamWithItsError) {
       EXPECT_EQ(failure.reason(), "磁盘空间不足");
     }
     EXPECT_EQ(calls, 2) << "nothing is handed on after the sink failed";
+  }
+}
+
+// Pieces made on the workers, between pieces written: one stream in the order handed in, the
+// same bytes whatever the workers.
+TEST(ChunkedDeflate, ProducedPiecesJoinTheStreamInTheOrderHandedIn) {
+  std::vector<std::string> pieces;
+  for (unsigned i = 0; i < 9; ++i) pieces.push_back(SheetLikeText(i * 70001 % 400000, i));
+  const std::string all = [&] {
+    std::string joined;
+    for (const std::string& piece : pieces) joined += piece;
+    return joined;
+  }();
+  std::string reference;
+  for (const unsigned threads : {0u, 1u, 3u}) {
+    SCOPED_TRACE(threads);
+    Deflated result;
+    ChunkedDeflate deflate([&](std::string_view bytes) { result.bytes += bytes; }, threads);
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      if (i % 3 == 0) {
+        deflate.Write(pieces[i]);
+        continue;
+      }
+      deflate.Produce([&piece = pieces[i]](TextBuffer& out) {
+        EXPECT_TRUE(out.empty());
+        out.Put(piece);
+      });
+    }
+    result.totals = deflate.Finish();
+    EXPECT_EQ(result.totals.size, all.size());
+    EXPECT_EQ(result.totals.crc, crc32_z(0, reinterpret_cast<const Bytef*>(all.data()), all.size()));
+    EXPECT_TRUE(Inflate(result.bytes, all.size()) == all);
+    if (threads == 0) reference = result.bytes;
+    EXPECT_TRUE(result.bytes == reference) << "the bytes depend on the number of workers";
+  }
+}
+
+// A piece that cannot be made ends the stream there: its error passes out, and nothing made
+// after it reaches the sink.
+TEST(ChunkedDeflate, APieceThatFailsEndsTheStreamWithItsError) {
+  for (const unsigned threads : {0u, 2u}) {
+    SCOPED_TRACE(threads);
+    const std::string good = SheetLikeText(300000, 3);
+    std::size_t handed = 0;
+    std::string error;
+    try {
+      ChunkedDeflate deflate([&](std::string_view bytes) { handed += bytes.size(); }, threads);
+      for (int i = 0; i < 12; ++i) {
+        deflate.Produce([i, &good](TextBuffer& out) {
+          if (i == 5 || i == 9) throw WriteFailure("第 " + std::to_string(i) + " 段无法写出");
+          out.Put(good);
+        });
+      }
+      deflate.Finish();
+    } catch (const WriteFailure& failure) {
+      error = failure.reason();
+    }
+    EXPECT_EQ(error, "第 5 段无法写出") << "the first failure in the stream's order is reported";
+    EXPECT_LT(handed, Deflate(good + good + good + good + good + good, 0, 1 << 30).bytes.size());
   }
 }
 

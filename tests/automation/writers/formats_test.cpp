@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <xlsxwriter.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -290,6 +291,43 @@ TEST_F(FormatsTest, RowHeightsAndMergedCellsInsideTheBlockMoveWithIt) {
   EXPECT_EQ(dump[1], "sheet Sheet1");
   EXPECT_EQ(dump[2], "heights 1=30.0 3=24.5 5=18.0 8=24.5 10=18.0");
   EXPECT_EQ(dump[3], "merged A1:C1 C3:D4 C8:D9");
+}
+
+// A sheet large enough to be written in several runs of rows, with heights on rows without
+// cells among them, on rows with cells, and after the last row with cells: each height must land
+// on its own row whichever run writes it.
+TEST_F(FormatsTest, RowHeightsAmongManyRowsLandOnTheirRows) {
+  const std::string source = folder_.File("行高.xlsx");
+  lxw_workbook* workbook = workbook_new(source.c_str());
+  lxw_worksheet* sheet = workbook_add_worksheet(workbook, "数据");
+  constexpr lxw_row_t kRows = 6000;
+  std::string expected = "heights";
+  auto set_height = [&](lxw_row_t row, double points) {
+    worksheet_set_row(sheet, row - 1, points, nullptr);
+    char text[32];
+    std::snprintf(text, sizeof text, " %u=%.1f", row, points);
+    expected += text;
+  };
+  for (lxw_row_t row = 1; row <= kRows + 10; ++row) {
+    if (row % 400 == 0 || row > kRows) {
+      if (row % 400 == 0 || row == kRows + 3 || row == kRows + 10) set_height(row, row % 97 + 10);
+      continue;
+    }
+    if (row % 500 == 1) set_height(row, 33);
+    for (lxw_col_t column = 0; column < 4; ++column) {
+      worksheet_write_string(sheet, row - 1, column,
+                             ("第" + std::to_string(row) + "行的一段说明文字，长度约四十字节").c_str(),
+                             nullptr);
+    }
+  }
+  ASSERT_EQ(workbook_close(workbook), LXW_NO_ERROR);
+  engine_.OpenWorkbook(source);
+  const std::string saved = folder_.File("另存.xlsx");
+  engine_.SaveWorkbookAs("行高.xlsx", saved);
+  const std::vector<std::string> dump = DumpFormats(saved);
+  ASSERT_GE(dump.size(), 3u);
+  EXPECT_EQ(dump[2], expected);
+  EXPECT_EQ(dump.size(), 4 + (kRows - kRows / 400) * 4u);
 }
 
 }  // namespace
