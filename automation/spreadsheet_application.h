@@ -99,8 +99,9 @@ class SpreadsheetApplication {
 
   // A hint that changes nothing the caller sees: the next OpenWorkbook will be of `path`, and
   // `sheet` will then be selected; `then`, unless empty, is the file the caller will open
-  // after that one, to be announced next. An application may read those files meanwhile, on a
-  // thread of its own; one that ignores the hint is just as correct. Whatever a file holds (a
+  // after that one, to be announced next, most likely with the same sheet. An application may
+  // read those files meanwhile, on threads of its own; one that ignores the hint is just as
+  // correct. Whatever a file holds (a
   // fault included) is reported by the calls that would report it without the hint, and a
   // file changed after the hint is read as it is at its opening. A later hint replaces this
   // one, and the next OpenWorkbook uses it up, whichever file that opens. Never throws.

@@ -12,10 +12,26 @@ WorkbookReadAhead::~WorkbookReadAhead() { Cancel(); }
 
 void WorkbookReadAhead::Start(const std::string& path, const SheetSelector& sheet,
                               const std::string& then) noexcept {
-  StopReading();
+  const auto announced = [&](const std::string& file, const SheetSelector& chosen) {
+    return !file.empty() && chosen == sheet && (file == path || file == then);
+  };
+  if (reading_started_ && !announced(reading_path_, reading_sheet_)) StopReading();
+  if (!announced(owned_.path, owned_.sheet)) owned_ = {};
+  for (const std::string* file : {&path, &then}) {
+    if (file->empty() || *file == owned_.path) continue;
+    if (reading_started_ && *file == reading_path_) continue;
+    if (!reading_started_) {
+      StartReading(*file, sheet);
+    } else if (!owned_.workbook) {
+      owned_ = Read(*file, sheet, {});
+    }
+  }
+}
+
+void WorkbookReadAhead::StartReading(const std::string& path, const SheetSelector& sheet) noexcept {
   try {
-    reading_ = TakeOpened(path);
     reading_path_ = path;
+    reading_sheet_ = sheet;
     if (!thread_.joinable()) thread_ = std::thread([this] { Serve(); });
     {
       std::lock_guard lock(mutex_);
@@ -27,11 +43,8 @@ void WorkbookReadAhead::Start(const std::string& path, const SheetSelector& shee
     reading_started_ = true;
   } catch (...) {
     // No thread or no memory to spare: the open then reads the file itself, only later.
-    reading_ = {};
     reading_path_.clear();
-    return;
   }
-  if (!then.empty()) opened_ = Open(then);
 }
 
 void WorkbookReadAhead::WaitForReading() {
@@ -54,7 +67,7 @@ void WorkbookReadAhead::StopReading() noexcept {
 
 void WorkbookReadAhead::Cancel() noexcept {
   StopReading();
-  opened_ = {};
+  owned_ = {};
   if (thread_.joinable()) {
     {
       std::lock_guard lock(mutex_);
@@ -67,20 +80,21 @@ void WorkbookReadAhead::Cancel() noexcept {
 }
 
 std::unique_ptr<Workbook> WorkbookReadAhead::Take(const std::string& path) noexcept {
+  if (!owned_.path.empty() && path == owned_.path) return IfUnchanged(std::exchange(owned_, {}));
   if (!reading_started_ || path != reading_path_) {
     Cancel();
     return nullptr;
   }
   WaitForReading();
   reading_started_ = false;
-  std::unique_ptr<Workbook> workbook;
-  // A file replaced or rewritten since its reading began is read again, as it is now.
-  if (reading_.workbook && reading_.identity && IdentityOf(path) == reading_.identity) {
-    workbook = std::move(reading_.workbook);
-  }
-  reading_ = {};
   reading_path_.clear();
-  return workbook;
+  return IfUnchanged(std::exchange(reading_, {}));
+}
+
+// A file replaced or rewritten since its reading began is read again, as it is now.
+std::unique_ptr<Workbook> WorkbookReadAhead::IfUnchanged(ReadAhead read) {
+  if (!read.workbook || !read.identity || IdentityOf(read.path) != read.identity) return nullptr;
+  return std::move(read.workbook);
 }
 
 // The reading thread: one file at a time, as Start hands them over.
@@ -93,48 +107,33 @@ void WorkbookReadAhead::Serve() {
     task_.reset();
     const std::stop_token stop = stop_.get_token();
     lock.unlock();
-    Read(stop, path, sheet);
+    reading_ = Read(path, sheet, stop);
     lock.lock();
     busy_ = false;
     changed_.notify_all();
   }
 }
 
-WorkbookReadAhead::Opened WorkbookReadAhead::Open(const std::string& path) const noexcept {
-  Opened opened;
+WorkbookReadAhead::ReadAhead WorkbookReadAhead::Read(const std::string& path,
+                                                     const SheetSelector& sheet,
+                                                     const std::stop_token& stop) const noexcept {
+  ReadAhead read;
   try {
-    opened.path = path;
+    read.path = path;
+    read.sheet = sheet;
     // Taken before the first byte is read, so that a change during the reading shows at Take.
-    opened.identity = IdentityOf(path);
-    if (!opened.identity) return {};
-    opened.workbook = read_(path);
-    opened.workbook->ReadSharedParts();
+    read.identity = IdentityOf(path);
+    if (!read.identity) return {};
+    read.workbook = read_(path);
+    read.workbook->ReadSharedParts();
+    if (const std::optional<std::size_t> index = read.workbook->FindSheet(sheet)) {
+      read.workbook->LoadedSheet(*index, stop);
+    }
   } catch (...) {
     // Dropped, whatever it was: the owner's own reading meets it where it always does.
     return {};
   }
-  return opened;
-}
-
-WorkbookReadAhead::Opened WorkbookReadAhead::TakeOpened(const std::string& path) noexcept {
-  Opened opened = std::move(opened_);
-  opened_ = {};
-  if (opened.path != path || !opened.workbook || IdentityOf(path) != opened.identity) return {};
-  return opened;
-}
-
-void WorkbookReadAhead::Read(const std::stop_token& stop, const std::string& path,
-                             const SheetSelector& sheet) {
-  if (!reading_.workbook) reading_ = Open(path);
-  if (!reading_.workbook) return;
-  try {
-    if (const std::optional<std::size_t> index = reading_.workbook->FindSheet(sheet)) {
-      reading_.workbook->LoadedSheet(*index, stop);
-    }
-  } catch (...) {
-    // Dropped, whatever it was: the owner's own reading meets it where it always does.
-    reading_.workbook.reset();
-  }
+  return read;
 }
 
 std::optional<WorkbookReadAhead::FileIdentity> WorkbookReadAhead::IdentityOf(

@@ -167,11 +167,11 @@ void PrintTo(const NextFileCase& c, std::ostream* os) { *os << c.label; }
 class ReadAheadSeesTheSameTest : public ::testing::TestWithParam<NextFileCase> {};
 
 // The same steps on two engines, one told which file comes next: the same values, or the same
-// error from the same call. The next file is read on the reading thread, or opened ahead on the
-// caller's thread as the file after the first one and then has its sheet read there.
+// error from the same call. The next file is read on the reading thread, or on the caller's
+// thread as the file after the first one.
 TEST_P(ReadAheadSeesTheSameTest, AsWithoutTheAnnouncement) {
   for (const bool opened_ahead : {false, true}) {
-    SCOPED_TRACE(opened_ahead ? "opened as the file after" : "read as the next file");
+    SCOPED_TRACE(opened_ahead ? "read as the file after" : "read as the next file");
     DiskFiles files;
     const std::string first = files.Put("a.xlsx", "a", Book({GridSheet("数据", 2, 3)}));
     std::string next = files.folder().File("b.xlsx");
@@ -299,23 +299,34 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
-TEST(EngineReadAheadTest, FileAfterTheNextIsOpenedOnceAndItsSheetReadOnce) {
-  DiskFiles files;
-  const std::string b = files.Put("b.xlsx", "b", Book({GridSheet("数据", 2, 2)}));
-  const std::string c =
-      files.Put("c.xlsx", "c", Book({GridSheet("A", 1, 1), GridSheet("数据", 3, 2)}));
-  Engine engine(files.Factory(), &writers::SaveWorkbook);
-  engine.ExpectOpen(b, std::int16_t{1}, c);
-  EXPECT_EQ(files.fakes().Opens("c"), 1) << "opened while b is read";
-  EXPECT_EQ(files.fakes().Reads("c", 1), 0);
-  OpenAndRead(engine, b, std::int16_t{1});
-  engine.ExpectOpen(c, std::string("数据"), "");
-  Engine plain(files.Factory(), &writers::SaveWorkbook);
-  const Seen expected = OpenAndRead(plain, c, std::string("数据"));
-  EXPECT_EQ(OpenAndRead(engine, c, std::string("数据")), expected);
-  EXPECT_EQ(files.fakes().Opens("c"), 2) << "once ahead, once by the plain engine";
-  EXPECT_EQ(files.fakes().Reads("c", 1), 2);
-  EXPECT_EQ(files.fakes().Reads("c", 0), 0);
+// The file after the next is read on the caller's thread with the announced sheet, and kept
+// when it is announced next with that sheet; with another sheet it is read again.
+TEST(EngineReadAheadTest, FileAfterTheNextIsReadOnceWithTheAnnouncedSheet) {
+  for (const bool same_sheet : {true, false}) {
+    SCOPED_TRACE(same_sheet ? "same sheet" : "another sheet");
+    DiskFiles files;
+    const std::string b = files.Put("b.xlsx", "b", Book({GridSheet("数据", 2, 2)}));
+    const std::string c =
+        files.Put("c.xlsx", "c", Book({GridSheet("A", 1, 1), GridSheet("数据", 3, 2)}));
+    Engine engine(files.Factory(), &writers::SaveWorkbook);
+    engine.ExpectOpen(b, std::string("数据"), c);
+    EXPECT_EQ(files.fakes().Opens("c"), 1) << "read while b is read";
+    EXPECT_EQ(files.fakes().Reads("c", 1), 1);
+    OpenAndRead(engine, b, std::string("数据"));
+    const SheetSelector sheet = same_sheet ? SheetSelector(std::string("数据")) : std::int16_t{1};
+    engine.ExpectOpen(c, sheet, "");
+    Engine plain(files.Factory(), &writers::SaveWorkbook);
+    const Seen expected = OpenAndRead(plain, c, sheet);
+    EXPECT_EQ(OpenAndRead(engine, c, sheet), expected);
+    if (same_sheet) {
+      EXPECT_EQ(files.fakes().Opens("c"), 2) << "once ahead, once by the plain engine";
+      EXPECT_EQ(files.fakes().Reads("c", 1), 2);
+      EXPECT_EQ(files.fakes().Reads("c", 0), 0);
+    } else {
+      EXPECT_EQ(files.fakes().Opens("c"), 3) << "read ahead again, with its first sheet";
+      EXPECT_EQ(files.fakes().Reads("c", 0), 2);
+    }
+  }
 }
 
 TEST(EngineReadAheadTest, FileAfterTheNextChangedBeforeItsTurnIsReadAgain) {
