@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace tavrio::automation::engine {
@@ -12,106 +13,122 @@ WorkbookReadAhead::~WorkbookReadAhead() { Cancel(); }
 
 void WorkbookReadAhead::Start(const std::string& path, const SheetSelector& sheet,
                               const std::string& then) noexcept {
-  const auto announced = [&](const std::string& file, const SheetSelector& chosen) {
-    return !file.empty() && chosen == sheet && (file == path || file == then);
-  };
-  if (reading_started_ && !announced(reading_path_, reading_sheet_)) StopReading();
-  if (!announced(owned_.path, owned_.sheet)) owned_ = {};
-  for (const std::string* file : {&path, &then}) {
-    if (file->empty() || *file == owned_.path) continue;
-    if (reading_started_ && *file == reading_path_) continue;
-    if (!reading_started_) {
-      StartReading(*file, sheet);
-    } else if (!owned_.workbook) {
-      owned_ = Read(*file, sheet, {});
-    }
-  }
-}
-
-void WorkbookReadAhead::StartReading(const std::string& path, const SheetSelector& sheet) noexcept {
-  try {
-    reading_path_ = path;
-    reading_sheet_ = sheet;
-    if (!thread_.joinable()) thread_ = std::thread([this] { Serve(); });
-    {
-      std::lock_guard lock(mutex_);
-      stop_ = std::stop_source();
-      task_.emplace(path, sheet);
-      busy_ = true;
-    }
-    changed_.notify_all();
-    reading_started_ = true;
-  } catch (...) {
-    // No thread or no memory to spare: the open then reads the file itself, only later.
-    reading_path_.clear();
-  }
-}
-
-void WorkbookReadAhead::WaitForReading() {
+  if (!EnsureThread()) return;
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return !busy_; });
+  Drop(
+      [&](const Announced& file) {
+        return file.sheet != sheet || (file.path != path && file.path != then);
+      },
+      lock);
+  try {
+    for (const std::string* next : {&path, &then}) {
+      if (next->empty()) continue;
+      const auto known = std::find_if(announced_.begin(), announced_.end(),
+                                      [&](const Announced& file) { return file.path == *next; });
+      if (known == announced_.end()) announced_.push_back({*next, sheet});
+    }
+  } catch (...) {
+    // No memory to spare: what is not announced is read at its open.
+  }
+  changed_.notify_all();
 }
 
-void WorkbookReadAhead::StopReading() noexcept {
-  if (reading_started_) {
-    {
-      std::lock_guard lock(mutex_);
-      stop_.request_stop();
-    }
-    WaitForReading();
-    reading_started_ = false;
+bool WorkbookReadAhead::EnsureThread() noexcept {
+  if (thread_.joinable()) return true;
+  try {
+    thread_ = std::thread([this] { Serve(); });
+  } catch (...) {
+    // No thread to spare: the opens then read the files themselves, only later.
+    return false;
   }
-  reading_ = {};
-  reading_path_.clear();
+  return true;
 }
 
 void WorkbookReadAhead::Cancel() noexcept {
-  StopReading();
-  owned_ = {};
-  if (thread_.joinable()) {
-    {
-      std::lock_guard lock(mutex_);
-      quitting_ = true;
-    }
-    changed_.notify_all();
-    thread_.join();
-    quitting_ = false;
+  if (!thread_.joinable()) return;
+  {
+    std::unique_lock lock(mutex_);
+    Drop([](const Announced&) { return true; }, lock);
+    quitting_ = true;
   }
+  changed_.notify_all();
+  thread_.join();
+  quitting_ = false;
+}
+
+void WorkbookReadAhead::Drop(const std::function<bool(const Announced&)>& drop,
+                             std::unique_lock<std::mutex>& lock) {
+  for (Announced& file : announced_) {
+    if (drop(file)) file.stop.request_stop();
+  }
+  changed_.wait(lock, [&] {
+    return std::none_of(announced_.begin(), announced_.end(), [&](const Announced& file) {
+      return file.state == State::kReading && drop(file);
+    });
+  });
+  announced_.remove_if(drop);
+}
+
+WorkbookReadAhead::AnnouncedList::iterator WorkbookReadAhead::Waiting() {
+  return std::find_if(announced_.begin(), announced_.end(),
+                      [](const Announced& file) { return file.state == State::kWaiting; });
 }
 
 std::unique_ptr<Workbook> WorkbookReadAhead::Take(const std::string& path) noexcept {
-  if (!owned_.path.empty() && path == owned_.path) return IfUnchanged(std::exchange(owned_, {}));
-  if (!reading_started_ || path != reading_path_) {
+  std::unique_lock lock(mutex_);
+  const auto taken = std::find_if(announced_.begin(), announced_.end(),
+                                  [&](const Announced& file) { return file.path == path; });
+  if (taken == announced_.end()) {
+    lock.unlock();
     Cancel();
     return nullptr;
   }
-  WaitForReading();
-  reading_started_ = false;
-  reading_path_.clear();
-  return IfUnchanged(std::exchange(reading_, {}));
+  // Rather than wait, read what nobody has begun: this file first, else the other one.
+  while (taken->state != State::kRead) {
+    const auto next = taken->state == State::kWaiting ? taken : Waiting();
+    if (next == announced_.end()) {
+      changed_.wait(lock);
+      continue;
+    }
+    next->state = State::kReading;
+    ReadLocked(*next, lock);
+  }
+  ReadAhead read = std::move(taken->read);
+  announced_.erase(taken);
+  lock.unlock();
+  return IfUnchanged(path, std::move(read));
 }
 
 // A file replaced or rewritten since its reading began is read again, as it is now.
-std::unique_ptr<Workbook> WorkbookReadAhead::IfUnchanged(ReadAhead read) {
-  if (!read.workbook || !read.identity || IdentityOf(read.path) != read.identity) return nullptr;
+std::unique_ptr<Workbook> WorkbookReadAhead::IfUnchanged(const std::string& path,
+                                                         ReadAhead read) {
+  if (!read.workbook || !read.identity || IdentityOf(path) != read.identity) return nullptr;
   return std::move(read.workbook);
 }
 
-// The reading thread: one file at a time, as Start hands them over.
+// The reading thread: the files announced, in order, as long as nobody else has begun them.
 void WorkbookReadAhead::Serve() {
   std::unique_lock lock(mutex_);
   while (true) {
-    changed_.wait(lock, [this] { return quitting_ || task_.has_value(); });
+    AnnouncedList::iterator next;
+    changed_.wait(lock, [&] { return quitting_ || (next = Waiting()) != announced_.end(); });
     if (quitting_) return;
-    const auto [path, sheet] = std::move(*task_);
-    task_.reset();
-    const std::stop_token stop = stop_.get_token();
-    lock.unlock();
-    reading_ = Read(path, sheet, stop);
-    lock.lock();
-    busy_ = false;
-    changed_.notify_all();
+    next->state = State::kReading;
+    ReadLocked(*next, lock);
   }
+}
+
+void WorkbookReadAhead::ReadLocked(Announced& file, std::unique_lock<std::mutex>& lock) {
+  // Copies: the owner changes the list while this reads, though never this file.
+  const std::string path = file.path;
+  const SheetSelector sheet = file.sheet;
+  const std::stop_token stop = file.stop.get_token();
+  lock.unlock();
+  ReadAhead read = Read(path, sheet, stop);
+  lock.lock();
+  file.read = std::move(read);
+  file.state = State::kRead;
+  changed_.notify_all();
 }
 
 WorkbookReadAhead::ReadAhead WorkbookReadAhead::Read(const std::string& path,
@@ -119,8 +136,6 @@ WorkbookReadAhead::ReadAhead WorkbookReadAhead::Read(const std::string& path,
                                                      const std::stop_token& stop) const noexcept {
   ReadAhead read;
   try {
-    read.path = path;
-    read.sheet = sheet;
     // Taken before the first byte is read, so that a change during the reading shows at Take.
     read.identity = IdentityOf(path);
     if (!read.identity) return {};

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <functional>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -19,16 +20,17 @@ namespace tavrio::automation::engine {
 // .xlsx the package's directory, workbook, styles and shared strings) and that one sheet.
 // Formulas are not calculated here; that stays on the owner's thread.
 //
-// Told two files (the next and the one after), it reads one on a thread of its own and the
-// other on the owner's thread meanwhile, and keeps what it read for either of them at the next
-// Start: so the files of a run are read by turns on the two threads. The owner would otherwise
-// mostly wait for the reading thread: with only the next file read ahead on the thread, and the
-// one after merely opened on the owner's, the many set's merge took 0.36 s and the million
-// set's 0.79 s on two cores, by turns 0.32 s and 0.71 s (medians of 7 runs of
-// tavrio-bench-merge on each set, one after the other). One thread from the first Start to
-// Cancel serves every file: a thread started for each file made the merge half again slower on
-// two cores than reading nothing ahead. So at most two workbooks are held ahead, each with its
-// sheet read.
+// Told two files (the next and the one after), it reads them in that order on a thread of its
+// own; and the owner, when it would wait at Take for a file not read yet, reads the other file
+// meanwhile if nobody has begun it. So the reading goes to whichever thread has time, and the
+// owner reads only once the file before is closed. With only the next file read ahead on the
+// thread, and the one after merely opened on the owner's, the owner mostly waited for the
+// reading thread: the merge took 0.36 s on the many set and 0.79 s on million; shared, 0.32 and
+// 0.71 s (medians of 7 runs of tavrio-bench-merge, two cores). Reading the file after the next
+// on the owner's thread as soon as it was announced was no faster and held three source
+// workbooks at the peak, 13-28 MiB more. One thread from the first Start to Cancel serves every
+// file: a thread started for each file made the merge half again slower on two cores than
+// reading nothing ahead. At most two workbooks are held ahead, each with its sheet read.
 //
 // A reading that fails anywhere is dropped without a word: the owner reads the file itself at
 // its open, and meets the same fault at the same call as it would have without reading ahead.
@@ -45,24 +47,22 @@ class WorkbookReadAhead {
   // Cancel.
   ~WorkbookReadAhead();
 
-  // Reads `path` and, unless empty, `then`, each with the sheet `sheet` chooses there (none
-  // when it chooses none): what was read or is being read for either with that sheet is kept,
-  // everything else dropped. Of what is left, the reading thread takes the first file when it
-  // is free, and this thread reads the other before returning. Without a thread to spare,
-  // reads nothing.
+  // Has `path` and then, unless empty, `then` read, each with the sheet `sheet` chooses there
+  // (none when it chooses none): what was read or is being read for either with that sheet is
+  // kept, everything else dropped. Returns at once. Without a thread to spare, reads nothing.
   void Start(const std::string& path, const SheetSelector& sheet, const std::string& then) noexcept;
 
   // Stops the reading, drops everything read ahead and ends the reading thread, which has
   // ended when this returns. A sheet being read stops between two rows; the reader's open
-  // (for an .xlsx its shared strings, a few hundred kilobytes for the benchmark's workbooks) cannot
-  // be interrupted and ends first.
+  // (for an .xlsx its shared strings, a few hundred kilobytes for the benchmark's workbooks)
+  // cannot be interrupted and ends first.
   void Cancel() noexcept;
 
   // The workbook read for `path` (the very same text Start was given), once its reading has
-  // ended; nullptr when it was not read ahead, when the reading failed, or when the file is no
-  // longer the one read: another device, inode, size, modification or change time than it had
-  // when its opening began. The other file read ahead is kept; a file not read ahead drops
-  // everything.
+  // ended, reading it here if nobody has begun it; nullptr when it was not announced, when the
+  // reading failed, or when the file is no longer the one read: another device, inode, size,
+  // modification or change time than it had when its opening began. The other file announced
+  // is kept; a file not announced drops everything.
   std::unique_ptr<Workbook> Take(const std::string& path) noexcept;
 
  private:
@@ -79,35 +79,39 @@ class WorkbookReadAhead {
 
   // A workbook read ahead with its sheet, and the identity its file had before.
   struct ReadAhead {
-    std::string path;
-    SheetSelector sheet;
     std::optional<FileIdentity> identity;
     std::unique_ptr<Workbook> workbook;
   };
-  void StartReading(const std::string& path, const SheetSelector& sheet) noexcept;
-  void StopReading() noexcept;
-  void WaitForReading();
+  // A file announced. Whoever reads it (the reading thread or the owner) marks it kReading and
+  // then writes `read`, under mutex_; the owner alone adds and removes files.
+  struct Announced {
+    enum class State { kWaiting, kReading, kRead };
+    std::string path;
+    SheetSelector sheet;
+    State state = State::kWaiting;
+    std::stop_source stop;
+    ReadAhead read;
+  };
+  using State = Announced::State;
+  using AnnouncedList = std::list<Announced>;
+
+  bool EnsureThread() noexcept;
   void Serve();
+  // Reads `file`, marked kReading by the caller, with mutex_ locked through `lock` before and
+  // after (not during) the reading.
+  void ReadLocked(Announced& file, std::unique_lock<std::mutex>& lock);
   ReadAhead Read(const std::string& path, const SheetSelector& sheet,
                  const std::stop_token& stop) const noexcept;
-  static std::unique_ptr<Workbook> IfUnchanged(ReadAhead read);
+  // Removes the files `drop` chooses, waiting for the reading of any being read to stop.
+  void Drop(const std::function<bool(const Announced&)>& drop, std::unique_lock<std::mutex>& lock);
+  AnnouncedList::iterator Waiting();
+  static std::unique_ptr<Workbook> IfUnchanged(const std::string& path, ReadAhead read);
 
   ReadWorkbook read_;
-  ReadAhead owned_;  // read on the owner's thread
-  // The file the reading thread reads, and the sheet; the owner's alone.
-  std::string reading_path_;
-  SheetSelector reading_sheet_;
-  // What the reading thread read: written by that thread only, and read by the owner only once
-  // the reading has ended.
-  ReadAhead reading_;
-  bool reading_started_ = false;  // the owner's: a reading was handed over and not yet waited for
-  // Handed between the owner and the reading thread under mutex_.
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::optional<std::pair<std::string, SheetSelector>> task_;
-  bool busy_ = false;
+  AnnouncedList announced_;  // in the order they will be opened
   bool quitting_ = false;
-  std::stop_source stop_;
   std::thread thread_;  // one for the engine's life, so a run's files are read on one thread
 };
 

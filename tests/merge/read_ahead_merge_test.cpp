@@ -1,8 +1,6 @@
 // The merge run on the embedded engine over real .xlsx files, with the next files read ahead
 // and without: the same merged rows, the same error at the same file, each file opened once,
-// the second on the engine's own thread while the first was merged, and every later one while
-// the file two before it was merged, never further ahead, by turns on the caller's thread and
-// the engine's.
+// never before the file two before it was opened.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -162,7 +160,7 @@ class ReadAheadMergeTest : public ::testing::Test {
   TempFolder folder_;
 };
 
-TEST_F(ReadAheadMergeTest, MergesTheSameReadingEachFileOnceAndTwoAheadByTurns) {
+TEST_F(ReadAheadMergeTest, MergesTheSameReadingEachFileOnceAndAtMostTwoAhead) {
   FakeMergeControls plain_controls;
   PeekingControls peeking_controls;
   const RunResult plain = Run(plain_controls);
@@ -180,10 +178,11 @@ TEST_F(ReadAheadMergeTest, MergesTheSameReadingEachFileOnceAndTwoAheadByTurns) {
         std::find_if(ahead.calls.begin(), ahead.calls.end(),
                      [&](const ReaderCall& c) { return c.path == folder_.File(order[k]); });
     ASSERT_NE(call, ahead.calls.end());
-    // a at its open; b on the reading thread and c on the caller's while a was merged; d on
-    // the reading thread while b was merged.
-    EXPECT_EQ(call->opened_before, static_cast<int>(k <= 1 ? k : k - 1));
-    EXPECT_EQ(call->callers_thread, k % 2 == 0);
+    // a at its open, on the caller's thread; b and c once a was open, d once b was, on
+    // whichever thread had time; none later than its own open.
+    EXPECT_GE(call->opened_before, static_cast<int>(k <= 1 ? k : k - 1));
+    EXPECT_LE(call->opened_before, static_cast<int>(k));
+    if (k == 0) EXPECT_TRUE(call->callers_thread);
   }
 }
 

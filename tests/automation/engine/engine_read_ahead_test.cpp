@@ -299,8 +299,8 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
-// The file after the next is read on the caller's thread with the announced sheet, and kept
-// when it is announced next with that sheet; with another sheet it is read again.
+// The file after the next is read ahead with the announced sheet, and kept when it is
+// announced next with that sheet; with another sheet it is read again.
 TEST(EngineReadAheadTest, FileAfterTheNextIsReadOnceWithTheAnnouncedSheet) {
   for (const bool same_sheet : {true, false}) {
     SCOPED_TRACE(same_sheet ? "same sheet" : "another sheet");
@@ -310,8 +310,6 @@ TEST(EngineReadAheadTest, FileAfterTheNextIsReadOnceWithTheAnnouncedSheet) {
         files.Put("c.xlsx", "c", Book({GridSheet("A", 1, 1), GridSheet("数据", 3, 2)}));
     Engine engine(files.Factory(), &writers::SaveWorkbook);
     engine.ExpectOpen(b, std::string("数据"), c);
-    EXPECT_EQ(files.fakes().Opens("c"), 1) << "read while b is read";
-    EXPECT_EQ(files.fakes().Reads("c", 1), 1);
     OpenAndRead(engine, b, std::string("数据"));
     const SheetSelector sheet = same_sheet ? SheetSelector(std::string("数据")) : std::int16_t{1};
     engine.ExpectOpen(c, sheet, "");
@@ -323,7 +321,10 @@ TEST(EngineReadAheadTest, FileAfterTheNextIsReadOnceWithTheAnnouncedSheet) {
       EXPECT_EQ(files.fakes().Reads("c", 1), 2);
       EXPECT_EQ(files.fakes().Reads("c", 0), 0);
     } else {
-      EXPECT_EQ(files.fakes().Opens("c"), 3) << "read ahead again, with its first sheet";
+      // Read ahead with 数据 or not yet begun when the announcement changed: either way once
+      // more ahead with its first sheet.
+      EXPECT_LE(files.fakes().Opens("c"), 3);
+      EXPECT_LE(files.fakes().Reads("c", 1), 1);
       EXPECT_EQ(files.fakes().Reads("c", 0), 2);
     }
   }
