@@ -1,5 +1,6 @@
 #include "automation/readers/zip_archive.h"
 
+#include <isa-l/crc.h>
 #include <minizip/unzip.h>
 #include <zlib.h>
 
@@ -243,8 +244,11 @@ class EntryInflater {
   void Commit(std::size_t size) {
     inflated_ += size;
     guard_.Check(compressed_, inflated_);
-    crc_ = crc32(crc_, reinterpret_cast<const unsigned char*>(out_.data() + committed_),
-                 static_cast<uInt>(size));
+    // ISA-L's CRC-32 by carry-less multiply: zlib's took 5% of a merge's CPU time (perf), this
+    // one 0.5%. tavrio-bench-merge, medians of 7 runs by turns, zlib's -> ISA-L's: many
+    // 0.32 -> 0.29 s, million 0.75 -> 0.70 s, million-formatted 0.95 -> 0.90 s.
+    crc_ = crc32_gzip_refl(crc_, reinterpret_cast<const unsigned char*>(out_.data() + committed_),
+                           size);
     committed_ += size;
   }
 
@@ -263,7 +267,7 @@ class EntryInflater {
   std::size_t committed_ = 0;
   std::uint64_t compressed_ = 0;
   std::uint64_t inflated_ = 0;
-  std::uint32_t crc_ = crc32(0, nullptr, 0);
+  std::uint32_t crc_ = 0;
 };
 
 // Below this size (as the entry's header claims it: only a choice of speed rests on it) a
