@@ -1,5 +1,6 @@
-// .xlsx written directly: the package's fixed parts and each sheet's XML streamed row by row
-// into a zip file, so memory stays flat however large the sheet. (libxlsxwriter, the obvious
+// .xlsx written directly: the package's fixed parts, and each sheet's XML written a run of rows
+// at a time on the zip writer's workers and streamed into the file, so memory stays flat
+// however large the sheet. (libxlsxwriter, the obvious
 // choice, prints numbers with 16 significant digits, so 0.1 + 0.2 would come back as 0.3; a
 // merge must give back every double exactly.)
 //
@@ -115,10 +116,11 @@ class RowsXmlWriter {
   }
 
   // The cell's start tag up to its type: a sheet of a million rows has millions of cells, but
-  // only a few columns and styles, whose text is therefore made once, and the row's number once
-  // per row. With the appends of pointer and length (no iterator pair, which std::string takes
-  // through replace()) this took the tag writing from 10.6% to 6.6% of the CPU samples of
-  // tavrio-bench-merge --save on the million set, about 0.1 s (scripts/bench --set million).
+  // only a few columns and styles, whose text is therefore made once per run, and the row's
+  // number once per row. With the appends of pointer and length (no iterator pair, which
+  // std::string takes through replace()) this took the tag writing from 10.6% to 6.6% of the
+  // CPU samples of tavrio-bench-merge --save on the million set, about 0.1 s (scripts/bench
+  // --set million).
   void AppendCell(std::uint32_t row, const Cell& cell) {
     out_.Put(CellStart(cell.column));
     out_.Put(row_digits_);
