@@ -25,7 +25,10 @@ void WorkbookReadAhead::Start(const std::string& path, const SheetSelector& shee
       if (next->empty()) continue;
       const auto known = std::find_if(announced_.begin(), announced_.end(),
                                       [&](const Announced& file) { return file.path == *next; });
-      if (known == announced_.end()) announced_.push_back({*next, sheet});
+      if (known != announced_.end()) continue;
+      Announced& file = announced_.emplace_back();
+      file.path = *next;
+      file.sheet = sheet;
     }
   } catch (...) {
     // No memory to spare: what is not announced is read at its open.

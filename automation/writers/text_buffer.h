@@ -38,6 +38,7 @@ class TextBuffer {
     Put(std::string_view(literal, N - 1));
   }
   [[gnu::always_inline]] void Put(std::string_view text) {
+    if (text.empty()) return;  // its data may be null, which memcpy must not be given
     std::memcpy(Room(text.size()), text.data(), text.size());
     size_ += text.size();
   }
