@@ -18,9 +18,10 @@ CellDisplay DisplayCell(const automation::engine::Workbook& workbook,
       return {std::string(workbook.strings().Get(cell.string_id)), CellAlignment::kLeft,
               TextColor(workbook.styles().Get(cell.style).number_format)};
     case CellType::kBoolean:
-      return {cell.boolean ? "TRUE" : "FALSE", CellAlignment::kCenter};
+      return {cell.boolean ? "TRUE" : "FALSE", CellAlignment::kCenter, std::nullopt};
     case CellType::kError:
-      return {std::string(workbook.strings().Get(cell.string_id)), CellAlignment::kCenter};
+      return {std::string(workbook.strings().Get(cell.string_id)), CellAlignment::kCenter,
+              std::nullopt};
     case CellType::kBlank:
       break;
   }

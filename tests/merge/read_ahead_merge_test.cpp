@@ -182,7 +182,9 @@ TEST_F(ReadAheadMergeTest, MergesTheSameReadingEachFileOnceAndAtMostTwoAhead) {
     // whichever thread had time; none later than its own open.
     EXPECT_GE(call->opened_before, static_cast<int>(k <= 1 ? k : k - 1));
     EXPECT_LE(call->opened_before, static_cast<int>(k));
-    if (k == 0) EXPECT_TRUE(call->callers_thread);
+    if (k == 0) {
+      EXPECT_TRUE(call->callers_thread);
+    }
   }
 }
 

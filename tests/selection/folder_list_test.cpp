@@ -122,7 +122,9 @@ TEST(FolderListLook, TheOpenFolderIsBoldAndEveryEntryHasItsPathAsTooltip) {
     QListWidgetItem* entry = list.item(row);
     SCOPED_TRACE(entry->text().toStdString());
     EXPECT_FALSE(entry->toolTip().isEmpty());
-    if (entry != open) EXPECT_FALSE(entry->font().bold());
+    if (entry != open) {
+      EXPECT_FALSE(entry->font().bold());
+    }
   }
   EXPECT_EQ(list.item(list.count() - 1)->toolTip().toStdString(), folder.File("项目/甲"));
 

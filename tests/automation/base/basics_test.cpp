@@ -39,7 +39,9 @@ TEST(CellAddressTest, ReferencesOutsideTheSheetOrMalformedAreToldApart) {
     SCOPED_TRACE(text);
     std::uint32_t row = 99, column = 99;
     EXPECT_EQ(ParseCellReference(text, row, column), status);
-    if (status != ReferenceStatus::kValid) EXPECT_EQ(row, 99u);
+    if (status != ReferenceStatus::kValid) {
+      EXPECT_EQ(row, 99u);
+    }
   }
 }
 
