@@ -103,7 +103,11 @@ void WriteAtomically(const std::string& target,
   if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) {
     throw WriteFailure("文件是只读的");
   }
-  std::string pattern = (folder / ("." + target_path.filename().string() + ".XXXXXX")).string();
+  // Built by appending: GCC 12 at -O3 warns of an overlap in "." + std::string, wrongly.
+  std::string name = ".";
+  name += target_path.filename().string();
+  name += ".XXXXXX";
+  std::string pattern = (folder / name).string();
   const int descriptor = mkstemp(pattern.data());
   if (descriptor < 0) throw WriteFailure(SystemErrorReason(errno));
   close(descriptor);
