@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace tavrio::automation {
 
@@ -98,15 +99,15 @@ class SpreadsheetApplication {
   virtual void SelectCell(std::int32_t row, int column) = 0;
 
   // A hint that changes nothing the caller sees: the next OpenWorkbook will be of `path`, and
-  // `sheet` will then be selected; `then`, unless empty, is the file the caller will open
-  // after that one, to be announced next, most likely with the same sheet. An application may
-  // read those files meanwhile, on threads of its own; one that ignores the hint is just as
-  // correct. Whatever a file holds (a
-  // fault included) is reported by the calls that would report it without the hint, and a
-  // file changed after the hint is read as it is at its opening. A later hint replaces this
-  // one, and the next OpenWorkbook uses it up, whichever file that opens. Never throws.
+  // `sheet` will then be selected; `then` are the files the caller will open after that one,
+  // in that order, each to be announced in its turn, most likely with the same sheet. An
+  // application may read those files meanwhile, on threads of its own; one that ignores the
+  // hint is just as correct. Whatever a file holds (a fault included) is reported by the calls
+  // that would report it without the hint, and a file changed after the hint is read as it is
+  // at its opening. A later hint replaces this one, and the next OpenWorkbook uses it up,
+  // whichever file that opens. Never throws.
   virtual void ExpectOpen(const std::string& /*path*/, const SheetSelector& /*sheet*/,
-                          const std::string& /*then*/) {}
+                          const std::vector<std::string>& /*then*/) {}
 
   // Withdraws the hint, for a caller that will not open that file after all, or that has no
   // more files to announce: whatever was read ahead is dropped, and any reading has stopped and

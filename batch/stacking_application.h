@@ -62,7 +62,7 @@ class StackingApplication final : public automation::SpreadsheetApplication {
   void ExtendSelectionToLastUsedRow() override { engine_.ExtendSelectionToLastUsedRow(); }
   void ActivateWindow(const std::string& name) override { engine_.ActivateWindow(name); }
   void ExpectOpen(const std::string& path, const automation::SheetSelector& sheet,
-                  const std::string& then) override {
+                  const std::vector<std::string>& then) override {
     engine_.ExpectOpen(path, sheet, then);
   }
   void CancelExpectedOpen() override { engine_.CancelExpectedOpen(); }

@@ -1,10 +1,12 @@
 #include "merge/combine_workbooks.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "automation/base/error.h"
 #include "merge/conversions.h"
@@ -23,6 +25,10 @@ using automation::SpreadsheetApplication;
 // folder that already ends in one (the root) gives a doubled separator, which the file system
 // reads as a single one.
 constexpr char kPathSeparator[] = "/";
+
+// How many files after the next one a run announces: two, so that the application still has
+// one to read while the run, waiting at an open, reads another itself (see WorkbookReadAhead).
+constexpr std::size_t kFilesAnnouncedAfterNext = 2;
 
 // Whether the first file's header cell gets the placeholder: an empty cell or a text of length
 // zero, never a number, a boolean or an error value (an error value is content, not a blank).
@@ -73,6 +79,7 @@ class MergeRun {
   void Run() {
     App().SetScreenUpdating(false);
     ReadOptions();
+    ExpectFirstFile();
     const std::int32_t bound = std::int32_t{controls_.FileListCount()} - 1;
     const int files = progress_ ? CountSelected(bound) : 0;
     for (std::int32_t index = 0; index <= bound; ++index) {
@@ -116,13 +123,54 @@ class MergeRun {
     if (progress_) merged_rows_ = App().ActiveSheetLastUsedRow();
   }
 
+  // What is read here of the sheet is kept only to announce the first file: the sheet is read
+  // again for every file.
   void ReadOptions() {
     if (controls_.Option1()) start_row_ = std::int16_t{1};
     if (controls_.Option2()) start_row_ = controls_.Text1();
-    // The sheet name is read again for every file; here it is only taken, as the window does.
-    if (controls_.Option3()) controls_.Text2();
-    // A check only: a position that cannot be converted fails before any workbook is opened.
-    if (controls_.Option4()) SheetPosition(RoundToInt16, controls_.Text3());
+    if (controls_.Option3()) first_sheet_ = controls_.Text2();
+    if (controls_.Option4()) {
+      // A check too: a position that cannot be converted fails before any workbook is opened.
+      const std::string typed = controls_.Text3();
+      const std::int16_t later = SheetPosition(RoundToInt16, typed);
+      if (!first_sheet_) KeepFirstPosition(typed, later);
+    }
+  }
+
+  // The first file's sheet is the position rounded down, every later file's the nearest.
+  void KeepFirstPosition(const std::string& typed, std::int16_t later) {
+    try {
+      const std::int16_t first = FloorToInt16(typed);
+      first_sheet_ = first;
+      same_sheet_after_first_ = first == later;
+    } catch (const Error&) {
+      // The first file's own choice of its sheet fails with this, at its step.
+    }
+  }
+
+  // Tells the application, before the first open, which file comes first and the ones after
+  // it that will be asked for the same sheet, so that the first file is not read alone.
+  void ExpectFirstFile() {
+    if (!first_sheet_) return;
+    const std::optional<MergeControls::ListedFile> first = controls_.PeekNextSelectedFile(-1);
+    if (!first) return;
+    const std::vector<std::string> then =
+        same_sheet_after_first_ ? FilesAfter(first->index) : std::vector<std::string>();
+    app_->ExpectOpen(PathOf(*first), *first_sheet_, then);
+    announced_ = true;
+  }
+
+  // The paths of the kFilesAnnouncedAfterNext selected files after the entry `index`, or as
+  // many as there are.
+  std::vector<std::string> FilesAfter(std::int16_t index) {
+    std::vector<std::string> files;
+    std::optional<MergeControls::ListedFile> next;
+    while (files.size() < kFilesAnnouncedAfterNext &&
+           (next = controls_.PeekNextSelectedFile(index))) {
+      files.push_back(PathOf(*next));
+      index = next->index;
+    }
+    return files;
   }
 
   void MergeFile(std::int16_t index) {
@@ -150,10 +198,10 @@ class MergeRun {
                          : SheetPosition(RoundToInt16, position_text_);
   }
 
-  // Tells the application which file comes next, and the one after, so that it can read them
-  // while this one is pasted. The announcement is no step of the run: it asks the controls nothing
-  // they log, reuses the application the sheet was just selected on, and a next sheet that cannot
-  // be told in advance leaves the next file unannounced.
+  // Tells the application which file comes next, and the kFilesAnnouncedAfterNext after it, so
+  // that it can read them while this one is pasted. The announcement is no step of the run: it
+  // asks the controls nothing they log, reuses the application the sheet was just selected on,
+  // and a next sheet that cannot be told in advance leaves the next file unannounced.
   void ExpectNextFile(std::int16_t index, const SheetSelector& sheet) {
     const std::optional<MergeControls::ListedFile> next = controls_.PeekNextSelectedFile(index);
     if (!next) return;
@@ -165,9 +213,7 @@ class MergeRun {
         return;
       }
     }
-    const std::optional<MergeControls::ListedFile> then =
-        controls_.PeekNextSelectedFile(next->index);
-    app_->ExpectOpen(PathOf(*next), next_sheet, then ? PathOf(*then) : std::string());
+    app_->ExpectOpen(PathOf(*next), next_sheet, FilesAfter(next->index));
     announced_ = true;
   }
 
@@ -245,6 +291,10 @@ class MergeRun {
   std::unique_ptr<automation::PrivateApplication> private_instance_;
   SpreadsheetApplication* app_ = nullptr;  // the application the run last asked for
   std::string position_text_;              // the sheet position as last typed
+  // The first file's sheet as the options read before any file said, when it could be told, and
+  // whether every later file's is the same.
+  std::optional<SheetSelector> first_sheet_;
+  bool same_sheet_after_first_ = true;
   bool announced_ = false;                 // a file was announced to the application
 };
 

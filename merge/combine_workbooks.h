@@ -19,8 +19,9 @@ namespace tavrio::merge {
 // workbook's last used row after each paste, to report it. When a sheet chosen by name is not
 // found, the description ends with the controls' SheetNameAdvice.
 //
-// Once a file's sheet is selected, the run announces the next selected file and the one after
-// it to the application (ExpectOpen, with the sheet a later file is asked for) when the
+// Before its first open, with the first file's sheet as the options said it, and once each
+// file's sheet is selected, with the sheet a later file is asked for, the run announces the
+// next selected files to the application (ExpectOpen: the next and the two after it) when the
 // controls can tell them without a read (PeekNextSelectedFile), so that they are read while
 // this one is pasted; a run that announced any, however it ends, withdraws the announcement at
 // its end (CancelExpectedOpen), so that nothing reads on after it.

@@ -43,10 +43,11 @@ class MergeControls {
     std::string name;
   };
 
-  // Not one of the run's reads: the first selected entry after `index`, with what FilePath and
-  // FileName will answer for it, so that the application can read that file ahead. Nothing when no
-  // entry follows or when these controls cannot tell without a read that shows or changes
-  // anything (the default). A wrong answer costs time, never correctness. Never throws.
+  // Not one of the run's reads: the first selected entry after `index` (-1 for the first
+  // selected entry of all), with what FilePath and FileName will answer for it, so that the
+  // application can read that file ahead. Nothing when no entry follows or when these controls
+  // cannot tell without a read that shows or changes anything (the default). A wrong answer
+  // costs time, never correctness. Never throws.
   virtual std::optional<ListedFile> PeekNextSelectedFile(std::int16_t /*index*/) {
     return std::nullopt;
   }

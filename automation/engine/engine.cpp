@@ -221,7 +221,7 @@ void Engine::SelectCell(std::int32_t row, int column) {
 }
 
 void Engine::ExpectOpen(const std::string& path, const SheetSelector& sheet,
-                        const std::string& then) {
+                        const std::vector<std::string>& then) {
   if (read_ahead_on_) read_ahead_.Start(path, sheet, then);
 }
 

@@ -30,9 +30,10 @@ namespace tavrio::automation {
 // - Opening a file whose name equals an open workbook's name fails with 1004, as the window
 //   names would clash.
 // - A file this engine has opened is never written, not even by SaveWorkbookAs.
-// - ExpectOpen reads the announced file and its sheet on a thread of the engine's own while the
-//   caller goes on, and opens the file after it meanwhile; calculation, the observer and every
-//   workbook the caller can reach stay on the caller's thread. See WorkbookReadAhead.
+// - ExpectOpen has the announced files read with their sheet on a thread of the engine's own
+//   while the caller goes on, and on the caller's while it would wait at an open; calculation,
+//   the observer and every workbook the caller can reach stay on the caller's thread. See
+//   WorkbookReadAhead.
 class Engine : public SpreadsheetApplication {
  public:
   // Opens the file at `path` for reading; throws tavrio::Error when it cannot be read. Called
@@ -67,7 +68,7 @@ class Engine : public SpreadsheetApplication {
   std::int32_t ActiveSheetLastUsedRow() override;
   void SelectCell(std::int32_t row, int column) override;
   void ExpectOpen(const std::string& path, const SheetSelector& sheet,
-                  const std::string& then) override;
+                  const std::vector<std::string>& then) override;
   void CancelExpectedOpen() override;
 
   // Open workbooks in opening order.

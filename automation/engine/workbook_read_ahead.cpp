@@ -12,28 +12,31 @@ WorkbookReadAhead::WorkbookReadAhead(ReadWorkbook read) : read_(std::move(read))
 WorkbookReadAhead::~WorkbookReadAhead() { Cancel(); }
 
 void WorkbookReadAhead::Start(const std::string& path, const SheetSelector& sheet,
-                              const std::string& then) noexcept {
+                              const std::vector<std::string>& then) noexcept {
   if (!EnsureThread()) return;
+  const auto is_announced = [&](const std::string& file) {
+    return file == path || std::find(then.begin(), then.end(), file) != then.end();
+  };
   std::unique_lock lock(mutex_);
-  Drop(
-      [&](const Announced& file) {
-        return file.sheet != sheet || (file.path != path && file.path != then);
-      },
-      lock);
+  Drop([&](const Announced& file) { return file.sheet != sheet || !is_announced(file.path); },
+       lock);
   try {
-    for (const std::string* next : {&path, &then}) {
-      if (next->empty()) continue;
-      const auto known = std::find_if(announced_.begin(), announced_.end(),
-                                      [&](const Announced& file) { return file.path == *next; });
-      if (known != announced_.end()) continue;
-      Announced& file = announced_.emplace_back();
-      file.path = *next;
-      file.sheet = sheet;
-    }
+    Announce(path, sheet);
+    for (const std::string& next : then) Announce(next, sheet);
   } catch (...) {
     // No memory to spare: what is not announced is read at its open.
   }
   changed_.notify_all();
+}
+
+void WorkbookReadAhead::Announce(const std::string& path, const SheetSelector& sheet) {
+  if (path.empty()) return;
+  const auto known = std::find_if(announced_.begin(), announced_.end(),
+                                  [&](const Announced& file) { return file.path == path; });
+  if (known != announced_.end()) return;
+  Announced& file = announced_.emplace_back();
+  file.path = path;
+  file.sheet = sheet;
 }
 
 bool WorkbookReadAhead::EnsureThread() noexcept {
@@ -77,6 +80,14 @@ WorkbookReadAhead::AnnouncedList::iterator WorkbookReadAhead::Waiting() {
                       [](const Announced& file) { return file.state == State::kWaiting; });
 }
 
+WorkbookReadAhead::AnnouncedList::iterator WorkbookReadAhead::ForThread() {
+  const auto held = std::count_if(announced_.begin(), announced_.end(), [](const Announced& file) {
+    return file.state != State::kWaiting;
+  });
+  if (static_cast<std::size_t>(held) >= kHeldAhead && !owner_in_take_) return announced_.end();
+  return Waiting();
+}
+
 std::unique_ptr<Workbook> WorkbookReadAhead::Take(const std::string& path) noexcept {
   std::unique_lock lock(mutex_);
   const auto taken = std::find_if(announced_.begin(), announced_.end(),
@@ -86,7 +97,9 @@ std::unique_ptr<Workbook> WorkbookReadAhead::Take(const std::string& path) noexc
     Cancel();
     return nullptr;
   }
-  // Rather than wait, read what nobody has begun: this file first, else the other one.
+  owner_in_take_ = true;
+  changed_.notify_all();
+  // Rather than wait, read what nobody has begun: this file first, else a later one.
   while (taken->state != State::kRead) {
     const auto next = taken->state == State::kWaiting ? taken : Waiting();
     if (next == announced_.end()) {
@@ -96,8 +109,10 @@ std::unique_ptr<Workbook> WorkbookReadAhead::Take(const std::string& path) noexc
     next->state = State::kReading;
     ReadLocked(*next, lock);
   }
+  owner_in_take_ = false;
   ReadAhead read = std::move(taken->read);
   announced_.erase(taken);
+  changed_.notify_all();  // the reading thread holds one less
   lock.unlock();
   return IfUnchanged(path, std::move(read));
 }
@@ -114,7 +129,7 @@ void WorkbookReadAhead::Serve() {
   std::unique_lock lock(mutex_);
   while (true) {
     AnnouncedList::iterator next;
-    changed_.wait(lock, [&] { return quitting_ || (next = Waiting()) != announced_.end(); });
+    changed_.wait(lock, [&] { return quitting_ || (next = ForThread()) != announced_.end(); });
     if (quitting_) return;
     next->state = State::kReading;
     ReadLocked(*next, lock);

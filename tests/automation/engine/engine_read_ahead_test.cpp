@@ -180,9 +180,9 @@ TEST_P(ReadAheadSeesTheSameTest, AsWithoutTheAnnouncement) {
     Engine plain(files.Factory(), &writers::SaveWorkbook);
     Engine ahead(files.Factory(), &writers::SaveWorkbook);
     OpenAndRead(plain, first, std::int16_t{1});
-    if (opened_ahead) ahead.ExpectOpen(first, std::int16_t{1}, next);
+    if (opened_ahead) ahead.ExpectOpen(first, std::int16_t{1}, {next});
     OpenAndRead(ahead, first, std::int16_t{1});
-    ahead.ExpectOpen(next, GetParam().sheet, "");
+    ahead.ExpectOpen(next, GetParam().sheet, {});
     const Seen expected = OpenAndRead(plain, next, GetParam().sheet);
     EXPECT_EQ(OpenAndRead(ahead, next, GetParam().sheet), expected);
     EXPECT_EQ(ahead.WorkbookNames(), plain.WorkbookNames());
@@ -232,7 +232,7 @@ TEST(EngineReadAheadTest, NextFileFaultsKeepTheirExactText) {
   DiskFiles files;
   const std::string empty = files.Put("空.xlsx", "empty", Book({}));
   Engine engine(files.Factory(), &writers::SaveWorkbook);
-  engine.ExpectOpen(empty, std::int16_t{1}, "");
+  engine.ExpectOpen(empty, std::int16_t{1}, {});
   EXPECT_EQ(OpenAndRead(engine, empty, std::int16_t{1}).error,
             "OpenWorkbook 1004: 无法打开文件“" + empty + "”：工作簿中没有工作表。");
 }
@@ -242,7 +242,7 @@ TEST(EngineReadAheadTest, AnnouncedFileIsReadOnceWithItsSheet) {
   const std::string path =
       files.Put("b.xlsx", "b", Book({GridSheet("A", 2, 2), GridSheet("B", 3, 3)}));
   Engine engine(files.Factory(), &writers::SaveWorkbook);
-  engine.ExpectOpen(path, std::string("b"), "");
+  engine.ExpectOpen(path, std::string("b"), {});
   OpenAndRead(engine, path, std::string("b"));
   EXPECT_EQ(files.fakes().Opens("b"), 1);
   EXPECT_EQ(files.fakes().Reads("b", 0), 0);
@@ -266,7 +266,7 @@ TEST_P(ChangedAfterReadAheadTest, IsReadAgainAtItsOpen) {
   files.fakes().Add("b#2", Book({GridSheet("数据", 7, 3)}));
   Latch read;
   Engine engine(files.Factory([&] { read.Signal(); }), &writers::SaveWorkbook);
-  engine.ExpectOpen(path, std::int16_t{1}, "");
+  engine.ExpectOpen(path, std::int16_t{1}, {});
   read.Wait();  // the old version is read whole
   GetParam().change(path, files);
 
@@ -309,10 +309,10 @@ TEST(EngineReadAheadTest, FileAfterTheNextIsReadOnceWithTheAnnouncedSheet) {
     const std::string c =
         files.Put("c.xlsx", "c", Book({GridSheet("A", 1, 1), GridSheet("数据", 3, 2)}));
     Engine engine(files.Factory(), &writers::SaveWorkbook);
-    engine.ExpectOpen(b, std::string("数据"), c);
+    engine.ExpectOpen(b, std::string("数据"), {c});
     OpenAndRead(engine, b, std::string("数据"));
     const SheetSelector sheet = same_sheet ? SheetSelector(std::string("数据")) : std::int16_t{1};
-    engine.ExpectOpen(c, sheet, "");
+    engine.ExpectOpen(c, sheet, {});
     Engine plain(files.Factory(), &writers::SaveWorkbook);
     const Seen expected = OpenAndRead(plain, c, sheet);
     EXPECT_EQ(OpenAndRead(engine, c, sheet), expected);
@@ -330,17 +330,60 @@ TEST(EngineReadAheadTest, FileAfterTheNextIsReadOnceWithTheAnnouncedSheet) {
   }
 }
 
+// Told three files while it works on none, the reading thread reads two and leaves the third
+// until the owner takes the first; every file is read once, as a plain engine reads it.
+TEST(EngineReadAheadTest, ThreadHoldsTwoAheadUntilTheOwnerTakesOne) {
+  DiskFiles files;
+  std::vector<std::string> paths;
+  for (const char* name : {"b", "c", "d"}) {
+    paths.push_back(files.Put(std::string(name) + ".xlsx", name,
+                              Book({GridSheet("数据", 2 + static_cast<int>(paths.size()), 2)})));
+  }
+  std::mutex mutex;
+  std::condition_variable read;
+  int sheets_read = 0;
+  Engine engine(files.Factory([&] {
+                  std::lock_guard lock(mutex);
+                  ++sheets_read;
+                  read.notify_all();
+                }),
+                &writers::SaveWorkbook);
+  engine.ExpectOpen(paths[0], std::int16_t{1}, {paths[1], paths[2]});
+  {
+    std::unique_lock lock(mutex);
+    read.wait(lock, [&] { return sheets_read == 2; });
+  }
+  // Time for a third reading to begin, were it allowed to.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(files.fakes().Opens("d"), 0);
+
+  Engine plain(files.Factory(), &writers::SaveWorkbook);
+  for (std::size_t k = 0; k < paths.size(); ++k) {
+    SCOPED_TRACE(paths[k]);
+    if (k > 0) {
+      engine.ExpectOpen(paths[k], std::int16_t{1},
+                        std::vector<std::string>(paths.begin() + static_cast<long>(k) + 1,
+                                                 paths.end()));
+    }
+    EXPECT_EQ(OpenAndRead(engine, paths[k], std::int16_t{1}),
+              OpenAndRead(plain, paths[k], std::int16_t{1}));
+  }
+  for (const char* name : {"b", "c", "d"}) {
+    EXPECT_EQ(files.fakes().Opens(name), 2) << name << ": once ahead, once by the plain engine";
+  }
+}
+
 TEST(EngineReadAheadTest, FileAfterTheNextChangedBeforeItsTurnIsReadAgain) {
   DiskFiles files;
   const std::string b = files.Put("b.xlsx", "b", Book({GridSheet("数据", 2, 2)}));
   const std::string c = files.Put("c.xlsx", "c#1", Book({GridSheet("数据", 2, 2)}));
   files.fakes().Add("c#2", Book({GridSheet("数据", 6, 3)}));
   Engine engine(files.Factory(), &writers::SaveWorkbook);
-  engine.ExpectOpen(b, std::int16_t{1}, c);
+  engine.ExpectOpen(b, std::int16_t{1}, {c});
   WriteFile(c + ".new", "c#2");
   fs::rename(c + ".new", c);
   OpenAndRead(engine, b, std::int16_t{1});
-  engine.ExpectOpen(c, std::int16_t{1}, "");
+  engine.ExpectOpen(c, std::int16_t{1}, {});
   Engine plain(files.Factory(), &writers::SaveWorkbook);
   const Seen expected = OpenAndRead(plain, c, std::int16_t{1});
   EXPECT_EQ(expected.values.size(), 6u * 3u);
@@ -354,7 +397,7 @@ TEST(EngineReadAheadTest, SwitchedOffItReadsNothingAhead) {
   Engine engine(files.Factory([] { ADD_FAILURE() << "a sheet was read ahead"; }),
                 &writers::SaveWorkbook);
   engine.SetReadAhead(false);
-  engine.ExpectOpen(b, std::int16_t{1}, c);
+  engine.ExpectOpen(b, std::int16_t{1}, {c});
   EXPECT_EQ(files.fakes().Opens("b"), 0);
   EXPECT_EQ(files.fakes().Opens("c"), 0);
   engine.CancelExpectedOpen();
@@ -365,7 +408,7 @@ TEST(EngineReadAheadTest, OpenOfAnotherFileDropsTheReadAhead) {
   const std::string b = files.Put("b.xlsx", "b", Book({GridSheet("数据", 2, 2)}));
   const std::string c = files.Put("c.xlsx", "c", Book({GridSheet("数据", 2, 2)}));
   Engine engine(files.Factory(), &writers::SaveWorkbook);
-  engine.ExpectOpen(c, std::int16_t{1}, "");
+  engine.ExpectOpen(c, std::int16_t{1}, {});
   engine.OpenWorkbook(b);
   engine.OpenWorkbook(c);
   // The announcement was used up by b's open: c was read ahead, dropped, and read again.
@@ -379,8 +422,8 @@ TEST(EngineReadAheadTest, LaterAnnouncementReplacesTheEarlierOne) {
   const std::string b = files.Put("b.xlsx", "b", Book({GridSheet("数据", 2, 2)}));
   const std::string c = files.Put("c.xlsx", "c", Book({GridSheet("数据", 2, 2)}));
   Engine engine(files.Factory(), &writers::SaveWorkbook);
-  engine.ExpectOpen(b, std::int16_t{1}, "");
-  engine.ExpectOpen(c, std::int16_t{1}, "");
+  engine.ExpectOpen(b, std::int16_t{1}, {});
+  engine.ExpectOpen(c, std::int16_t{1}, {});
   engine.OpenWorkbook(c);
   EXPECT_EQ(files.fakes().Opens("c"), 1);
   const int b_before = files.fakes().Opens("b");
@@ -395,7 +438,7 @@ TEST(EngineReadAheadTest, AlreadyOpenFileIsActivatedNotReadAgain) {
   Engine engine(files.Factory(), &writers::SaveWorkbook);
   engine.OpenWorkbook(a);
   engine.OpenWorkbook(b);
-  engine.ExpectOpen(a, std::int16_t{1}, "");
+  engine.ExpectOpen(a, std::int16_t{1}, {});
   engine.OpenWorkbook(a);
   EXPECT_EQ(engine.ActiveWorkbookName(), "a.xlsx");
   EXPECT_EQ(engine.WorkbookNames(), (std::vector<std::string>{"a.xlsx", "b.xlsx"}));
@@ -454,7 +497,7 @@ TEST_P(StopReadAheadTest, EndsTheReadingMidSheet) {
         return fakes.Factory()(path);
       },
       &writers::SaveWorkbook);
-  engine->ExpectOpen(slow, std::int16_t{1}, "");
+  engine->ExpectOpen(slow, std::int16_t{1}, {});
   watch.reading.Wait();
   GetParam().stop(engine, other);
   EXPECT_TRUE(watch.destroyed) << "the reading thread still holds the reader";
@@ -471,7 +514,7 @@ INSTANTIATE_TEST_SUITE_P(
                                                       const std::string&) { engine.reset(); }},
                       StopCase{"another file announced",
                                [](std::unique_ptr<Engine>& engine, const std::string& other) {
-                                 engine->ExpectOpen(other, std::int16_t{1}, "");
+                                 engine->ExpectOpen(other, std::int16_t{1}, {});
                                }},
                       StopCase{"another file opened",
                                [](std::unique_ptr<Engine>& engine, const std::string& other) {
@@ -519,7 +562,7 @@ TEST(EngineReadAheadTest, ObserverHearsTheSameOnTheCallersThread) {
     EventLog log;
     engine.SetObserver(&log);
     OpenAndRead(engine, a, std::int16_t{1});
-    if (announce) engine.ExpectOpen(b, std::int16_t{1}, "");
+    if (announce) engine.ExpectOpen(b, std::int16_t{1}, {});
     engine.CopySelection();
     engine.AddWorkbook();
     engine.PasteIntoActiveSheet();
