@@ -276,7 +276,7 @@ class EntryInflater {
 // the reading thread itself took the many set's merge from 0.31-0.34 s to 0.29-0.30 s and
 // many-formatted's from 0.39-0.40 s to 0.38 s (tavrio-bench-merge, medians of 7 runs by
 // turns, against pumping from 128 KiB); the million set's 17 MB sheets are pumped as before.
-constexpr std::uint64_t kConcurrentFrom = 64 * kChunkSize;
+constexpr std::uint64_t kConcurrentFrom = std::uint64_t{4} << 20;
 
 }  // namespace
 
