@@ -48,8 +48,8 @@ class BlockPool {
     if (block == nullptr && growing) {
       if (!filler_.joinable()) StartFiller();
       block = Pop(ready_);
-      wanted_.notify_one();
     }
+    wanted_.notify_one();
     return block;
   }
 
@@ -62,7 +62,7 @@ class BlockPool {
   void Give(std::byte* block) {
     std::unique_lock lock(mutex_);
     --in_use_;
-    if (in_use_ > 0 && kept_.size() < kKeptLargeBlocks) {
+    if (in_use_ > 0 && kept_.size() + ready_.size() < kKeptLargeBlocks) {
       kept_.push_back(block);
       return;
     }
@@ -114,7 +114,10 @@ class BlockPool {
     pthread_setschedparam(pthread_self(), SCHED_IDLE, &lowest);
     std::unique_lock lock(mutex_);
     while (true) {
-      wanted_.wait(lock, [this] { return stopping_ || ready_.size() < kReadyLargeBlocks; });
+      // A kept block serves as well as a ready one: both are backed already.
+      wanted_.wait(lock, [this] {
+        return stopping_ || ready_.size() + kept_.size() < kReadyLargeBlocks;
+      });
       if (stopping_) return;
       lock.unlock();
       std::byte* block = nullptr;
