@@ -40,13 +40,19 @@ CellType TypeOf(bool has_type, std::string_view type) {
 
 // Decimal digits only, as from_chars takes them for an unsigned type; a loop the compiler
 // inlines, since a cell's style and shared-string index are read for nearly every cell.
+// Nineteen digits cannot overflow 64 bits, so only the digits after them are checked for it:
+// merging million-formatted took 1.59 s of CPU instead of 1.63 s (minimum of 15 runs by turns
+// of build-bench/bench/harness/tavrio-bench-merge).
 bool ParseUnsigned(std::string_view text, std::uint64_t& value) {
   if (text.empty()) return false;
   std::uint64_t result = 0;
-  for (const char c : text) {
-    const unsigned digit = static_cast<unsigned char>(c) - static_cast<unsigned>('0');
-    if (digit > 9 || __builtin_mul_overflow(result, 10, &result) ||
-        __builtin_add_overflow(result, digit, &result)) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned digit = static_cast<unsigned char>(text[i]) - static_cast<unsigned>('0');
+    if (digit > 9) return false;
+    if (i < 19) {
+      result = result * 10 + digit;
+    } else if (__builtin_mul_overflow(result, 10, &result) ||
+               __builtin_add_overflow(result, digit, &result)) {
       return false;
     }
   }
@@ -381,6 +387,7 @@ std::size_t RowParser::CellElement(std::size_t at, std::size_t name_end, std::ui
                     std::to_string(count) + " 个）");
     }
     cell.shared_index = static_cast<std::uint32_t>(index);
+    context_.strings->Prefetch(index);
     cell.text = (*context_.strings)[index];
   } else if (type == CellType::kFormulaText || type == CellType::kInline ||
              type == CellType::kError) {

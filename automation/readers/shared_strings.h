@@ -13,6 +13,16 @@ namespace tavrio::automation::readers {
 class SharedStrings {
  public:
   std::size_t size() const { return ends_.size(); }
+  // Asks the processor for the entries a little past `index` and for their texts. Applications
+  // write the table in the order a sheet first uses its texts, so reading the sheet runs up
+  // through the table, mostly in step; by the time a large sheet's rows get there, the part of
+  // the table they need has left the cache. Merging million-formatted took 1.58 s of CPU
+  // instead of 1.63 s (minimum of 15 runs by turns of tavrio-bench-merge; medians 1.71 and
+  // 1.81 s).
+  void Prefetch(std::size_t index) const {
+    if (index + kEndsAhead < ends_.size()) __builtin_prefetch(&ends_[index + kEndsAhead]);
+    if (index + kTextAhead < ends_.size()) __builtin_prefetch(&text_[ends_[index + kTextAhead]]);
+  }
   std::string_view operator[](std::size_t index) const {
     std::size_t begin = index == 0 ? 0 : ends_[index - 1];
     return std::string_view(text_).substr(begin, ends_[index] - begin);
@@ -25,6 +35,9 @@ class SharedStrings {
   }
 
  private:
+  static constexpr std::size_t kEndsAhead = 64;  // eight cache lines of ends_
+  static constexpr std::size_t kTextAhead = 16;  // within what was asked for before
+
   std::string text_;
   std::vector<std::size_t> ends_;
 };
